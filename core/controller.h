@@ -1,0 +1,129 @@
+// The panel's controller: form state, the send path (SendCommand, Hyouji), the receive path, the
+// timer ticks and the handlers of every control, with no window toolkit.
+//
+// Pipeline: a control handler -> SendCommand -> Hyouji(mode 1): write, trace into Label11, start
+// the reply window (Timer2) and the clearing delay (Timer4). Received bytes -> onComm -> RecvData
+// -> Hyouji(mode 2): trace into Label12, then the reply decoders write Label22.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "core/serial_port.h"
+#include "core/timer.h"
+#include "core/view.h"
+
+namespace panel {
+
+inline constexpr std::size_t kRecvDataLimit = 32767;  // the 16-bit character count of RecvData
+inline constexpr std::string_view kSettings19200 = "19200,N,8,1";
+inline constexpr std::string_view kSettings9600 = "9600,N,8,1";
+
+// The variables of the window object, with their values at start.
+struct FormState {
+    std::string SendData;
+    std::string RecvData;
+    std::string CommSettings = std::string(kSettings19200);
+    std::string CmdPrefix;
+    std::uint8_t AwaitReply = 0;
+    std::uint8_t RepeatKey = 0;
+    std::uint8_t ArrowMode = 0;
+    std::int16_t PanelOpen = 0;
+    std::string ManualCmd;
+    std::int16_t PressureValue = 0;
+};
+
+struct Timers {
+    Timer& timer1;  // press-and-hold repeat
+    Timer& timer2;  // reply window
+    Timer& timer3;  // hides the port selector
+    Timer& timer4;  // trace clearing
+};
+
+// How a handler call was taken: controls the controller does not know are refused, not ignored
+// silently, so that wiring mistakes show up in tests.
+enum class Handled { Yes, UnknownControl };
+
+class Controller final : private PortListener {
+public:
+    Controller(SerialPort& port, Timers timers, View& view);
+    ~Controller() override;
+    Controller(const Controller&) = delete;
+    Controller& operator=(const Controller&) = delete;
+
+    // The window's load handler. `placeWindow` runs at the geometry step, between setting the
+    // command prefix and clearing the exchange variables.
+    void load(const std::function<void()>& placeWindow = {});
+
+    // Click handlers, by control name: the 46 catalogue buttons, Option1/2/9/10, Command33 "COM",
+    // Command16 "END", Command34 (its timer and PanelOpen steps; the window changes its height).
+    Handled click(std::string_view control);
+    // Press and release of the 13 press-and-hold buttons.
+    Handled press(std::string_view control);
+    Handled release(std::string_view control);
+
+    // "SEND" (Command95) with the text of Text1, one byte per character.
+    void sendManual(std::string_view text);
+    // Ctrl+J unlocks the full data panel.
+    void unlockPanel() { state_.PanelOpen = 1; }
+
+    void SendCommand(std::string_view code);
+    // mode 1 sends `data`; any other mode handles a received block (`data` is RecvData).
+    void Hyouji(const std::string& data, std::uint8_t mode);
+
+    const FormState& state() const { return state_; }
+    const std::string& caption(LabelId label) const;
+    const Timers& timers() const { return timers_; }
+    bool portSelectorVisible() const { return frame8Visible_; }
+
+private:
+    void onComm() override;
+    void onPortFailure(const PortError& error) override;
+
+    void tickTimer1();
+    void tickTimer2();
+    void tickTimer3();
+    void tickTimer4();
+
+    void clickOption1() { selectPort(1, 2); }
+    void clickOption2() { selectPort(2, 1); }
+    void clickOption9() { selectSpeed(kSettings19200); }
+    void clickOption10() { selectSpeed(kSettings9600); }
+    void selectPort(int port, int fallback);
+    void selectSpeed(std::string_view settings);
+    void showPortSelector();
+    void togglePanelTimer();
+    void end();
+
+    void setCaption(LabelId label, std::string text);
+    void setPortSelectorVisible(bool visible);
+    void clearRecvData();
+    void renderReceived(const std::string& data);
+    void ioFailed(const PortError& error);
+    void reportPortProblem(const PortError& error);
+    void portOpened() { problemReported_ = false; }
+
+    SerialPort& port_;
+    Timers timers_;
+    View& view_;
+    FormState state_;
+
+    std::string label11_;
+    std::string label12_;
+    std::string label22_;
+    bool frame8Visible_ = false;
+
+    // Label12 holds the trace of the first `label12Rendered_` characters of RecvData, so a new
+    // block only appends its own tokens instead of re-rendering everything received so far.
+    bool label12MirrorsRecv_ = false;
+    std::size_t label12Rendered_ = 0;
+
+    // A port problem has been shown and no port has opened since: do not show it again.
+    bool problemReported_ = false;
+
+    std::string inputBuffer_;  // reused by every receive event
+};
+
+}  // namespace panel

@@ -1,0 +1,268 @@
+#include "core/replies.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <span>
+
+namespace panel {
+namespace {
+
+struct Row {
+    std::string_view code;
+    std::string_view caption;
+};
+
+constexpr std::array kStatusRows{
+    Row{" 0 0", " Power ON"},
+    Row{" 8 0", " Stand by"},
+    Row{" 4 0", " Count down"},
+    Row{" 2 0", " Cooling down"},
+    Row{" 1 0", " Power Fail"},
+    Row{" 0 8", " Temperature Warning"},
+    Row{" 0 2", " NO Key input "},
+    Row{" 0 4", " Lamp OFF by PWR Management"},
+    Row{" 2 8", " Temperature Warning & cooling down"},
+    Row{" 2 4", "Cooling down  PWR Management"},
+    Row{" 8 8", " Temperature Warning and recoverd"},
+    Row{" 2 1", " Cooling down (All Lamp FAIL)"},
+    Row{" 8 1", " Cooling down & sutandby (All Lamp FAIL)"},
+};
+
+constexpr std::array kInputRows{
+    Row{" 1", " Computer 1"},
+    Row{" 2", " Computer 2"},
+    Row{" 3", " Video"},
+    Row{" 4", " Input mode 4"},
+};
+
+constexpr std::array kReversalRows{
+    Row{" 1 1", " Normally"},
+    Row{" 1 0", " Top/Bottom reversal"},
+    Row{" 0 1", " Left/Right reversal"},
+    Row{" 0 0", " Top/Bottom , Left/Right reversal"},
+};
+
+constexpr std::array kMuteRows{
+    Row{" 0 0", " Video & Audio mute OFF"},
+    Row{" 0 1", " Video mute ON"},
+    Row{" 0 2", " Audio mute ON"},
+    Row{" 0 3", " Video & Audio mute ON"},
+    Row{" 8 0", " No signal"},
+    Row{" F F", " Stand by"},
+};
+
+constexpr std::array kLampModeRows{
+    Row{" 0 0", " LAMP OFF"},
+    Row{" 0 1", " LAMP ON"},
+    Row{" 0 2", " No2 ON  : 2 Lamp mode"},
+    Row{" 0 3", " No1,2 ON  : 2 Lamp mode"},
+    Row{" 1 0", " All OFF : 1 Lamp mode(No1 USE)"},
+    Row{" 1 1", " No1 ON  : 1 Lamp mode(No1 USE)"},
+    Row{" 2 0", " All OFF : 1 Lamp mode(No2 USE)"},
+    Row{" 2 2", " No2 ON  : 1 Lamp mode(No2 USE)"},
+};
+
+// Positions count from 1; what of the range exists, nothing when the trace ends before it.
+std::string_view Piece(std::string_view trace, std::size_t first, std::size_t last) {
+    if (trace.size() < first) return {};
+    return trace.substr(first - 1, last - first + 1);
+}
+
+// Every row is its own test on the same prefix; the codes are distinct, so at most one sets.
+void MatchTable(std::span<const Row> rows, std::size_t width, std::string_view trace,
+                Decoded& out) {
+    const std::string_view prefix = trace.substr(0, width);
+    for (const Row& row : rows) {
+        if (prefix == row.code) out.label22 = std::string(row.caption);
+    }
+}
+
+void LampHours(std::string_view trace, Decoded& out) {
+    out.label22 = std::string(trace.substr(0, 38)) + " Hour Use";
+}
+
+void Temperatures(std::string_view trace, Decoded& out) {
+    std::string text = "  S1=";
+    text += Piece(trace, 1, 10);
+    text += " C  ,   S2= ";
+    text += Piece(trace, 15, 22);
+    text += " C , S3=";
+    text += Piece(trace, 25, 34);
+    text += " C";
+    out.label22 = std::move(text);
+}
+
+void Raw(std::string_view trace, Decoded& out) {
+    out.label22 = std::string(trace);
+}
+
+void PressureReply(std::string_view trace, Decoded& out) {
+    // A reading the 16-bit steps cannot carry leaves Label22 and PressureValue as they were.
+    if (auto p = PressureFromReading(ReadNumber(trace))) {
+        out.pressureValue = p->hpa;
+        out.label22 = std::to_string(p->hpa) + " hPa";
+    }
+}
+
+struct Decoder {
+    std::string_view query;
+    std::span<const Row> rows;  // table decoders
+    std::size_t width = 0;      // prefix compared by a table decoder
+    void (*decode)(std::string_view trace, Decoded& out) = nullptr;  // the others
+};
+
+// In the order they run on every received block.
+const std::array kDecoders{
+    Decoder{"CR0", kStatusRows, 4},      Decoder{"CR1", kInputRows, 2},
+    Decoder{"CR4", kReversalRows, 4},    Decoder{"CR3", {}, 0, LampHours},
+    Decoder{"CR6", {}, 0, Temperatures}, Decoder{"CRA", kMuteRows, 4},
+    Decoder{"CR9", {}, 0, Raw},          Decoder{"CR PRESSURE", {}, 0, PressureReply},
+    Decoder{"CR7", kLampModeRows, 4},
+};
+
+// SendData equals CmdPrefix & query & CR exactly.
+bool IsQueryFrame(std::string_view sendData, std::string_view prefix, std::string_view query) {
+    return sendData.size() == prefix.size() + query.size() + 1 && sendData.starts_with(prefix) &&
+           sendData.substr(prefix.size(), query.size()) == query && sendData.back() == '\r';
+}
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n';
+}
+
+int DigitValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return 99;
+}
+
+class NumberReader {
+public:
+    explicit NumberReader(std::string_view text) : text_(text) {}
+
+    double read() {
+        if (peek() == '&') {
+            ++pos_;
+            const char kind = peek();
+            if (kind == 'H' || kind == 'h') return radix(16);
+            if (kind == 'O' || kind == 'o') return radix(8);
+            return 0;
+        }
+        return decimal();
+    }
+
+private:
+    // The next character that is not a blank, or 0 at the end.
+    char peek() {
+        while (pos_ < text_.size() && IsBlank(text_[pos_])) ++pos_;
+        return pos_ < text_.size() ? text_[pos_] : '\0';
+    }
+
+    double radix(int base) {
+        ++pos_;
+        double value = 0;
+        for (int d; (d = DigitValue(peek())) < base; ++pos_) value = value * base + d;
+        return value;
+    }
+
+    double decimal() {
+        std::string number;
+        const char sign = peek();
+        if (sign == '+' || sign == '-') {
+            if (sign == '-') number += '-';
+            ++pos_;
+        }
+        bool digits = false;
+        bool point = false;
+        bool nonZero = false;
+        long long integerDigits = 0;  // significant digits before the point, for range checks
+        for (char c; (c = peek()) != '\0'; ++pos_) {
+            if (c >= '0' && c <= '9') {
+                digits = true;
+                nonZero = nonZero || c != '0';
+                if (!point && nonZero) ++integerDigits;
+                number += c;
+            } else if (c == '.' && !point) {
+                point = true;
+                number += c;
+            } else {
+                break;
+            }
+        }
+        if (!digits) return 0;
+
+        long long exponent = 0;
+        const char e = peek();
+        if (e == 'E' || e == 'e' || e == 'D' || e == 'd') {
+            const std::size_t mark = pos_;
+            ++pos_;
+            bool negative = false;
+            const char s = peek();
+            if (s == '+' || s == '-') {
+                negative = s == '-';
+                ++pos_;
+            }
+            bool expDigits = false;
+            for (char c; (c = peek()) >= '0' && c <= '9'; ++pos_) {
+                expDigits = true;
+                if (exponent < 100000) exponent = exponent * 10 + (c - '0');
+            }
+            if (expDigits) {
+                if (negative) exponent = -exponent;
+                number += 'e' + std::to_string(exponent);
+            } else {
+                pos_ = mark;  // a letter with no digits ends the number
+            }
+        }
+
+        double value = 0;
+        const auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), value);
+        (void)end;
+        if (ec == std::errc::result_out_of_range) {
+            // Too large overflows to infinity; too small underflows to zero.
+            const bool large = nonZero && integerDigits + exponent > 0;
+            value = large ? HUGE_VAL : 0.0;
+            if (number.front() == '-') value = -value;
+        }
+        return value;
+    }
+
+    std::string_view text_;
+    std::size_t pos_ = 0;
+};
+
+}  // namespace
+
+double ReadNumber(std::string_view text) {
+    return NumberReader(text).read();
+}
+
+std::optional<Pressure> PressureFromReading(double reading) {
+    const double rounded = std::nearbyint(reading);  // halves to the even neighbour
+    if (!std::isfinite(rounded) || rounded < -6553 || rounded > 6553) return std::nullopt;
+    const auto value = static_cast<std::int16_t>(rounded);
+    const auto product = static_cast<std::int16_t>(value * 5);
+    double hpa = product;
+    hpa /= 1024;
+    hpa -= 0.204;
+    hpa /= 0.00459;
+    hpa += 150;
+    return Pressure{value, static_cast<std::int16_t>(std::nearbyint(hpa))};
+}
+
+Decoded DecodeReply(std::string_view sendData, std::string_view cmdPrefix, std::string_view trace) {
+    Decoded out;
+    for (const Decoder& d : kDecoders) {
+        if (!IsQueryFrame(sendData, cmdPrefix, d.query)) continue;
+        if (d.decode) {
+            d.decode(trace, out);
+        } else {
+            MatchTable(d.rows, d.width, trace, out);
+        }
+    }
+    return out;
+}
+
+}  // namespace panel

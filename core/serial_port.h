@@ -1,0 +1,62 @@
+// The serial line as the controller sees it: the few operations it needs, each reporting failure.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace panel {
+
+// A failed port operation: a number and the serial layer's own description text.
+struct PortError {
+    int number = 0;
+    std::string description;
+};
+
+// Empty on success.
+using PortResult = std::optional<PortError>;
+
+// Why the receive event was raised; only Received means characters are waiting.
+enum CommEventKind : int {
+    kCommEventReceived = 2,
+    kCommEventOther = 1000,  // line errors, breaks and the like: ignored by the controller
+};
+
+// Receives the port's events on the window's thread.
+class PortListener {
+public:
+    virtual ~PortListener() = default;
+    // Raised whenever at least one received character is waiting, or another port event occurred.
+    virtual void onComm() = 0;
+    // The device failed on its own while open (unplugged, hung up). The port is already closed.
+    virtual void onPortFailure(const PortError& error) = 0;
+};
+
+class SerialPort {
+public:
+    virtual ~SerialPort() = default;
+
+    virtual void setListener(PortListener* listener) = 0;
+
+    // 1 is COM1, 2 is COM2. Changed only while the port is closed.
+    virtual PortResult setCommPort(int port) = 0;
+    virtual int commPort() const = 0;
+    // The device the current port number stands for, for messages ("/dev/ttyS0").
+    virtual std::string deviceName() const = 0;
+
+    // "19200,N,8,1" or "9600,N,8,1". On an open port the new speed applies at once.
+    virtual PortResult setSettings(std::string_view settings) = 0;
+
+    virtual bool isOpen() const = 0;
+    virtual PortResult setOpen(bool open) = 0;
+
+    // Writes every byte of `bytes` in order. Fails without writing anything when the port is
+    // closed.
+    virtual PortResult output(std::string_view bytes) = 0;
+    // Takes every byte waiting, in arrival order, into `bytes` (replacing its content).
+    virtual PortResult input(std::string& bytes) = 0;
+    // Why the current receive event was raised (see CommEventKind).
+    virtual int commEvent() const = 0;
+};
+
+}  // namespace panel
