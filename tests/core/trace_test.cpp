@@ -11,6 +11,7 @@ struct TraceCase {
     const char* name;
     std::string text;
     std::string trace;
+    friend void PrintTo(const TraceCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class RenderTraceTest : public testing::TestWithParam<TraceCase> {};

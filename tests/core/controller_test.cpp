@@ -1,0 +1,423 @@
+// The send and receive paths, the exchange timers, start-up and the port and speed selection.
+#include <random>
+
+#include "core/trace.h"
+#include "tests/core/controller_fixture.h"
+
+namespace panel::test {
+namespace {
+
+using Op = FakePort::Op;
+
+class SendTest : public ControllerFixture {};
+
+TEST_F(SendTest, FrameIsPrefixCodeAndOneCarriageReturn) {
+    struct Case {
+        std::string code;
+        std::string frame;
+        std::string trace;
+    };
+    for (const Case& c : {Case{"C00", "C00\r", " C 0 0 CR "},
+                          Case{"CF INPUT HDMI HDMI", "CF INPUT HDMI HDMI\r",
+                               " C F   I N P U T   H D M I   H D M I CR "},
+                          Case{"", "\r", " CR "}}) {
+        port.clearWrites();
+        controller.SendCommand(c.code);
+        ASSERT_EQ(port.writes().size(), 1u) << "one write per frame";
+        EXPECT_EQ(port.writes()[0], c.frame);
+        EXPECT_EQ(state().SendData, c.frame);
+        EXPECT_EQ(label(LabelId::Label11), c.trace);
+        EXPECT_EQ(state().AwaitReply, 1);
+        EXPECT_TRUE(timer2.isEnabled());
+        EXPECT_TRUE(timer4.isEnabled());
+    }
+}
+
+TEST_F(SendTest, SendLeavesTheReceivedLabelsAndTextAlone) {
+    click("Command44");
+    port.receive("00\r");
+    controller.SendCommand("C01");
+    EXPECT_EQ(label(LabelId::Label12), " 0 0 CR ");
+    EXPECT_EQ(label(LabelId::Label22), " Power ON");
+    EXPECT_EQ(state().RecvData, "00\r");
+}
+
+TEST_F(SendTest, HyoujiWithAnyModeButOneTakesTheReceivePath) {
+    click("Command44");
+    port.clearWrites();
+    controller.Hyouji("00\r", 7);
+    EXPECT_TRUE(port.writes().empty());
+    EXPECT_EQ(label(LabelId::Label12), " 0 0 CR ");
+    EXPECT_EQ(label(LabelId::Label22), " Power ON");
+    EXPECT_EQ(label(LabelId::Label11), " C R 0 CR ");
+}
+
+class ReplyWindowTest : public ControllerFixture {};
+
+TEST_F(ReplyWindowTest, NoAnswerIsMarkedAtTheReplyWindowsClose) {
+    click("Command17");
+    clock.advance(499);
+    EXPECT_EQ(label(LabelId::Label12), "");
+    clock.advance(1);
+    EXPECT_EQ(label(LabelId::Label12), " X X X X");
+    EXPECT_EQ(state().AwaitReply, 0);
+    EXPECT_FALSE(timer2.isEnabled());
+    clock.advance(500);
+    EXPECT_EQ(label(LabelId::Label11), "");
+    EXPECT_EQ(label(LabelId::Label12), "");
+    EXPECT_EQ(label(LabelId::Label22), "");
+    EXPECT_FALSE(timer4.isEnabled());
+}
+
+TEST_F(ReplyWindowTest, AnySingleCharacterPreventsTheMark) {
+    for (char c : std::string("\x06\r ?z\0", 6)) {
+        click("Command17");
+        port.receive(std::string(1, c));
+        clock.advance(500);
+        EXPECT_NE(label(LabelId::Label12), " X X X X") << int(c);
+        EXPECT_EQ(label(LabelId::Label12), RenderTrace(std::string(1, c)));
+        clock.advance(1000);
+    }
+}
+
+TEST_F(ReplyWindowTest, ReplyWindowEmptiesRecvDataButTheLabelsKeepTheReply) {
+    click("Command44");
+    port.receive("80\r");
+    clock.advance(500);
+    EXPECT_EQ(state().RecvData, "");
+    EXPECT_EQ(label(LabelId::Label12), " 8 0 CR ");
+    EXPECT_EQ(label(LabelId::Label22), " Stand by");
+    clock.advance(500);
+    EXPECT_EQ(label(LabelId::Label12), "");
+    EXPECT_EQ(label(LabelId::Label22), "");
+}
+
+TEST_F(ReplyWindowTest, ReplyInTwoPiecesGrowsTheTraceAndDecodesWhenComplete) {
+    click("Command44");
+    click("Command44");  // Label22 must stay as it was on the first piece
+    port.receive("0");
+    EXPECT_EQ(state().RecvData, "0");
+    EXPECT_EQ(label(LabelId::Label12), " 0 ");
+    EXPECT_EQ(label(LabelId::Label22), "");
+    port.receive("0\r");
+    EXPECT_EQ(state().RecvData, "00\r");
+    EXPECT_EQ(label(LabelId::Label12), " 0 0 CR ");
+    EXPECT_EQ(label(LabelId::Label22), " Power ON");
+}
+
+TEST_F(ReplyWindowTest, CharactersAfterTheWindowClosedAreStillShownAndDecoded) {
+    click("Command45");
+    clock.advance(1000);  // both timers ran out
+    port.receive("3\r");
+    EXPECT_EQ(label(LabelId::Label12), " 3 CR ");
+    EXPECT_EQ(label(LabelId::Label22), " Video");
+    clock.advance(5000);
+    EXPECT_EQ(label(LabelId::Label22), " Video") << "no timer runs to clear it";
+}
+
+TEST_F(ReplyWindowTest, IntervalsLastSetStayInForce) {
+    click("Command10");  // REAL: 2000 / 2500
+    click("Command18");  // OFF sets none
+    clock.advance(1999);
+    EXPECT_EQ(label(LabelId::Label12), "");
+    clock.advance(1);
+    EXPECT_EQ(label(LabelId::Label12), " X X X X");
+    controller.sendManual("C00");
+    EXPECT_EQ(pair(), (std::pair{2000, 2500}));
+    press("Command1");
+    release("Command1");
+    click("Command17");
+    EXPECT_EQ(pair(), (std::pair{500, 1000}));
+}
+
+TEST_F(ReplyWindowTest, ClickBeforeTheWindowClosedDecodesTheRestAgainstTheNewQuery) {
+    click("Command17");  // power on: its answer is no query reply
+    port.receive("0");
+    click("Command44");  // STATUS before the first reply window closed
+    port.receive("0\r");
+    EXPECT_EQ(state().RecvData, "00\r");
+    EXPECT_EQ(label(LabelId::Label22), " Power ON");
+}
+
+TEST_F(ReplyWindowTest, NoDecoderAfterAControlCommand) {
+    click("Command17");
+    port.receive("00\r");
+    EXPECT_EQ(label(LabelId::Label12), " 0 0 CR ");
+    EXPECT_EQ(label(LabelId::Label22), "");
+}
+
+TEST_F(ReplyWindowTest, ManualQueriesDecodeOnlyWhenTypedExactly) {
+    controller.sendManual("CR9");
+    port.receive("ID 1.0\r");
+    EXPECT_EQ(label(LabelId::Label22), label(LabelId::Label12));
+    clock.advance(3000);
+    for (const char* typed : {"cr0", "CR0 ", " CR0"}) {
+        controller.sendManual(typed);
+        EXPECT_EQ(port.writes().back(), std::string(typed) + "\r");
+        port.receive("00\r");
+        EXPECT_EQ(label(LabelId::Label22), "") << typed;
+        clock.advance(3000);
+    }
+    controller.sendManual("CR0");
+    port.receive("00\r");
+    EXPECT_EQ(label(LabelId::Label22), " Power ON");
+    EXPECT_EQ(state().ManualCmd, "CR0");
+}
+
+TEST_F(ReplyWindowTest, PressureOutOfRangeLeavesLabelAndValueThenLaterRepliesDecode) {
+    controller.sendManual("CR PRESSURE");
+    port.receive("512\r");
+    EXPECT_EQ(label(LabelId::Label22), "650 hPa");
+    EXPECT_EQ(state().PressureValue, 650);
+    clock.advance(2000);  // reply window closes, labels stay until 2500
+    controller.sendManual("CR PRESSURE");
+    port.receive("1E999\r");
+    EXPECT_EQ(label(LabelId::Label22), "650 hPa");
+    EXPECT_EQ(state().PressureValue, 650);
+    clock.advance(2000);
+    controller.sendManual("CR PRESSURE");
+    port.receive("99999\r");
+    EXPECT_EQ(state().PressureValue, 650);
+    clock.advance(2000);
+    controller.sendManual("CR PRESSURE");
+    port.receive("1000\r");
+    EXPECT_EQ(label(LabelId::Label22), "1169 hPa");
+    EXPECT_EQ(state().PressureValue, 1169);
+}
+
+TEST_F(ReplyWindowTest, OtherPortEventsAreIgnored) {
+    click("Command44");
+    port.raiseEvent(kCommEventOther, "00\r");
+    EXPECT_EQ(state().RecvData, "");
+    EXPECT_EQ(state().AwaitReply, 1);
+    EXPECT_EQ(port.inputCalls(), 0);
+    clock.advance(500);
+    EXPECT_EQ(label(LabelId::Label12), " X X X X");
+}
+
+TEST_F(ReplyWindowTest, ReceivedTextIsCappedAt32767Characters) {
+    click("Command17");
+    port.receive(std::string(32760, 'A'));
+    port.receive(std::string(100, 'B'));
+    ASSERT_EQ(state().RecvData.size(), 32767u);
+    EXPECT_EQ(state().RecvData.substr(32760), "BBBBBBB");
+    port.receive("C");
+    EXPECT_EQ(state().RecvData.size(), 32767u);
+    EXPECT_EQ(label(LabelId::Label12), RenderTrace(state().RecvData));
+    clock.advance(500);  // emptied: new characters are taken again
+    port.receive("D");
+    EXPECT_EQ(state().RecvData, "D");
+    EXPECT_EQ(label(LabelId::Label12), " D ");
+}
+
+TEST_F(ReplyWindowTest, IncrementalTraceAlwaysEqualsAFullRender) {
+    std::mt19937 rng(7);
+    for (int step = 0; step < 3000; ++step) {
+        switch (rng() % 8) {
+            case 0:
+                click("Command44");
+                break;
+            case 1:
+                clock.advance(rng() % 700);
+                break;
+            case 2:
+                rng() % 2 ? press("Command15") : release("Command15");
+                break;
+            default: {
+                std::string block(1 + rng() % 20, '\0');
+                for (char& c : block) c = static_cast<char>(rng() % 256);
+                port.receive(block);
+                ASSERT_EQ(label(LabelId::Label12), RenderTrace(state().RecvData)) << step;
+            }
+        }
+    }
+}
+
+class PortSelectionTest : public ControllerFixture {};
+
+TEST(StartUp, OpensCom1At19200AndSelectsOption1) {
+    VirtualClock clock;
+    FakeTimer& t1 = clock.makeTimer("Timer1");
+    FakeTimer& t2 = clock.makeTimer("Timer2");
+    FakeTimer& t3 = clock.makeTimer("Timer3");
+    FakeTimer& t4 = clock.makeTimer("Timer4");
+    FakePort port;
+    FakeView view;
+    Controller controller(port, Timers{t1, t2, t3, t4}, view);
+    EXPECT_EQ(t1.interval(), 200);
+    EXPECT_EQ(t2.interval(), 500);
+    EXPECT_EQ(t3.interval(), 5000);
+    EXPECT_EQ(t4.interval(), 1000);
+
+    std::vector<std::string> seen;
+    controller.load([&] {
+        seen.push_back("place " + controller.state().CommSettings +
+                       " prefix=" + controller.state().CmdPrefix);
+        seen.insert(seen.end(), port.log().begin(), port.log().end());
+    });
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.front(), "place 19200,N,8,1 prefix=");
+    EXPECT_EQ(seen.size(), 1u) << "the window is placed before the port is touched";
+    EXPECT_EQ(port.log(), (std::vector<std::string>{"port 1", "settings 19200,N,8,1", "open",
+                                                    "close", "port 1", "open"}));
+    EXPECT_TRUE(port.isOpen());
+    EXPECT_EQ(port.commPort(), 1);
+    EXPECT_EQ(port.settings(), "19200,N,8,1");
+    EXPECT_TRUE(view.option1Selected);
+    EXPECT_FALSE(view.frame8Visible);
+    EXPECT_TRUE(view.modalFailures.empty());
+    EXPECT_TRUE(port.writes().empty()) << "no command is sent at start-up";
+    for (const FakeTimer* t : {&t1, &t2, &t3, &t4}) EXPECT_FALSE(t->isEnabled()) << t->name();
+}
+
+TEST(StartUp, PortThatCannotOpenGivesOneMessageAndTheWindowRuns) {
+    VirtualClock clock;
+    FakeTimer& t1 = clock.makeTimer("Timer1");
+    FakeTimer& t2 = clock.makeTimer("Timer2");
+    FakeTimer& t3 = clock.makeTimer("Timer3");
+    FakeTimer& t4 = clock.makeTimer("Timer4");
+    FakePort port;
+    FakeView view;
+    port.makeUnopenable(1, PortError{2, "No such file or directory"});
+    Controller controller(port, Timers{t1, t2, t3, t4}, view);
+    controller.load();
+    EXPECT_EQ(view.modalFailures, (std::vector<std::string>{"No such file or directory"}));
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_EQ(port.commPort(), 2) << "the selection's fallback port";
+    // Sends still run their exchange; nothing more is reported until a port opens.
+    controller.click("Command17");
+    EXPECT_TRUE(port.writes().empty());
+    EXPECT_EQ(controller.caption(LabelId::Label11), " C 0 0 CR ");
+    EXPECT_TRUE(view.problems.empty());
+}
+
+TEST_F(PortSelectionTest, SelectingCom2ClosesCom1OpensCom2AndHidesTheSelector) {
+    click("Command33");
+    EXPECT_TRUE(view.frame8Visible);
+    click("Option2");
+    EXPECT_EQ(port.log(), (std::vector<std::string>{"close", "port 2", "open"}));
+    EXPECT_TRUE(port.isOpen());
+    EXPECT_EQ(port.commPort(), 2);
+    EXPECT_FALSE(view.frame8Visible);
+    EXPECT_TRUE(view.modalFailures.empty());
+}
+
+TEST_F(PortSelectionTest, FailedSelectionReportsAndFallsBack) {
+    port.makeUnopenable(2, PortError{13, "Permission denied"});
+    click("Command33");
+    click("Option2");
+    EXPECT_EQ(view.modalFailures, (std::vector<std::string>{"Permission denied"}));
+    EXPECT_EQ(port.commPort(), 1);
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_TRUE(view.frame8Visible) << "the selector stays shown";
+}
+
+TEST_F(PortSelectionTest, LastFailureOfTheStepsIsReported) {
+    port.failOn(Op::Close, PortError{1, "close failed"});
+    port.failOn(Op::SetCommPort, PortError{2, "port change failed"});
+    click("Option2");
+    EXPECT_EQ(view.modalFailures, (std::vector<std::string>{"port change failed"}));
+    EXPECT_EQ(std::count(port.log().begin(), port.log().end(), "open"), 0)
+        << "no reopen after a failed step";
+}
+
+TEST_F(PortSelectionTest, SelectionOnAClosedPortOpensTheChosenPort) {
+    port.makeUnopenable(2, PortError{2, "No such file or directory"});
+    click("Option2");  // fails: port closed, number back to 1
+    ASSERT_FALSE(port.isOpen());
+    click("Option1");
+    EXPECT_TRUE(port.isOpen());
+    EXPECT_EQ(port.commPort(), 1);
+    EXPECT_EQ(view.modalFailures.size(), 1u);
+    click("Command17");
+    EXPECT_EQ(port.written(), "C00\r");
+}
+
+TEST_F(PortSelectionTest, SpeedSelectionChangesTheOpenPortWithoutClosingIt) {
+    click("Command33");
+    click("Option10");
+    EXPECT_EQ(port.log(), (std::vector<std::string>{"settings 9600,N,8,1"}));
+    EXPECT_EQ(state().CommSettings, "9600,N,8,1");
+    EXPECT_TRUE(port.isOpen());
+    EXPECT_FALSE(view.frame8Visible);
+    click("Option9");
+    EXPECT_EQ(port.settings(), "19200,N,8,1");
+}
+
+TEST_F(PortSelectionTest, FailedSpeedSelectionIsReported) {
+    port.failOn(Op::SetSettings, PortError{12, "Unsupported operation"});
+    click("Option10");
+    EXPECT_EQ(view.modalFailures, (std::vector<std::string>{"Unsupported operation"}));
+}
+
+TEST_F(PortSelectionTest, SelectorHidesItself5000MsAfterCom) {
+    click("Command33");
+    clock.advance(4999);
+    EXPECT_TRUE(view.frame8Visible);
+    clock.advance(1);
+    EXPECT_FALSE(view.frame8Visible);
+    EXPECT_FALSE(timer3.isEnabled());
+}
+
+TEST_F(PortSelectionTest, Command34PostponesTheSelectorsHiding) {
+    click("Command33");
+    clock.advance(3000);
+    controller.unlockPanel();
+    click("Command34");
+    EXPECT_EQ(state().PanelOpen, 0);
+    clock.advance(4999);
+    EXPECT_TRUE(view.frame8Visible);
+    clock.advance(1);
+    EXPECT_FALSE(view.frame8Visible);
+}
+
+TEST_F(PortSelectionTest, EndClosesThePortAndEndsTheProgram) {
+    click("Command16");
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_TRUE(view.ended);
+}
+
+class PortFailureTest : public ControllerFixture {};
+
+TEST_F(PortFailureTest, WriteFailureClosesThePortAndIsReportedOnce) {
+    port.failOn(Op::Output, PortError{7, "Write error"});
+    click("Command17");
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_EQ(view.problems, (std::vector<std::string>{"/dev/fake1: Write error"}));
+    EXPECT_EQ(label(LabelId::Label11), " C 0 0 CR ") << "the trace shows as for any send";
+    EXPECT_EQ(state().AwaitReply, 1);
+    clock.advance(500);
+    EXPECT_EQ(label(LabelId::Label12), " X X X X");
+    press("Command15");
+    clock.advance(1000);
+    release("Command15");
+    EXPECT_EQ(view.problems.size(), 1u) << "not told again on every repeat";
+}
+
+TEST_F(PortFailureTest, HangUpIsReportedOnceAndAReselectOpensThePortAgain) {
+    port.hangUp(PortError{9, "The device was disconnected"});
+    EXPECT_EQ(view.problems, (std::vector<std::string>{"/dev/fake1: The device was disconnected"}));
+    click("Command17");
+    EXPECT_TRUE(port.writes().empty());
+    EXPECT_EQ(view.problems.size(), 1u);
+    click("Option1");
+    ASSERT_TRUE(port.isOpen());
+    click("Command17");
+    EXPECT_EQ(port.written(), "C00\r");
+    port.hangUp(PortError{9, "The device was disconnected"});
+    EXPECT_EQ(view.problems.size(), 2u) << "told again after a successful open";
+}
+
+TEST_F(PortFailureTest, ReadFailureClosesThePortAndLeavesTheReplyWindowRunning) {
+    click("Command44");
+    port.failOn(Op::Input, PortError{8, "Read error"});
+    port.receive("00\r");
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_EQ(view.problems, (std::vector<std::string>{"/dev/fake1: Read error"}));
+    EXPECT_EQ(state().RecvData, "");
+    clock.advance(500);
+    EXPECT_EQ(label(LabelId::Label12), " X X X X");
+}
+
+}  // namespace
+}  // namespace panel::test

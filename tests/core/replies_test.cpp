@@ -1,0 +1,268 @@
+#include "core/replies.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "core/trace.h"
+
+namespace panel {
+namespace {
+
+// What Label22 would show after `reply` answered `query` (nothing when no decoder set it).
+std::optional<std::string> DecodeAnswer(const std::string& query, const std::string& reply) {
+    return DecodeReply(query + "\r", "", RenderTrace(reply)).label22;
+}
+
+struct RowCase {
+    const char* name;
+    const char* query;
+    std::string reply;
+    std::string caption;
+    friend void PrintTo(const RowCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class DecoderRowTest : public testing::TestWithParam<RowCase> {};
+
+TEST_P(DecoderRowTest, ReplySetsItsCaption) {
+    const RowCase& c = GetParam();
+    EXPECT_EQ(DecodeAnswer(c.query, c.reply), c.caption);
+    // The characters after the code do not matter.
+    EXPECT_EQ(DecodeAnswer(c.query, c.reply + "99\r"), c.caption);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryTableRow, DecoderRowTest,
+    testing::Values(RowCase{"Status00", "CR0", "00\r", " Power ON"},
+                    RowCase{"Status80", "CR0", "80\r", " Stand by"},
+                    RowCase{"Status40", "CR0", "40\r", " Count down"},
+                    RowCase{"Status20", "CR0", "20\r", " Cooling down"},
+                    RowCase{"Status10", "CR0", "10\r", " Power Fail"},
+                    RowCase{"Status08", "CR0", "08\r", " Temperature Warning"},
+                    RowCase{"Status02", "CR0", "02\r", " NO Key input "},
+                    RowCase{"Status04", "CR0", "04\r", " Lamp OFF by PWR Management"},
+                    RowCase{"Status28", "CR0", "28\r", " Temperature Warning & cooling down"},
+                    RowCase{"Status24", "CR0", "24\r", "Cooling down  PWR Management"},
+                    RowCase{"Status88", "CR0", "88\r", " Temperature Warning and recoverd"},
+                    RowCase{"Status21", "CR0", "21\r", " Cooling down (All Lamp FAIL)"},
+                    RowCase{"Status81", "CR0", "81\r", " Cooling down & sutandby (All Lamp FAIL)"},
+                    RowCase{"Input1", "CR1", "1\r", " Computer 1"},
+                    RowCase{"Input2", "CR1", "2\r", " Computer 2"},
+                    RowCase{"Input3", "CR1", "3\r", " Video"},
+                    RowCase{"Input4", "CR1", "4\r", " Input mode 4"},
+                    RowCase{"Reversal11", "CR4", "11\r", " Normally"},
+                    RowCase{"Reversal10", "CR4", "10\r", " Top/Bottom reversal"},
+                    RowCase{"Reversal01", "CR4", "01\r", " Left/Right reversal"},
+                    RowCase{"Reversal00", "CR4", "00\r", " Top/Bottom , Left/Right reversal"},
+                    RowCase{"Mute00", "CRA", "00\r", " Video & Audio mute OFF"},
+                    RowCase{"Mute01", "CRA", "01\r", " Video mute ON"},
+                    RowCase{"Mute02", "CRA", "02\r", " Audio mute ON"},
+                    RowCase{"Mute03", "CRA", "03\r", " Video & Audio mute ON"},
+                    RowCase{"Mute80", "CRA", "80\r", " No signal"},
+                    RowCase{"MuteFF", "CRA", "FF\r", " Stand by"},
+                    RowCase{"Lamp00", "CR7", "00\r", " LAMP OFF"},
+                    RowCase{"Lamp01", "CR7", "01\r", " LAMP ON"},
+                    RowCase{"Lamp02", "CR7", "02\r", " No2 ON  : 2 Lamp mode"},
+                    RowCase{"Lamp03", "CR7", "03\r", " No1,2 ON  : 2 Lamp mode"},
+                    RowCase{"Lamp10", "CR7", "10\r", " All OFF : 1 Lamp mode(No1 USE)"},
+                    RowCase{"Lamp11", "CR7", "11\r", " No1 ON  : 1 Lamp mode(No1 USE)"},
+                    RowCase{"Lamp20", "CR7", "20\r", " All OFF : 1 Lamp mode(No2 USE)"},
+                    RowCase{"Lamp22", "CR7", "22\r", " No2 ON  : 1 Lamp mode(No2 USE)"}),
+    [](const auto& info) { return info.param.name; });
+
+struct MissCase {
+    const char* name;
+    const char* query;
+    std::string reply;
+    friend void PrintTo(const MissCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class DecoderMissTest : public testing::TestWithParam<MissCase> {};
+
+TEST_P(DecoderMissTest, NonMatchingReplySetsNothing) {
+    EXPECT_EQ(DecodeAnswer(GetParam().query, GetParam().reply), std::nullopt);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    TableDecoders, DecoderMissTest,
+    testing::Values(
+        MissCase{"StatusUnknownCode", "CR0", "99\r"}, MissCase{"StatusIncomplete", "CR0", "0"},
+        MissCase{"StatusLeadingSpace", "CR0", " 00\r"},
+        MissCase{"StatusLeadingAck", "CR0",
+                 "\x06"
+                 "00\r"},
+        MissCase{"StatusLeadingCr", "CR0", "\r00\r"}, MissCase{"StatusEmpty", "CR0", ""},
+        MissCase{"InputUnknown", "CR1", "5\r"}, MissCase{"InputLeadingSpace", "CR1", " 1\r"},
+        MissCase{"InputLeadingLf", "CR1", "\n1\r"}, MissCase{"ReversalUnknown", "CR4", "22\r"},
+        MissCase{"ReversalLeadingTab", "CR4", "\t11\r"}, MissCase{"MuteLowerCase", "CRA", "ff\r"},
+        MissCase{"MuteMixedCase", "CRA", "Ff\r"}, MissCase{"MuteLeadingSpace", "CRA", " 00\r"},
+        MissCase{"LampUnknown", "CR7", "21\r"},
+        MissCase{"LampLeadingDc4", "CR7",
+                 "\x14"
+                 "00\r"},
+        MissCase{"LampIncomplete", "CR7", "2"}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(DecoderSelection, OnlyTheExactQueryFrameSelectsADecoder) {
+    const std::string trace = RenderTrace("00\r");
+    struct Frame {
+        const char* sendData;
+        bool decodes;
+    };
+    for (const Frame& f :
+         {Frame{"CR0\r", true}, Frame{"C00\r", false}, Frame{"cr0\r", false},
+          Frame{"CR0 \r", false}, Frame{" CR0\r", false}, Frame{"CR0", false},
+          Frame{"CR0\r\r", false}, Frame{"CR0\n", false}, Frame{"", false}, Frame{"\r", false}}) {
+        EXPECT_EQ(DecodeReply(f.sendData, "", trace).label22.has_value(), f.decodes)
+            << '"' << f.sendData << '"';
+    }
+}
+
+TEST(DecoderSelection, PressureQueryMustMatchCaseAndSpacing) {
+    const std::string trace = RenderTrace("512\r");
+    EXPECT_EQ(DecodeReply("CR PRESSURE\r", "", trace).label22, "650 hPa");
+    for (const char* typed :
+         {"cr pressure\r", "CR  PRESSURE\r", "CR PRESSURE \r", "CRPRESSURE\r", "CR Pressure\r"}) {
+        EXPECT_FALSE(DecodeReply(typed, "", trace).label22) << typed;
+    }
+}
+
+TEST(DecoderSelection, CommandPrefixIsPartOfTheQueryFrame) {
+    const std::string trace = RenderTrace("00\r");
+    EXPECT_EQ(DecodeReply("#CR0\r", "#", trace).label22, " Power ON");
+    EXPECT_FALSE(DecodeReply("CR0\r", "#", trace).label22);
+}
+
+TEST(LampHours, ShowsTheFirst38TraceCharactersAndHourUse) {
+    EXPECT_EQ(DecodeAnswer("CR3", "1234\r"), " 1 2 3 4 CR  Hour Use");
+    EXPECT_EQ(DecodeAnswer("CR3", ""), "  Hour Use");
+    // 19 reply characters fill the 38 positions; the rest is cut.
+    EXPECT_EQ(DecodeAnswer("CR3", "ABCDEFGHIJKLMNOPQRSTUVWXYZ\r"),
+              " A B C D E F G H I J K L M N O P Q R S Hour Use");
+    // Control tokens are shown as they stand.
+    EXPECT_EQ(DecodeAnswer("CR3",
+                           "\x06"
+                           "01234\r"),
+              " ACK 0 1 2 3 4 CR  Hour Use");
+}
+
+TEST(Temperatures, CutsThreePiecesFromTheTrace) {
+    EXPECT_EQ(DecodeAnswer("CR6", "ABCDEFGHIJKLMNOPQ"),
+              "  S1= A B C D E C  ,   S2=  H I J K C , S3= M N O P Q C");
+    EXPECT_EQ(DecodeAnswer("CR6", "034.5 041.0 038.2\r"),
+              "  S1= 0 3 4 . 5 C  ,   S2=  4 1 . 0 C , S3= 0 3 8 . 2 C");
+}
+
+TEST(Temperatures, ShortTracesLeaveLaterPiecesEmpty) {
+    EXPECT_EQ(DecodeAnswer("CR6", "12345\r"), "  S1= 1 2 3 4 5 C  ,   S2=  C , S3= C");
+    EXPECT_EQ(DecodeAnswer("CR6", "1\r"), "  S1= 1 CR  C  ,   S2=  C , S3= C");
+    EXPECT_EQ(DecodeAnswer("CR6", ""), "  S1=  C  ,   S2=  C , S3= C");
+    // A trace that reaches into the second piece only.
+    EXPECT_EQ(DecodeAnswer("CR6", "ABCDEFGH"), "  S1= A B C D E C  ,   S2=  H  C , S3= C");
+}
+
+TEST(RawReply, ShowsTheWholeTrace) {
+    const std::string reply = "PROJECTOR SIM\r\n\x06";
+    EXPECT_EQ(DecodeAnswer("CR9", reply), RenderTrace(reply));
+    EXPECT_EQ(DecodeAnswer("CR9", ""), " ");
+}
+
+struct PressureCase {
+    const char* name;
+    std::string reply;
+    std::optional<std::string> caption;
+    std::optional<std::int16_t> value;
+    friend void PrintTo(const PressureCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class PressureTest : public testing::TestWithParam<PressureCase> {};
+
+TEST_P(PressureTest, ReadingGivesPressure) {
+    const Decoded d = DecodeReply("CR PRESSURE\r", "", RenderTrace(GetParam().reply));
+    EXPECT_EQ(d.label22, GetParam().caption);
+    EXPECT_EQ(d.pressureValue, GetParam().value);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Readings, PressureTest,
+    testing::Values(PressureCase{"Typical", "512\r", "650 hPa", 650},
+                    PressureCase{"Thousand", "1000\r", "1169 hPa", 1169},
+                    PressureCase{"TenBitMaximum", "1023\r", "1194 hPa", 1194},
+                    PressureCase{"Zero", "0\r", "106 hPa", 106},
+                    PressureCase{"NoDigits", "\r", "106 hPa", 106},
+                    PressureCase{"EmptyReply", "", "106 hPa", 106},
+                    PressureCase{"SignWithoutDigits", "-\r", "106 hPa", 106},
+                    PressureCase{"LowestCarried", "-6553\r", "-6865 hPa", -6865},
+                    PressureCase{"HighestCarried", "6553\r", "7077 hPa", 7077},
+                    PressureCase{"JustAboveTheRange", "6554\r", std::nullopt, std::nullopt},
+                    PressureCase{"JustBelowTheRange", "-6554\r", std::nullopt, std::nullopt},
+                    PressureCase{"HalfRoundsDownToEven", "6553.5\r", std::nullopt, std::nullopt},
+                    PressureCase{"HalfBelowTheEdgeRoundsToEven", "6552.5\r", "7076 hPa", 7076},
+                    PressureCase{"HalfRoundsUpToEven", "511.5\r", "650 hPa", 650},
+                    PressureCase{"Hexadecimal",
+                                 "\x14"
+                                 "H200\n",
+                                 "650 hPa", 650},
+                    PressureCase{"HexadecimalLowerDigits",
+                                 "\x14"
+                                 "H3ff\n",
+                                 "1194 hPa", 1194},
+                    // The "C" of the CR token is a hexadecimal digit: &H200C is out of range.
+                    PressureCase{"HexadecimalRunsIntoCrToken",
+                                 "\x14"
+                                 "H200\r",
+                                 std::nullopt, std::nullopt},
+                    PressureCase{"Octal",
+                                 "\x14"
+                                 "O1000\r",
+                                 "650 hPa", 650},
+                    PressureCase{"AmpersandWithoutRadix",
+                                 "\x14"
+                                 "X512\r",
+                                 "106 hPa", 106},
+                    PressureCase{"Exponent", "5.12E2\r", "650 hPa", 650},
+                    PressureCase{"ExponentWithD", "5120D-1\r", "650 hPa", 650},
+                    PressureCase{"ExponentWithoutDigits", "512E\r", "650 hPa", 650},
+                    PressureCase{"SecondPointEndsTheNumber", "512.4.9\r", "650 hPa", 650},
+                    PressureCase{"Huge", "99999999999999999999\r", std::nullopt, std::nullopt},
+                    PressureCase{"Overflowing", "1E999\r", std::nullopt, std::nullopt},
+                    PressureCase{"Underflowing", "1E-999\r", "106 hPa", 106},
+                    // In the trace an LF is the token "LF ", whose letter ends the number.
+                    PressureCase{"LeadingLinefeedReadsAsNoDigits", "\n512\r", "106 hPa", 106}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(ReadNumber, SkipsBlanksWhereverTheyStand) {
+    EXPECT_EQ(ReadNumber(" 5 1 2 CR "), 512);
+    EXPECT_EQ(ReadNumber("  - 1 2 . 5 E + 1"), -125);
+    EXPECT_EQ(ReadNumber("\t\n 7"), 7);
+    EXPECT_EQ(ReadNumber("& H F F"), 255);
+    EXPECT_EQ(ReadNumber(".5"), 0.5);
+    EXPECT_EQ(ReadNumber("+"), 0);
+    EXPECT_EQ(ReadNumber("CR"), 0);
+    EXPECT_EQ(ReadNumber("&O8"), 0);
+    EXPECT_TRUE(std::isinf(ReadNumber("-1E999")));
+    EXPECT_LT(ReadNumber("-1E999"), 0);
+}
+
+TEST(PressureFromReading, RoundsHalvesToEvenAtBothSteps) {
+    EXPECT_EQ(PressureFromReading(2.5)->reading, 2);
+    EXPECT_EQ(PressureFromReading(3.5)->reading, 4);
+    EXPECT_EQ(PressureFromReading(-2.5)->reading, -2);
+    EXPECT_FALSE(PressureFromReading(NAN));
+    EXPECT_FALSE(PressureFromReading(INFINITY));
+    EXPECT_FALSE(PressureFromReading(1e300));
+}
+
+TEST(PressureFromReading, EveryCarriedReadingStaysInItsRange) {
+    for (int r = -6553; r <= 6553; ++r) {
+        auto p = PressureFromReading(r);
+        ASSERT_TRUE(p) << r;
+        EXPECT_EQ(p->reading, r);
+        EXPECT_GE(p->hpa, -6865);
+        EXPECT_LE(p->hpa, 7077);
+    }
+}
+
+}  // namespace
+}  // namespace panel
