@@ -1,0 +1,203 @@
+#include "serial/qt_serial_port.h"
+
+#include <QMetaObject>
+#include <cerrno>
+
+namespace panel {
+
+namespace {
+
+constexpr std::string_view kNotOpen = "The port is not open";
+
+bool isFatal(QSerialPort::SerialPortError error) {
+    return error == QSerialPort::ResourceError || error == QSerialPort::ReadError ||
+           error == QSerialPort::WriteError;
+}
+
+bool isReadSide(QSerialPort::SerialPortError error) {
+    return error == QSerialPort::ResourceError || error == QSerialPort::ReadError;
+}
+
+bool isMeaningless(const QString& text) {
+    const QString trimmed = text.trimmed();
+    return trimmed.isEmpty() || trimmed == QLatin1String("Unknown error") ||
+           trimmed == QLatin1String("Success") || trimmed == QLatin1String("No error");
+}
+
+// After a hang-up the read returns nothing and Qt describes whatever errno an earlier call left
+// behind ("Inappropriate ioctl for device"). Only a text that really says the device is gone is
+// kept.
+bool saysDeviceGone(const QString& text) {
+    for (int code : {EIO, ENXIO, ENODEV})
+        if (text == qt_error_string(code)) return true;
+    return false;
+}
+
+std::string fallbackText(QSerialPort::SerialPortError error) {
+    switch (error) {
+        case QSerialPort::ResourceError:
+        case QSerialPort::ReadError:
+            return "The device was disconnected";
+        case QSerialPort::WriteError:
+            return "Writing to the device failed";
+        default:
+            return "The serial port failed";
+    }
+}
+
+}  // namespace
+
+class QtSerialPort::Busy {
+public:
+    explicit Busy(QtSerialPort& port) : port_(port) { ++port_.busy_; }
+    ~Busy() { --port_.busy_; }
+    Busy(const Busy&) = delete;
+    Busy& operator=(const Busy&) = delete;
+
+private:
+    QtSerialPort& port_;
+};
+
+QtSerialPort::QtSerialPort(PortDevices devices, QObject* parent)
+    : QObject(parent), devices_(std::move(devices)) {
+    connect(&device_, &QSerialPort::readyRead, this, &QtSerialPort::onReadyRead);
+    connect(&device_, &QSerialPort::errorOccurred, this, &QtSerialPort::onErrorOccurred);
+}
+
+QtSerialPort::~QtSerialPort() {
+    // The device is destroyed after this body; its last signals must not reach a half-gone object.
+    device_.disconnect(this);
+    if (device_.isOpen()) device_.close();
+}
+
+QString QtSerialPort::devicePath() const {
+    return commPort_ == 2 ? devices_.com2 : devices_.com1;
+}
+
+std::string QtSerialPort::deviceName() const {
+    return devicePath().toStdString();
+}
+
+PortResult QtSerialPort::setCommPort(int port) {
+    if (port != 1 && port != 2)
+        return PortError{QSerialPort::UnsupportedOperationError,
+                         "There is no port " + std::to_string(port) + " (only 1 and 2)"};
+    if (device_.isOpen())
+        return PortError{QSerialPort::OpenError, "The port number cannot change while it is open"};
+    commPort_ = port;
+    return std::nullopt;
+}
+
+PortResult QtSerialPort::setSettings(std::string_view settings) {
+    LineSettings parsed = settings_;
+    if (auto error = parseLineSettings(settings, parsed)) return error;
+    settings_ = parsed;
+    // Closed: QSerialPort keeps the values and applies them when it opens. Open: applied at once,
+    // without closing, so a speed change does not drop the line.
+    return applySettings();
+}
+
+PortResult QtSerialPort::applySettings() {
+    Busy busy(*this);
+    const bool applied =
+        device_.setBaudRate(settings_.baudRate) && device_.setParity(settings_.parity) &&
+        device_.setDataBits(settings_.dataBits) && device_.setStopBits(settings_.stopBits) &&
+        device_.setFlowControl(QSerialPort::NoFlowControl);
+    if (!applied) return lastError("The serial settings could not be applied");
+    return std::nullopt;
+}
+
+PortResult QtSerialPort::setOpen(bool open) {
+    if (open == device_.isOpen()) return std::nullopt;
+    Busy busy(*this);
+    if (!open) {
+        device_.close();
+        return std::nullopt;
+    }
+    device_.setPortName(devicePath());
+    if (auto error = applySettings()) return error;
+    if (!device_.open(QIODevice::ReadWrite)) return lastError("The port could not be opened");
+    device_.clearError();
+    ++openCount_;
+    commEvent_ = 0;
+    return std::nullopt;
+}
+
+PortResult QtSerialPort::output(std::string_view bytes) {
+    // A closed QSerialPort refuses the write silently, so the state is checked here.
+    if (!device_.isOpen()) return PortError{QSerialPort::NotOpenError, std::string(kNotOpen)};
+    if (bytes.empty()) return std::nullopt;
+    Busy busy(*this);
+    device_.clearError();  // so that a failure below is not confused with an older one
+    const qint64 size = static_cast<qint64>(bytes.size());
+    // flush() hands the frame to the driver now instead of on the next event-loop pass.
+    if (device_.write(bytes.data(), size) != size || !device_.flush()) {
+        PortError error = lastError("Writing to the device failed");
+        if (isFatal(device_.error())) closeAfterFailure();
+        return error;
+    }
+    return std::nullopt;
+}
+
+PortResult QtSerialPort::input(std::string& bytes) {
+    bytes.clear();
+    if (!device_.isOpen()) return PortError{QSerialPort::NotOpenError, std::string(kNotOpen)};
+    // Only the buffer QSerialPort already filled is taken: no system call, nothing to fail.
+    const QByteArray waiting = device_.readAll();
+    bytes.assign(waiting.constData(), static_cast<std::size_t>(waiting.size()));
+    return std::nullopt;
+}
+
+PortError QtSerialPort::lastError(std::string_view fallback) const {
+    const QSerialPort::SerialPortError code = device_.error();
+    const QString text = device_.errorString();
+    const int number = static_cast<int>(code);
+    if (code == QSerialPort::NoError) return {number, std::string(fallback)};
+    if (isMeaningless(text) || (isReadSide(code) && !saysDeviceGone(text)))
+        return {number, fallbackText(code)};
+    return {number, text.toStdString()};
+}
+
+void QtSerialPort::closeAfterFailure() {
+    // Left open, the notifier keeps firing on the dead descriptor and spins a core.
+    device_.close();
+}
+
+void QtSerialPort::onReadyRead() {
+    raiseComm(kCommEventReceived);
+}
+
+void QtSerialPort::onErrorOccurred(QSerialPort::SerialPortError error) {
+    if (error == QSerialPort::NoError || busy_ > 0) return;  // an operation returns its own errors
+    if (!isFatal(error)) {
+        raiseComm(kCommEventOther);
+        return;
+    }
+    if (!device_.isOpen()) return;  // already handled: report the first error only
+    PortError failure = lastError("The serial port failed");
+    closeAfterFailure();
+    const std::uint64_t failedOpen = openCount_;
+    // Delivered from the event loop, so the listener never runs inside QSerialPort's own handler.
+    QMetaObject::invokeMethod(
+        this,
+        [this, failure = std::move(failure), failedOpen] {
+            if (listener_ && openCount_ == failedOpen && !device_.isOpen())
+                listener_->onPortFailure(failure);
+        },
+        Qt::QueuedConnection);
+}
+
+void QtSerialPort::raiseComm(int kind) {
+    const auto deliver = [this, kind] {
+        if (!listener_ || !device_.isOpen()) return;
+        if (kind == kCommEventReceived && device_.bytesAvailable() == 0) return;
+        commEvent_ = kind;
+        listener_->onComm();
+    };
+    if (busy_ > 0)
+        QMetaObject::invokeMethod(this, deliver, Qt::QueuedConnection);
+    else
+        deliver();
+}
+
+}  // namespace panel

@@ -1,0 +1,145 @@
+// The command line: help, version, port list, device replacement, refusal of unknown options.
+#include "serial/command_line.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+namespace panel {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+struct Outcome {
+    CommandLine result;
+    std::string out;
+    std::string err;
+};
+
+Outcome run(QStringList arguments, const QList<PortListing>& ports = {}) {
+    arguments.prepend(QStringLiteral("projector-panel"));
+    QString out;
+    QString err;
+    QTextStream outStream(&out);
+    QTextStream errStream(&err);
+    Outcome r;
+    r.result = parseCommandLine(arguments, outStream, errStream, [&] { return ports; });
+    outStream.flush();
+    errStream.flush();
+    r.out = out.toStdString();
+    r.err = err.toStdString();
+    return r;
+}
+
+struct DeviceCase {
+    const char* name;
+    friend void PrintTo(const DeviceCase& c, std::ostream* os) { *os << c.name; }
+    QStringList arguments;
+    const char* com1;
+    const char* com2;
+};
+
+class DeviceOptionsTest : public ::testing::TestWithParam<DeviceCase> {};
+
+TEST_P(DeviceOptionsTest, ReplaceTheDefaultDevicesAndStartThePanel) {
+    const DeviceCase& c = GetParam();
+    const Outcome r = run(c.arguments);
+    EXPECT_FALSE(r.result.exitNow);
+    EXPECT_EQ(r.result.exitCode, 0);
+    EXPECT_EQ(r.result.devices.com1.toStdString(), c.com1);
+    EXPECT_EQ(r.result.devices.com2.toStdString(), c.com2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, DeviceOptionsTest,
+    ::testing::Values(
+        DeviceCase{"NoArguments", {}, "/dev/ttyS0", "/dev/ttyS1"},
+        DeviceCase{"Com1Only", {"--com1", "/dev/ttyUSB0"}, "/dev/ttyUSB0", "/dev/ttyS1"},
+        DeviceCase{"Com2Only", {"--com2", "/dev/pts/7"}, "/dev/ttyS0", "/dev/pts/7"},
+        DeviceCase{"BothWithEquals",
+                   {"--com1=/dev/ttyUSB1", "--com2=/dev/ttyACM0"},
+                   "/dev/ttyUSB1",
+                   "/dev/ttyACM0"},
+        DeviceCase{
+            "LastOneWins", {"--com1", "/dev/a", "--com1", "/dev/b"}, "/dev/b", "/dev/ttyS1"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct RefusedCase {
+    const char* name;
+    friend void PrintTo(const RefusedCase& c, std::ostream* os) { *os << c.name; }
+    QStringList arguments;
+    const char* mentions;
+};
+
+class RefusedTest : public ::testing::TestWithParam<RefusedCase> {};
+
+TEST_P(RefusedTest, ExitsNonZeroWithAClearMessageOnStderr) {
+    const Outcome r = run(GetParam().arguments);
+    EXPECT_TRUE(r.result.exitNow);
+    EXPECT_EQ(r.result.exitCode, kCommandLineUsageError);
+    EXPECT_THAT(r.err, HasSubstr(GetParam().mentions));
+    EXPECT_THAT(r.err, HasSubstr("--help"));
+    EXPECT_EQ(r.out, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, RefusedTest,
+    ::testing::Values(RefusedCase{"UnknownLongOption", {"--speed", "9600"}, "speed"},
+                      RefusedCase{"UnknownShortOption", {"-x"}, "x"},
+                      RefusedCase{"DeviceMissing", {"--com1"}, "com1"},
+                      RefusedCase{"EmptyDevice", {"--com2", ""}, "com2"},
+                      RefusedCase{"QtsHelpAll", {"--help-all"}, "help-all"},
+                      RefusedCase{"StrayArgument", {"/dev/ttyUSB0"}, "/dev/ttyUSB0"},
+                      RefusedCase{
+                          "UnknownAfterGoodOption", {"--com1", "/dev/ttyUSB0", "--demo"}, "demo"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(CommandLineTest, HelpListsEveryOptionAndExitsZero) {
+    for (const char* option : {"--help", "-h"}) {
+        SCOPED_TRACE(option);
+        const Outcome r = run({option, "--com1", "/dev/ttyUSB0"});
+        EXPECT_TRUE(r.result.exitNow);
+        EXPECT_EQ(r.result.exitCode, 0);
+        for (const char* name : {"--help", "--version", "--list-ports", "--com1", "--com2"})
+            EXPECT_THAT(r.out, HasSubstr(name));
+        EXPECT_THAT(r.out, HasSubstr("/dev/ttyS0"));  // the defaults are told
+        EXPECT_EQ(r.err, "");
+    }
+}
+
+TEST(CommandLineTest, VersionPrintsNameAndVersionAndExitsZero) {
+    for (const char* option : {"--version", "-v"}) {
+        const Outcome r = run({option});
+        EXPECT_TRUE(r.result.exitNow);
+        EXPECT_EQ(r.result.exitCode, 0);
+        EXPECT_EQ(r.out, "projector-panel 1.40\n");
+        EXPECT_EQ(r.err, "");
+    }
+}
+
+TEST(CommandLineTest, ListPortsShowsDeviceDescriptionAndMaker) {
+    const Outcome r = run({"--list-ports"}, {{"/dev/ttyUSB0", "USB-Serial Controller", "Prolific"},
+                                             {"/dev/ttyS0", "", ""}});
+    EXPECT_TRUE(r.result.exitNow);
+    EXPECT_EQ(r.result.exitCode, 0);
+    EXPECT_THAT(r.out, HasSubstr("Device"));
+    EXPECT_THAT(r.out, HasSubstr("/dev/ttyUSB0"));
+    EXPECT_THAT(r.out, HasSubstr("USB-Serial Controller"));
+    EXPECT_THAT(r.out, HasSubstr("Prolific"));
+    EXPECT_THAT(r.out, HasSubstr("/dev/ttyS0"));
+    EXPECT_THAT(r.out, Not(HasSubstr("No serial ports")));
+    // One line per port under a heading, each port on its own line.
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 3);
+}
+
+TEST(CommandLineTest, ListPortsSaysSoWhenThereAreNone) {
+    const Outcome r = run({"--list-ports"});
+    EXPECT_TRUE(r.result.exitNow);
+    EXPECT_EQ(r.result.exitCode, 0);
+    EXPECT_EQ(r.out, "No serial ports found.\n");
+}
+
+}  // namespace
+}  // namespace panel
