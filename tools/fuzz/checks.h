@@ -1,0 +1,23 @@
+// The properties each fuzz target checks on one input. Each returns the first property that does
+// not hold, described, or an empty string. The ordinary tests replay kept inputs through them.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace panel::fuzz {
+
+// RenderTrace against a plain token-by-token rendering, and AppendTrace of the input cut into
+// pieces against RenderTrace of the whole.
+std::string CheckTrace(std::span<const std::uint8_t> data);
+
+// DecodeReply for a query frame (or another frame) with a command prefix and a received trace,
+// ReadNumber and PressureFromReading: nothing throws, and every caption has a documented form.
+std::string CheckReplies(std::span<const std::uint8_t> data);
+
+// The controller driven by a coded sequence of clicks, presses, releases, manual sends, received
+// blocks, clock advances and port failures, with its invariants checked after every step.
+std::string CheckController(std::span<const std::uint8_t> data);
+
+}  // namespace panel::fuzz

@@ -1,0 +1,72 @@
+// One run of the controller fuzzer: a loaded controller over the fake port and virtual clock, a
+// reference model of the form state it must agree with, and the coded steps that drive both.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <set>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/controller.h"
+#include "tests/support/fake_port.h"
+#include "tests/support/virtual_clock.h"
+#include "tools/fuzz/byte_reader.h"
+#include "tools/fuzz/observed_port.h"
+#include "tools/fuzz/recording_view.h"
+
+namespace panel::fuzz {
+
+class ControllerScenario {
+public:
+    ControllerScenario();
+
+    // Runs the steps coded in `data`; returns the first rule broken, with its step, or empty.
+    std::string run(std::span<const std::uint8_t> data);
+
+private:
+    // What the controller must show after each step, kept from the outside.
+    struct Model {
+        std::string sendData;
+        std::string recvData;
+        std::string pending;  // waiting in the fake port, not read yet
+        std::string manualCmd;
+        std::uint8_t awaitReply = 0;
+        std::uint8_t repeatKey = 0;
+        std::uint8_t arrowMode = 0;
+        std::int16_t panelOpen = 0;
+        std::int16_t pressureValue = 0;
+        std::array<std::string, 3> labels;  // by LabelId
+        std::vector<std::string> expectedWrites;
+        std::vector<std::string> writes;
+    };
+
+    std::string step(ByteReader& in);
+    std::string check() const;
+
+    void expectSend(std::string frame, bool framed);
+    void expectRender(const std::string& data);
+    void receiveEvent(int kind, const std::string& block);
+    void onTick(const test::FakeTimer& timer);
+    void onReport(char kind);
+
+    test::VirtualClock clock_;
+    test::FakeTimer& timer1_ = clock_.makeTimer("Timer1");
+    test::FakeTimer& timer2_ = clock_.makeTimer("Timer2");
+    test::FakeTimer& timer3_ = clock_.makeTimer("Timer3");
+    test::FakeTimer& timer4_ = clock_.makeTimer("Timer4");
+    test::FakePort fake_;
+    ObservedPort port_;
+    RecordingView view_;
+    Controller controller_;
+
+    Model model_;
+    std::set<test::FakePort::Op> failing_;
+    // Port opens, failures and reports in the order they happened: O, F, N (notice), M (modal).
+    std::string events_;
+    std::string reportRuleBroken_;
+};
+
+}  // namespace panel::fuzz
