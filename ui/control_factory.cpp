@@ -1,0 +1,187 @@
+#include "ui/control_factory.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTextLayout>
+#include <cmath>
+
+#include "ui/trace_label.h"
+
+namespace panel {
+namespace {
+
+QString fromUtf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QColor rgb(std::uint32_t value) {
+    return QColor::fromRgb(static_cast<QRgb>(value));
+}
+
+Qt::Alignment horizontal(TextAlign align) {
+    switch (align) {
+        case TextAlign::Centre:
+            return Qt::AlignHCenter;
+        case TextAlign::Right:
+            return Qt::AlignRight;
+        case TextAlign::Left:
+            break;
+    }
+    return Qt::AlignLeft;
+}
+
+// Opaque background and text colour through the palette, so children that set nothing inherit the
+// window's grey.
+void paint(QWidget* widget, const ControlSpec& spec) {
+    QPalette palette = widget->palette();
+    if (spec.background != kStandardColour) {
+        palette.setColor(QPalette::Window, rgb(spec.background));
+        widget->setAutoFillBackground(true);
+    }
+    if (spec.text != kStandardColour) palette.setColor(QPalette::WindowText, rgb(spec.text));
+    widget->setPalette(palette);
+}
+
+// A coloured button has a flat face of its colour with a raised edge that sinks while pressed.
+QString buttonStyle(const ControlSpec& spec) {
+    const QString face = rgb(spec.background).name();
+    const QString text = rgb(spec.text).name();
+    return QStringLiteral(
+               "QPushButton { background-color: %1; color: %2; border: 2px outset %3; padding: 0; }"
+               "QPushButton:pressed { border-style: inset; }"
+               "QPushButton:focus { border-color: %4; }")
+        .arg(face, text, rgb(spec.background).lighter(103).name(),
+             rgb(spec.background).darker(140).name());
+}
+
+QWidget* makeFrame(QWidget* container) {
+    auto* frame = new QFrame(container);
+    // An etched edge, shaded from the frame's own grey.
+    frame->setPalette(QPalette(rgb(kWindowColour)));
+    frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    frame->setLineWidth(1);
+    frame->setAutoFillBackground(true);
+    return frame;
+}
+
+// The room a caption has on a button face: the width less the 2-pixel edges and a little air.
+constexpr int kButtonTextInset = 6;
+
+QWidget* makeButton(const ControlSpec& spec, QWidget* container) {
+    auto* button = new QPushButton(container);
+    // No button of the window acts on Enter.
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    if (spec.background != kStandardColour) button->setStyleSheet(buttonStyle(spec));
+    return button;
+}
+
+QWidget* makePicture(QWidget* container) {
+    auto* picture = new QLabel(container);
+    picture->setPixmap(QPixmap(QStringLiteral(":/logo.png")));
+    picture->setScaledContents(false);
+    picture->setAccessibleName(QStringLiteral("Logo"));
+    return picture;
+}
+
+}  // namespace
+
+void ControlFactory::installFontSubstitutes() {
+    QFont::insertSubstitutions(fromUtf8(kFixedFace),
+                               {QStringLiteral("IPAGothic"), QStringLiteral("MS Gothic"),
+                                QStringLiteral("Noto Sans Mono CJK JP")});
+    QFont::insertSubstitutions(fromUtf8(kProportionalFace),
+                               {QStringLiteral("IPAPGothic"), QStringLiteral("MS PGothic"),
+                                QStringLiteral("Noto Sans CJK JP")});
+}
+
+QFont ControlFactory::font(FontFace face, double points, bool bold) {
+    QFont font(fromUtf8(face == FontFace::Proportional ? kProportionalFace : kFixedFace));
+    font.setStyleHint(face == FontFace::Proportional ? QFont::SansSerif : QFont::TypeWriter);
+    font.setPixelSize(static_cast<int>(std::lround(points * 96.0 / 72.0)));
+    font.setWeight(bold ? QFont::Bold : QFont::Normal);
+    return font;
+}
+
+QRect ControlFactory::pixelGeometry(const ControlSpec& spec) {
+    return QRect(TwipsToPixels(spec.left), TwipsToPixels(spec.top), TwipsToPixels(spec.width),
+                 TwipsToPixels(spec.height));
+}
+
+QString ControlFactory::wrapCaption(const QString& caption, const QFont& font, int width) {
+    QTextLayout layout(caption, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    QStringList lines;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        lines << caption.mid(line.textStart(), line.textLength()).trimmed();
+    }
+    layout.endLayout();
+    return lines.join(QLatin1Char('\n'));
+}
+
+void ControlFactory::setButtonCaption(QAbstractButton* button, const QString& caption,
+                                      const QString& accessibleName) {
+    button->setProperty("caption", caption);
+    button->setText(wrapCaption(caption, button->font(), button->width() - kButtonTextInset));
+    button->setAccessibleName(accessibleName.isEmpty() ? caption : accessibleName);
+}
+
+QWidget* ControlFactory::create(const ControlSpec& spec, QWidget* container) {
+    QWidget* widget = nullptr;
+    switch (spec.kind) {
+        case ControlKind::Frame:
+            widget = makeFrame(container);
+            break;
+        case ControlKind::Label: {
+            auto* label = new QLabel(fromUtf8(spec.caption), container);
+            label->setTextFormat(Qt::PlainText);
+            label->setAlignment(horizontal(spec.align) | Qt::AlignTop);
+            widget = label;
+            break;
+        }
+        case ControlKind::TraceLabel: {
+            auto* label = new TraceLabel(container);
+            label->setAlignment(horizontal(spec.align) | Qt::AlignVCenter);
+            label->setAccessibleDescription(fromUtf8(spec.group));
+            widget = label;
+            break;
+        }
+        case ControlKind::Button:
+        case ControlKind::HoldButton:
+            widget = makeButton(spec, container);
+            break;
+        case ControlKind::Option: {
+            auto* option = new QRadioButton(fromUtf8(spec.caption), container);
+            option->setChecked(spec.selected);
+            widget = option;
+            break;
+        }
+        case ControlKind::TextBox: {
+            auto* text = new QLineEdit(container);
+            text->setAccessibleName(fromUtf8(spec.group));
+            widget = text;
+            break;
+        }
+        case ControlKind::Picture:
+            widget = makePicture(container);
+            break;
+    }
+    widget->setObjectName(fromUtf8(spec.name));
+    if (spec.kind != ControlKind::Frame) paint(widget, spec);
+    if (spec.face != FontFace::None) widget->setFont(font(spec.face, spec.points, spec.bold));
+    widget->setGeometry(pixelGeometry(spec));
+    if (auto* button = qobject_cast<QPushButton*>(widget))
+        setButtonCaption(button, fromUtf8(spec.caption));
+    if (!spec.visible) widget->hide();
+    return widget;
+}
+
+}  // namespace panel

@@ -1,0 +1,289 @@
+#include "ui/form1.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHash>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QWindow>
+
+#include "ui/control_factory.h"
+#include "ui/layout.h"
+#include "ui/message_box_prompter.h"
+#include "ui/trace_label.h"
+#include "ui/window_geometry.h"
+
+namespace panel {
+namespace {
+
+QString fromUtf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string nameOf(const QObject* object) {
+    return object->objectName().toStdString();
+}
+
+// Wiring mistakes should be loud: the controller refuses names it does not know.
+void expectHandled(Handled handled, const QObject* control) {
+    if (handled != Handled::Yes)
+        qWarning("projector-panel: the controller does not know %s",
+                 qPrintable(control->objectName()));
+}
+
+}  // namespace
+
+Form1::Form1(SerialPort& port, Prompter* prompter, QWidget* parent)
+    : QWidget(parent),
+      port_(port),
+      ownPrompter_(prompter ? nullptr : std::make_unique<MessageBoxPrompter>()),
+      prompter_(prompter ? *prompter : *ownPrompter_) {
+    ControlFactory::installFontSubstitutes();
+    // Close and minimise only: the height changes under program control alone.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    setWindowTitle(fromUtf8(kWindowCaption));
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, QColor::fromRgb(kWindowColour));
+    setPalette(palette);
+    setAutoFillBackground(true);
+    setFont(ControlFactory::font(FontFace::Fixed, 9, false));
+    // The whole layout until start-up shrinks it: its full height is what centres the window.
+    setFixedSize(TwipsToPixels(kClientWidthTwips), TwipsToPixels(kFullClientTwips));
+
+    build();
+    controller_ = std::make_unique<Controller>(port_, Timers{timer1_, timer2_, timer3_, timer4_},
+                                               static_cast<View&>(*this));
+    wire();
+    findChild<QPushButton*>(QStringLiteral("Command17"))->setFocus();
+}
+
+Form1::~Form1() {
+    holds_.blockSignals(true);
+    qApp->removeEventFilter(this);
+    controller_.reset();
+}
+
+void Form1::build() {
+    // Captions that several buttons share get their group in the accessible name ("ON, POWER").
+    QHash<QString, int> captionCount;
+    for (const ControlSpec& spec : Controls()) {
+        if (spec.kind == ControlKind::Button || spec.kind == ControlKind::HoldButton)
+            ++captionCount[fromUtf8(spec.caption)];
+    }
+
+    for (const ControlSpec& spec : Controls()) {
+        QWidget* container = this;
+        if (!spec.container.empty()) container = findChild<QWidget*>(fromUtf8(spec.container));
+        QWidget* widget = ControlFactory::create(spec, container);
+        const QString caption = fromUtf8(spec.caption);
+        if (captionCount.value(caption) > 1 && !spec.group.empty()) {
+            ControlFactory::setButtonCaption(static_cast<QAbstractButton*>(widget), caption,
+                                             caption + QStringLiteral(", ") + fromUtf8(spec.group));
+        }
+    }
+
+    label11_ = findChild<TraceLabel*>(QStringLiteral("Label11"));
+    label12_ = findChild<TraceLabel*>(QStringLiteral("Label12"));
+    label22_ = findChild<TraceLabel*>(QStringLiteral("Label22"));
+    frame8_ = findChild<QWidget*>(QStringLiteral("Frame8"));
+    option1_ = findChild<QRadioButton*>(QStringLiteral("Option1"));
+    command34_ = findChild<QPushButton*>(QStringLiteral("Command34"));
+    text1_ = findChild<QLineEdit*>(QStringLiteral("Text1"));
+    image1_ = findChild<QWidget*>(QStringLiteral("Image1"));
+    // The port selector covers "COM" while shown.
+    frame8_->raise();
+}
+
+void Form1::wire() {
+    for (const ControlSpec& spec : Controls()) {
+        const QString name = fromUtf8(spec.name);
+        if (spec.kind == ControlKind::HoldButton) {
+            holds_.watch(findChild<QPushButton*>(name));
+        } else if (spec.kind == ControlKind::Button || spec.kind == ControlKind::Option) {
+            auto* button = findChild<QAbstractButton*>(name);
+            if (button == command34_) {
+                connect(button, &QAbstractButton::clicked, this, &Form1::command34Clicked);
+            } else if (name == QLatin1String("Command95")) {
+                connect(button, &QAbstractButton::clicked, this, &Form1::sendManual);
+            } else if (name == QLatin1String("Command96")) {
+                connect(button, &QAbstractButton::clicked, text1_, &QLineEdit::clear);
+            } else {
+                connect(button, &QAbstractButton::clicked, this, [this, button] {
+                    expectHandled(controller_->click(nameOf(button)), button);
+                });
+            }
+        }
+    }
+    connect(&holds_, &HoldButtons::pressed, this, [this](const QString& name) {
+        expectHandled(controller_->press(name.toStdString()), &holds_);
+    });
+    connect(&holds_, &HoldButtons::released, this, [this](const QString& name) {
+        expectHandled(controller_->release(name.toStdString()), &holds_);
+    });
+    // A hold must not outlive the operator's attention on this program.
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState s) {
+        if (s != Qt::ApplicationActive) holds_.endHold();
+    });
+
+    image1_->installEventFilter(this);
+    // Key preview: every key press reaches the window before the control with the focus.
+    qApp->installEventFilter(this);
+}
+
+void Form1::load() {
+    controller_->load([this] { placeWindow(); });
+}
+
+void Form1::placeWindow() {
+    QMargins frame = kAssumedFrameTwips;
+    if (windowHandle()) {
+        const QMargins known = windowHandle()->frameMargins();
+        if (!known.isNull()) frame = known * kTwipsPerPixel;
+    }
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    move(StartupTopLeft(screen ? screen->geometry() : QRect(), frame));
+    setClientHeight(TwipsToPixels(kCompactClientTwips));
+}
+
+void Form1::setClientHeight(int pixels) {
+    setFixedSize(width(), pixels);
+}
+
+bool Form1::isKeyChord(int key, Qt::KeyboardModifiers modifiers) {
+    constexpr Qt::KeyboardModifiers counted =
+        Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier;
+    return key == Qt::Key_J && (modifiers & counted) == Qt::ControlModifier;
+}
+
+void Form1::keyChord() {
+    setClientHeight(TwipsToPixels(kUnlockedClientTwips));
+    controller_->unlockPanel();
+    setCommand34Caption(kCloseCaption);
+    command34_->setVisible(true);
+}
+
+void Form1::logoDoubleClicked() {
+    if (controller_->state().PanelOpen != 1) return;
+    setClientHeight(TwipsToPixels(kFullClientTwips));
+    setCommand34Caption(kCloseCaption);
+    command34_->setVisible(true);
+}
+
+void Form1::command34Clicked() {
+    // The controller stops Timer3, clears PanelOpen and starts Timer3 anew; the height read and
+    // written in between shows in nothing the timer does.
+    const bool tall = IsTall(clientHeight());
+    expectHandled(controller_->click("Command34"), command34_);
+    if (tall) {
+        setClientHeight(TwipsToPixels(kCompactClientTwips));
+        setCommand34Caption(kShowDataCaption);
+    } else {
+        setClientHeight(TwipsToPixels(kTraceClientTwips));
+        setCommand34Caption(kHideDataCaption);
+    }
+}
+
+void Form1::setCommand34Caption(std::string_view caption) {
+    ControlFactory::setButtonCaption(command34_, fromUtf8(caption));
+}
+
+void Form1::sendManual() {
+    // One byte a character; what Latin-1 cannot hold goes as "?".
+    const QByteArray bytes = text1_->text().toLatin1();
+    controller_->sendManual(
+        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+}
+
+void Form1::captionChanged(LabelId label, const std::string& caption) {
+    switch (label) {
+        case LabelId::Label11:
+            label11_->setCaption(caption);
+            return;
+        case LabelId::Label12:
+            label12_->setCaption(caption);
+            return;
+        case LabelId::Label22:
+            label22_->setCaption(caption);
+            return;
+    }
+}
+
+void Form1::setPortSelectorVisible(bool visible) {
+    frame8_->setVisible(visible);
+}
+
+void Form1::selectOption1() {
+    // setChecked emits no clicked(): the controller runs the selection itself.
+    option1_->setChecked(true);
+}
+
+void Form1::showPortSelectionFailure(const std::string& description) {
+    prompter_.portSelectionFailed(this, QString::fromStdString(description));
+}
+
+void Form1::notifyPortProblem(const std::string& text) {
+    prompter_.portProblem(this, QString::fromStdString(text));
+}
+
+void Form1::endProgram() {
+    close();
+    emit programEnded();
+}
+
+bool Form1::event(QEvent* event) {
+    if (event->type() == QEvent::WindowDeactivate) holds_.endHold();
+    return QWidget::event(event);
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && watched == windowHandle()) {
+        // The window sees the key first, and the control with the focus still gets it after.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (isKeyChord(key->key(), key->modifiers())) keyChord();
+        return false;
+    }
+    if (watched == image1_ && event->type() == QEvent::MouseButtonDblClick) {
+        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) logoDoubleClicked();
+        return true;
+    }
+    return false;
+}
+
+void Form1::paintEvent(QPaintEvent*) {
+    // The outline of the cursor cross, beneath the buttons. Square caps close the corners.
+    QPainter painter(this);
+    painter.setPen(
+        QPen(QColor::fromRgb(kLineColour), kLineWidthPixels, Qt::SolidLine, Qt::SquareCap));
+    for (const LineSpec& line : Lines()) {
+        painter.drawLine(TwipsToPixels(line.x1), TwipsToPixels(line.y1), TwipsToPixels(line.x2),
+                         TwipsToPixels(line.y2));
+    }
+}
+
+void Form1::stopEverything() {
+    holds_.endHold();
+    for (Timer* timer : {static_cast<Timer*>(&timer1_), static_cast<Timer*>(&timer2_),
+                         static_cast<Timer*>(&timer3_), static_cast<Timer*>(&timer4_)})
+        timer->setEnabled(false);
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    // Closing by the title bar has no step of its own but must still release the port; no timer
+    // may then send on a closed port.
+    stopEverything();
+    if (port_.isOpen()) (void)port_.setOpen(false);
+    event->accept();
+}
+
+void Form1::hideEvent(QHideEvent* event) {
+    holds_.endHold();
+    QWidget::hideEvent(event);
+}
+
+}  // namespace panel

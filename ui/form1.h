@@ -1,0 +1,104 @@
+// The panel's one window: builds the layout, shows what the controller says, wires every event to
+// it.
+//
+// Clicks, option clicks and the press/release of the hold buttons go to the Controller by control
+// name; the Controller answers through the View it sees here (traffic labels, port selector,
+// failures). The data panel (window height, Command34, Ctrl+J, the logo's double-click) and the
+// manual entry's CLS are the window's own.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+#include <memory>
+#include <string_view>
+
+#include "core/controller.h"
+#include "core/serial_port.h"
+#include "core/view.h"
+#include "serial/qt_timer.h"
+#include "ui/hold_buttons.h"
+
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace panel {
+
+class Prompter;
+class TraceLabel;
+
+class Form1 final : public QWidget, public View {
+    Q_OBJECT
+
+public:
+    // `prompter` shows port failures; without one, message boxes do.
+    explicit Form1(SerialPort& port, Prompter* prompter = nullptr, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // The load handler: the start-up steps, with the window placed at their geometry step.
+    void load();
+
+    Controller& controller() { return *controller_; }
+    const Controller& controller() const { return *controller_; }
+
+    int clientHeight() const { return height(); }
+    // Changes the height only; the top edge stays where it is.
+    void setClientHeight(int pixels);
+
+    // The data panel's three inputs, as the event handlers run them.
+    void keyChord();           // Ctrl+J
+    void logoDoubleClicked();  // Image1
+    void command34Clicked();   // Command34
+
+    // Ctrl+J: the J key with Ctrl and neither Shift nor Alt (other modifiers are not looked at).
+    static bool isKeyChord(int key, Qt::KeyboardModifiers modifiers);
+
+    // View
+    void captionChanged(LabelId label, const std::string& caption) override;
+    void setPortSelectorVisible(bool visible) override;
+    void selectOption1() override;
+    void showPortSelectionFailure(const std::string& description) override;
+    void notifyPortProblem(const std::string& text) override;
+    void endProgram() override;
+
+signals:
+    // "END" has closed the port and the window; the program should end.
+    void programEnded();
+
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void build();
+    void wire();
+    void placeWindow();
+    void sendManual();
+    void setCommand34Caption(std::string_view caption);
+    void stopEverything();
+
+    SerialPort& port_;
+    std::unique_ptr<Prompter> ownPrompter_;
+    Prompter& prompter_;
+
+    QtTimer timer1_;
+    QtTimer timer2_;
+    QtTimer timer3_;
+    QtTimer timer4_;
+    HoldButtons holds_;
+    std::unique_ptr<Controller> controller_;
+
+    TraceLabel* label11_ = nullptr;
+    TraceLabel* label12_ = nullptr;
+    TraceLabel* label22_ = nullptr;
+    QWidget* frame8_ = nullptr;
+    QRadioButton* option1_ = nullptr;
+    QPushButton* command34_ = nullptr;
+    QLineEdit* text1_ = nullptr;
+    QWidget* image1_ = nullptr;
+};
+
+}  // namespace panel

@@ -1,0 +1,54 @@
+#include "ui/screenshot_tour.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <cstdio>
+#include <functional>
+
+#include "ui/form1.h"
+
+namespace panel {
+
+int ScreenshotTour::run(Form1& form, const QString& directory) {
+    if (!QDir().mkpath(directory)) {
+        std::fprintf(stderr, "projector-panel: cannot create %s\n", qPrintable(directory));
+        return 1;
+    }
+    struct Step {
+        const char* file;
+        std::function<void()> action;
+    };
+    // The data panel's own handlers, in an order that visits all four heights.
+    const Step steps[] = {
+        {"1-compact-332.png", [] {}},
+        {"2-trace-unlocked-455.png", [&form] { form.keyChord(); }},
+        {"3-full-582.png",
+         [&form] {
+             form.logoDoubleClicked();
+             form.controller().click("Command17");  // a trace in Label11
+         }},
+        {"4-closed-332-port-selector.png",
+         [&form] {
+             form.command34Clicked();
+             form.controller().click("Command33");  // the port selector over "COM"
+         }},
+        {"5-trace-locked-418.png", [&form] { form.command34Clicked(); }},
+    };
+    int failures = 0;
+    for (const Step& step : steps) {
+        step.action();
+        QApplication::processEvents();
+        const QString path = QDir(directory).filePath(QString::fromLatin1(step.file));
+        const QPixmap picture = form.grab();
+        if (!picture.save(path)) {
+            std::fprintf(stderr, "projector-panel: cannot write %s\n", qPrintable(path));
+            ++failures;
+            continue;
+        }
+        std::printf("%s %dx%d\n", qPrintable(path), picture.width(), picture.height());
+    }
+    return failures == 0 ? 0 : 1;
+}
+
+}  // namespace panel

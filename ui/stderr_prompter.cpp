@@ -1,0 +1,16 @@
+#include "ui/stderr_prompter.h"
+
+#include <QString>
+#include <cstdio>
+
+namespace panel {
+
+void StderrPrompter::portSelectionFailed(QWidget*, const QString& text) {
+    std::fprintf(stderr, "projector-panel: port selection failed: %s\n", qPrintable(text));
+}
+
+void StderrPrompter::portProblem(QWidget*, const QString& text) {
+    std::fprintf(stderr, "projector-panel: port problem: %s\n", qPrintable(text));
+}
+
+}  // namespace panel
