@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include <benchmark/benchmark.h>
+
 #include "core/controller.h"
 #include "tests/support/fake_port.h"
 #include "tests/support/virtual_clock.h"
@@ -34,5 +36,10 @@ public:
 
 // `count` characters repeating `pattern`.
 std::string Repeat(std::string_view pattern, std::size_t count);
+
+// Time per item, from the benchmark's own or manual time: shown as e.g. "74.2ns".
+inline benchmark::Counter PerItem(double items) {
+    return benchmark::Counter(items, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
 
 }  // namespace panel::bench

@@ -22,9 +22,7 @@ void SendC00(benchmark::State& state) {
         }
     }
     state.SetItemsProcessed(state.iterations());
-    state.counters["ns_per_send"] =
-        benchmark::Counter(static_cast<double>(state.iterations()) * 1e-9,
-                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["per_send"] = PerItem(static_cast<double>(state.iterations()));
 }
 BENCHMARK(SendC00);
 
@@ -47,10 +45,7 @@ void FiveMillisecondRepeatPeriod(benchmark::State& state) {
         }
     }
     state.SetItemsProcessed(state.iterations());
-    state.counters["ns_per_period"] =
-        benchmark::Counter(static_cast<double>(state.iterations()) * 1e-9,
-                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    state.counters["ticks"] = rig.timer1.ticks();
+    state.counters["per_period"] = PerItem(static_cast<double>(state.iterations()));
 }
 BENCHMARK(FiveMillisecondRepeatPeriod);
 

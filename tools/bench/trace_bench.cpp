@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/trace.h"
+#include "tools/bench/bench_rig.h"
 
 namespace panel::bench {
 namespace {
@@ -23,9 +24,7 @@ void RenderTraceAlone(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
-    state.counters["ns_per_char"] =
-        benchmark::Counter(static_cast<double>(state.iterations() * state.range(0)) * 1e-9,
-                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["per_char"] = PerItem(static_cast<double>(state.iterations() * state.range(0)));
 }
 BENCHMARK(RenderTraceAlone)->Arg(1)->Arg(100)->Arg(32767);
 
