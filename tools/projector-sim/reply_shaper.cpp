@@ -20,10 +20,11 @@ std::string ReplyShaper::withNoise(std::string_view answer) {
     return out;
 }
 
-void ReplyShaper::push(Micros due, std::string bytes) {
+Micros ReplyShaper::push(Micros due, std::string bytes) {
     // A later answer never overtakes an earlier one, not even the tail of a split answer.
     if (!queue_.empty()) due = std::max(due, queue_.back().due);
     queue_.push_back({due, std::move(bytes)});
+    return due;
 }
 
 void ReplyShaper::schedule(std::string_view answer, Micros now) {
@@ -35,8 +36,8 @@ void ReplyShaper::schedule(std::string_view answer, Micros now) {
         return;
     }
     const auto half = bytes.size() / 2;
-    push(due, bytes.substr(0, half));
-    push(due + kSplitGap, bytes.substr(half));
+    const Micros first = push(due, bytes.substr(0, half));
+    push(first + kSplitGap, bytes.substr(half));
 }
 
 std::optional<Micros> ReplyShaper::nextDue() const {

@@ -34,7 +34,7 @@ public:
 
 private:
     std::string withNoise(std::string_view answer);
-    void push(Micros due, std::string bytes);
+    Micros push(Micros due, std::string bytes);  // returns the due time it got
 
     struct Chunk {
         Micros due;

@@ -23,6 +23,8 @@ struct SimOptions {
     std::string logPath;
     std::optional<std::uint64_t> seed;
     bool help = false;
+
+    friend bool operator==(const SimOptions&, const SimOptions&) = default;
 };
 
 struct ParsedOptions {
