@@ -71,5 +71,15 @@ TEST(FloodSource, BacklogAfterAStallIsDroppedNotBurst) {
     EXPECT_EQ(flood.take(kStart + 10s + 10ms).size(), 1000u);
 }
 
+TEST(FloodSource, SkippedBytesAreNeverSentAndThePaceGoesOn) {
+    FloodSource flood(1000, kStart);
+    flood.skip(kStart + 5s);
+    EXPECT_EQ(flood.take(kStart + 5s), "");
+    EXPECT_EQ(flood.nextDue(), kStart + 5s + 1ms);
+    EXPECT_EQ(flood.take(kStart + 5s + 10ms).size(), 10u);
+    flood.skip(kStart + 1s);  // a skip into the past takes nothing back
+    EXPECT_EQ(flood.taken(), 5010u);
+}
+
 }  // namespace
 }  // namespace sim

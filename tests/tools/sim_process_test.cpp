@@ -223,11 +223,13 @@ TEST(SimProcess, AnswersOnTheRawDeviceItPrints) {
 }
 
 TEST(SimProcess, KeepsServingWhenTheClientClosesAndReopens) {
-    SimProcess sim({});
+    TempDir dir;
+    const std::string link = dir / "projector-com2";
+    SimProcess sim({"--link", link});
     const std::string device = sim.device();
     for (int round = 0; round < 4; ++round) {
         {
-            Client client(device);
+            Client client(round % 2 == 0 ? device : link);
             ASSERT_TRUE(client.isOpen()) << "round " << round;
             EXPECT_EQ(client.ask("CR1\r", 2), "1\r") << "round " << round;
         }

@@ -29,6 +29,10 @@ std::string FloodSource::take(Micros now) {
     return out;
 }
 
+void FloodSource::skip(Micros now) {
+    taken_ = std::max(taken_, owedBy(now));
+}
+
 Micros FloodSource::nextDue() const {
     const std::uint64_t batch = std::max<std::uint64_t>(1, rate_ / 1000);
     const std::uint64_t target = taken_ + batch;

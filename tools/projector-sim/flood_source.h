@@ -20,6 +20,8 @@ public:
 
     // The bytes owed by `now` that have not been taken yet.
     std::string take(Micros now);
+    // Drops what is owed by `now` unsent: nobody was there to receive it.
+    void skip(Micros now);
     // When the next batch is owed: one byte at low rates, a millisecond's worth at high ones, so
     // that the loop does not wake for every byte.
     Micros nextDue() const;

@@ -8,8 +8,6 @@
 namespace sim {
 namespace {
 
-using namespace std::chrono_literals;
-
 enum class Effect {
     None,
     PowerOn,

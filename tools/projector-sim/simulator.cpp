@@ -94,11 +94,18 @@ void Simulator::writeDue(Micros now) {
     if (unsent_.empty() && !flood.empty()) writeSome(pty_.masterFd(), flood);
 }
 
+void Simulator::arrive() {
+    // The flood owed while nobody listened is not sent now in one burst.
+    if (flood_ && !clientPresent_) flood_->skip(monotonicNow());
+    clientPresent_ = true;
+}
+
 std::optional<Micros> Simulator::nextWake() const {
     std::optional<Micros> wake = hangupAt_;
     auto consider = [&wake](Micros at) { wake = wake ? std::min(*wake, at) : at; };
     if (const auto due = responder_.nextDue()) consider(*due);
-    if (flood_) consider(flood_->nextDue());
+    // No reader, no flood: nothing to wake for until one comes.
+    if (flood_ && clientPresent_) consider(flood_->nextDue());
     if (!clientPresent_ && pty_.watchFd() < 0) consider(nextProbe_);
     return wake;
 }
@@ -114,7 +121,7 @@ void Simulator::run(const volatile std::sig_atomic_t& stop, const sigset_t& wait
             hungUp_ = true;
             return;
         }
-        if (!clientPresent_ && pty_.watchFd() < 0 && now >= nextProbe_) clientPresent_ = true;
+        if (!clientPresent_ && pty_.watchFd() < 0 && now >= nextProbe_) arrive();
         writeDue(now);
 
         std::array<pollfd, 2> fds{};
@@ -141,14 +148,12 @@ void Simulator::run(const volatile std::sig_atomic_t& stop, const sigset_t& wait
         if (clientLeft_) {
             clientPresent_ = false;
             unsent_.clear();
-            nextProbe_ = now + kProbeInterval;
+            nextProbe_ = monotonicNow() + kProbeInterval;
         }
         // After a hang-up the watch is read at once, whatever the poll said: an open that came
         // after the poll must not be missed. An open seen here may be an old one; the next poll
         // of the master then shows the hang-up again and nothing is lost.
-        if (clientLeft_ || (fds[1].revents & POLLIN)) {
-            if (pty_.drainWatch()) clientPresent_ = true;
-        }
+        if ((clientLeft_ || (fds[1].revents & POLLIN)) && pty_.drainWatch()) arrive();
     }
 }
 

@@ -36,6 +36,7 @@ private:
     void readClient(Micros& now);
     void writeDue(Micros now);
     std::optional<Micros> nextWake() const;
+    void arrive();  // a client may have opened the device
 
     PseudoTerminal& pty_;
     ProjectorModel model_;
