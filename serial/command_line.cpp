@@ -91,7 +91,11 @@ CommandLine parseCommandLine(const QStringList& arguments, QTextStream& out, QTe
                           .arg(parser.positionalArguments().constFirst()));
 
     if (parser.isSet(help)) {
-        out << parser.helpText();
+        // Qt names the program by the path it was started with, or not at all without an app.
+        QString text = parser.helpText();
+        text.replace(0, text.indexOf(QLatin1Char('\n')),
+                     QStringLiteral("Usage: %1 [options]").arg(QLatin1String(kProgram)));
+        out << text;
         out.flush();
         result.exitNow = true;
         return result;

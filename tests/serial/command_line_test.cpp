@@ -17,7 +17,7 @@ struct Outcome {
 };
 
 Outcome run(QStringList arguments, const QList<PortListing>& ports = {}) {
-    arguments.prepend(QStringLiteral("projector-panel"));
+    arguments.prepend(QStringLiteral("./build/ui/projector-panel"));
     QString out;
     QString err;
     QTextStream outStream(&out);
@@ -104,6 +104,7 @@ TEST(CommandLineTest, HelpListsEveryOptionAndExitsZero) {
         EXPECT_EQ(r.result.exitCode, 0);
         for (const char* name : {"--help", "--version", "--list-ports", "--com1", "--com2"})
             EXPECT_THAT(r.out, HasSubstr(name));
+        EXPECT_THAT(r.out, ::testing::StartsWith("Usage: projector-panel [options]\n"));
         EXPECT_THAT(r.out, HasSubstr("/dev/ttyS0"));  // the defaults are told
         EXPECT_EQ(r.err, "");
     }
