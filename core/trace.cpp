@@ -51,7 +51,7 @@ void AppendTrace(std::string& trace, std::string_view text) {
 std::string RenderTrace(std::string_view text) {
     std::string trace;
     trace.reserve(1 + 2 * text.size());
-    trace = " ";
+    trace.push_back(' ');
     AppendTrace(trace, text);
     return trace;
 }
