@@ -25,8 +25,7 @@ bool isMeaningless(const QString& text) {
 }
 
 // After a hang-up the read returns nothing and Qt describes whatever errno an earlier call left
-// behind ("Inappropriate ioctl for device"). Only a text that really says the device is gone is
-// kept.
+// behind ("Inappropriate ioctl for device"); keep Qt's text only when it says the device is gone.
 bool saysDeviceGone(const QString& text) {
     for (int code : {EIO, ENXIO, ENODEV})
         if (text == qt_error_string(code)) return true;
