@@ -235,24 +235,21 @@ TEST_F(ReplyWindowTest, IncrementalTraceAlwaysEqualsAFullRender) {
 
 class PortSelectionTest : public ControllerFixture {};
 
-TEST(StartUp, OpensCom1At19200AndSelectsOption1) {
-    VirtualClock clock;
-    FakeTimer& t1 = clock.makeTimer("Timer1");
-    FakeTimer& t2 = clock.makeTimer("Timer2");
-    FakeTimer& t3 = clock.makeTimer("Timer3");
-    FakeTimer& t4 = clock.makeTimer("Timer4");
-    FakePort port;
-    FakeView view;
-    Controller controller(port, Timers{t1, t2, t3, t4}, view);
-    EXPECT_EQ(t1.interval(), 200);
-    EXPECT_EQ(t2.interval(), 500);
-    EXPECT_EQ(t3.interval(), 5000);
-    EXPECT_EQ(t4.interval(), 1000);
+// Start-up itself under test: the window is not loaded yet.
+class StartUpTest : public ControllerFixture {
+protected:
+    void SetUp() override {}
+};
+
+TEST_F(StartUpTest, OpensCom1At19200AndSelectsOption1) {
+    EXPECT_EQ(timer1.interval(), 200);
+    EXPECT_EQ(timer2.interval(), 500);
+    EXPECT_EQ(timer3.interval(), 5000);
+    EXPECT_EQ(timer4.interval(), 1000);
 
     std::vector<std::string> seen;
     controller.load([&] {
-        seen.push_back("place " + controller.state().CommSettings +
-                       " prefix=" + controller.state().CmdPrefix);
+        seen.push_back("place " + state().CommSettings + " prefix=" + state().CmdPrefix);
         seen.insert(seen.end(), port.log().begin(), port.log().end());
     });
     ASSERT_FALSE(seen.empty());
@@ -267,27 +264,20 @@ TEST(StartUp, OpensCom1At19200AndSelectsOption1) {
     EXPECT_FALSE(view.frame8Visible);
     EXPECT_TRUE(view.modalFailures.empty());
     EXPECT_TRUE(port.writes().empty()) << "no command is sent at start-up";
-    for (const FakeTimer* t : {&t1, &t2, &t3, &t4}) EXPECT_FALSE(t->isEnabled()) << t->name();
+    for (const FakeTimer* t : {&timer1, &timer2, &timer3, &timer4})
+        EXPECT_FALSE(t->isEnabled()) << t->name();
 }
 
-TEST(StartUp, PortThatCannotOpenGivesOneMessageAndTheWindowRuns) {
-    VirtualClock clock;
-    FakeTimer& t1 = clock.makeTimer("Timer1");
-    FakeTimer& t2 = clock.makeTimer("Timer2");
-    FakeTimer& t3 = clock.makeTimer("Timer3");
-    FakeTimer& t4 = clock.makeTimer("Timer4");
-    FakePort port;
-    FakeView view;
+TEST_F(StartUpTest, PortThatCannotOpenGivesOneMessageAndTheWindowRuns) {
     port.makeUnopenable(1, PortError{2, "No such file or directory"});
-    Controller controller(port, Timers{t1, t2, t3, t4}, view);
     controller.load();
     EXPECT_EQ(view.modalFailures, (std::vector<std::string>{"No such file or directory"}));
     EXPECT_FALSE(port.isOpen());
     EXPECT_EQ(port.commPort(), 2) << "the selection's fallback port";
     // Sends still run their exchange; nothing more is reported until a port opens.
-    controller.click("Command17");
+    click("Command17");
     EXPECT_TRUE(port.writes().empty());
-    EXPECT_EQ(controller.caption(LabelId::Label11), " C 0 0 CR ");
+    EXPECT_EQ(label(LabelId::Label11), " C 0 0 CR ");
     EXPECT_TRUE(view.problems.empty());
 }
 
