@@ -37,12 +37,18 @@ Qt::Alignment horizontal(TextAlign align) {
 // Opaque background and text colour through the palette, so children that set nothing inherit the
 // window's grey.
 void paint(QWidget* widget, const ControlSpec& spec) {
+    // Buttons fill with the Button role and write with ButtonText, other widgets with Window and
+    // WindowText: set both the generic and the widget's own role.
     QPalette palette = widget->palette();
     if (spec.background != kStandardColour) {
         palette.setColor(QPalette::Window, rgb(spec.background));
+        palette.setColor(widget->backgroundRole(), rgb(spec.background));
         widget->setAutoFillBackground(true);
     }
-    if (spec.text != kStandardColour) palette.setColor(QPalette::WindowText, rgb(spec.text));
+    if (spec.text != kStandardColour) {
+        palette.setColor(QPalette::WindowText, rgb(spec.text));
+        palette.setColor(widget->foregroundRole(), rgb(spec.text));
+    }
     widget->setPalette(palette);
 }
 
@@ -60,8 +66,14 @@ QString buttonStyle(const ControlSpec& spec) {
 
 QWidget* makeFrame(QWidget* container) {
     auto* frame = new QFrame(container);
-    // An etched edge, shaded from the frame's own grey.
-    frame->setPalette(QPalette(rgb(kWindowColour)));
+    // An etched edge shaded from the frame's own grey. Only the shading roles: a text box inside
+    // keeps the platform's colours.
+    const QPalette shades(rgb(kWindowColour));
+    QPalette palette = frame->palette();
+    for (QPalette::ColorRole role : {QPalette::Window, QPalette::Light, QPalette::Midlight,
+                                     QPalette::Mid, QPalette::Dark, QPalette::Shadow})
+        palette.setBrush(role, shades.brush(role));
+    frame->setPalette(palette);
     frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
     frame->setLineWidth(1);
     frame->setAutoFillBackground(true);

@@ -24,9 +24,8 @@ void TraceLabel::paintEvent(QPaintEvent*) {
     // The border is black whatever the text colour.
     painter.setPen(Qt::black);
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
-    // QLabel would let a long line run over the border; clip it at the inside of the box instead.
+    // QLabel would let a long line run over the border; drawText clips it at the inside instead.
     const QRect inside = contentsRect().adjusted(1, 0, -1, 0);
-    painter.setClipRect(inside);
     painter.setPen(palette().color(foregroundRole()));
     painter.setFont(font());
     painter.drawText(inside, int(alignment()) | Qt::TextSingleLine, text());
