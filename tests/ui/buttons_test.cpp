@@ -233,6 +233,12 @@ TEST_F(HoldEndTest, HidingTheWindowEndsTheHold) {
     EXPECT_FALSE(holding());
 }
 
+TEST_F(HoldEndTest, DoubleClickPressesOnceAPress) {
+    QTest::mouseDClick(form->windowHandle(), Qt::LeftButton, {}, windowPos(vol));
+    EXPECT_EQ(port.written(), "C09\rC09\r");
+    EXPECT_FALSE(holding());
+}
+
 TEST_F(HoldEndTest, KeyboardNeverPressesAHoldButtonAndAClickDoesNothing) {
     auto* button = static_cast<QPushButton*>(vol);
     EXPECT_EQ(button->focusPolicy(), Qt::NoFocus);
