@@ -23,8 +23,9 @@ bool HoldButtons::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonDblClick:
-            // Every press runs the press steps again, a second mouse button's too; the first
-            // release of any of them ends the hold.
+            // A double-click's second press arrives as MouseButtonDblClick alone. Every press
+            // runs the press steps again, a second mouse button's too; the first release of any
+            // of them ends the hold.
             held_ = button;
             button->setDown(true);
             emit pressed(button->objectName());
