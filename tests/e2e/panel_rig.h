@@ -1,0 +1,58 @@
+// The real window over the real serial adapter, driven through its window as an operator would.
+#pragma once
+
+#include <QLabel>
+#include <QString>
+#include <chrono>
+#include <functional>
+#include <memory>
+
+#include "serial/qt_serial_port.h"
+#include "tests/e2e/prompt_log.h"
+#include "ui/form1.h"
+
+namespace panel::e2e {
+
+class PanelRig {
+public:
+    // A Form1 over COM1 = `com1`, COM2 = `com2`, loaded, shown and active.
+    explicit PanelRig(const QString& com1,
+                      const QString& com2 = QStringLiteral("/nonexistent/panel-e2e-com2"));
+    ~PanelRig();
+
+    Form1& form() { return *form_; }
+    QtSerialPort& port() { return *port_; }
+    PromptLog& prompts() { return prompts_; }
+    Controller& controller() { return form_->controller(); }
+
+    QWidget* control(const char* name) const;
+    QString text(const char* label) const;
+
+    // Ctrl+J and a double-click on the logo: the whole window in view.
+    bool openFullPanel();
+
+    void click(const char* name);
+    void press(const char* name);
+    void release(const char* name);
+    // Press, hold `length` on a precise timer inside the event loop, release: the repeat ticks and
+    // the release are taken in the order they fall due, as on a desktop. Returns how long the
+    // button was actually down.
+    std::chrono::microseconds hold(const char* name, std::chrono::milliseconds length);
+    // Clicks into Text1, types `text` over what it held and clicks SEND.
+    void send(const QString& text);
+
+    // Runs the event loop until `done` or kPatience.
+    static bool waitFor(const std::function<bool()>& done);
+    bool waitForText(const char* label, const QString& expected);
+    // The reply window of the last send has closed: what arrives next starts a new received text.
+    bool waitReplyWindowClosed();
+
+private:
+    QPoint windowPos(QWidget* target) const;
+
+    PromptLog prompts_;
+    std::unique_ptr<QtSerialPort> port_;
+    std::unique_ptr<Form1> form_;
+};
+
+}  // namespace panel::e2e

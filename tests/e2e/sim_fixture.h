@@ -1,0 +1,47 @@
+// One simulator with a frame log in a scratch directory, and the panel on it with its data panel
+// open.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/frame_log_reader.h"
+#include "tests/e2e/panel_rig.h"
+#include "tests/e2e/sim_process.h"
+
+namespace panel::e2e {
+
+// A directory of its own under /tmp, removed with everything in it.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+class SimFixture : public ::testing::Test {
+protected:
+    // Starts the simulator with `args` (a short warm-up unless given) and a log, then the panel.
+    void start(std::vector<std::string> args);
+    void TearDown() override;
+
+    // Sends the STATUS query as a marker and waits for the simulator to log it: every frame sent
+    // before it has been logged too, since the line keeps their order.
+    ::testing::AssertionResult flushLog();
+
+    ScratchDir scratch;
+    std::unique_ptr<SimProcess> sim;
+    std::unique_ptr<FrameLogReader> log;
+    std::unique_ptr<PanelRig> rig;
+};
+
+}  // namespace panel::e2e
