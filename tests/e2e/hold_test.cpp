@@ -1,6 +1,7 @@
 // Press-and-hold against the simulator, counted in its frame log.
 #include <gtest/gtest.h>
 
+#include <QTest>
 #include <chrono>
 
 #include "tests/e2e/sim_fixture.h"
@@ -21,6 +22,8 @@ TEST_F(HoldTest, VolumeHeldALittleOverOneSecondSendsOnceAndRepeatsFourTimes) {
     // gives four ticks before the release and none after it.
     const auto held = rig->hold("Command1", 1125ms);  // VOL "+"
     EXPECT_EQ(rig->text("Label11"), QString()) << "the release blanks the traces at once";
+    // Two more periods: a repeat that outlived the release would send in them.
+    QTest::qWait(500);
     ASSERT_TRUE(flushLog());
     EXPECT_EQ(log->count("C09"), 1u + 4u) << "held for " << held.count() << " us";
 }
@@ -28,6 +31,7 @@ TEST_F(HoldTest, VolumeHeldALittleOverOneSecondSendsOnceAndRepeatsFourTimes) {
 TEST_F(HoldTest, ArrowsAfterAZoomReleaseRepeatEveryFiveMilliseconds) {
     rig->click("Command48");  // D.Zoom "+": one send, and its release sets the 5 ms pacing
     const auto held = rig->hold("Command5", 200ms);  // "↑"
+    QTest::qWait(50);  // ten more periods, in which a repeat that outlived the release would send
     ASSERT_TRUE(flushLog());
     EXPECT_EQ(log->count("C30"), 1u);
 

@@ -1,0 +1,92 @@
+// Repeat periods: each kind of hold held for n periods and a half, then its frames counted and
+// their spacing taken from the simulator's log.
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "tools/measure/measurements.h"
+#include "tools/measure/panel_driver.h"
+#include "tools/measure/sim_log.h"
+#include "tools/measure/statistics.h"
+
+namespace panel::measure {
+namespace {
+
+struct HoldKind {
+    const char* label;
+    const char* button;
+    const char* code;
+    int periodMs;
+    int periods;              // n: the hold lasts n periods and a half
+    const char* setUpButton;  // clicked before, or nullptr
+};
+
+// The arrows repeat every 5 ms only after a D.Zoom release has set that pacing.
+constexpr HoldKind kKinds[] = {
+    {"arrow after D.Zoom (C3C)", "Command5", "C3C", 5, 400, "Command48"},
+    {"Brightness + (C20)", "Command15", "C20", 50, 40, nullptr},
+    {"VOL + (C09)", "Command1", "C09", 250, 20, nullptr},
+    {"SELECT (C3F)", "Command6", "C3F", 500, 10, nullptr},
+};
+
+// STATUS as a marker: once the simulator has logged it, it has logged every frame sent before.
+bool flush(PanelDriver& panel, const SimLog& log) {
+    const std::size_t before = log.count("CR0");
+    panel.press("Command44");
+    panel.release("Command44");
+    return PanelDriver::waitFor([&] { return log.count("CR0") > before; });
+}
+
+}  // namespace
+
+int MeasureHolds(const QString& com1, const QString& logPath) {
+    PanelDriver panel(com1);
+    if (!panel.ready() || !panel.openFullPanel()) {
+        std::fprintf(stderr, "panel-measure: the panel did not come up on %s\n", qPrintable(com1));
+        return 1;
+    }
+    const SimLog log(logPath.toStdString());
+
+    std::printf("Repeat while held: intervals between frames as the simulator read them\n");
+    std::printf("  %-26s %8s %7s %5s %10s %10s %10s  %s\n", "hold", "nominal", "frames", "1+n",
+                "median", "p99", "max", "goal");
+    for (const HoldKind& kind : kKinds) {
+        if (kind.setUpButton) {
+            panel.press(kind.setUpButton);
+            panel.release(kind.setUpButton);
+        }
+        const std::size_t before = log.count(kind.code);
+        const HoldTimes held =
+            panel.hold(kind.button, kind.periods * kind.periodMs + kind.periodMs / 2);
+        if (!flush(panel, log)) {
+            std::fprintf(stderr, "panel-measure: the simulator stopped logging\n");
+            return 1;
+        }
+        std::vector<std::int64_t> times = log.times(kind.code);
+        times.erase(times.begin(), times.begin() + static_cast<std::ptrdiff_t>(before));
+
+        // n from how long the button was really down, not from what was asked.
+        const auto heldMicros = held.releasedAt - held.pressedAt;
+        const long expected = 1 + static_cast<long>(heldMicros / (kind.periodMs * 1000L));
+        std::vector<double> intervalsMs;
+        for (std::size_t i = 1; i < times.size(); ++i)
+            intervalsMs.push_back(static_cast<double>(times[i] - times[i - 1]) / 1000.0);
+        const Summary s = Summarize(intervalsMs);
+
+        std::string goal =
+            static_cast<long>(times.size()) == expected ? "count exact" : "count OFF";
+        if (kind.periodMs == 5) {
+            const bool periodMet =
+                std::abs(s.median - kind.periodMs) <= 0.5 && std::abs(s.p99 - kind.periodMs) <= 2.0;
+            goal += periodMet ? ", period met" : ", period NOT met";
+        }
+        std::printf("  %-26s %5d ms %7zu %5ld %7.3f ms %7.3f ms %7.3f ms  %s\n", kind.label,
+                    kind.periodMs, times.size(), expected, s.median, s.p99, s.max, goal.c_str());
+        std::fflush(stdout);
+        // The hold's last replies and the clearing delay settle before the next kind.
+        PanelDriver::waitFor([] { return false; }, 1200);
+    }
+    return 0;
+}
+
+}  // namespace panel::measure

@@ -1,0 +1,20 @@
+// The measurements of panel-measure; each prints its part of the table and returns an exit code.
+#pragma once
+
+#include <QString>
+
+namespace panel::measure {
+
+// Repeat periods of the four kinds of hold, counted in the simulator's log at `logPath`.
+int MeasureHolds(const QString& com1, const QString& logPath);
+// From the event that sends (a click's release, a hold button's press) to the frame's last byte
+// read by the simulator.
+int MeasurePressToWire(const QString& com1, const QString& logPath, int samples);
+// The real panel binary under a flood it never asked for: CPU share and resident memory.
+int MeasureFlood(const QString& panelBinary, const QString& com1, int seconds);
+// Process start to the window shown, and resident memory then, over `runs` fresh processes.
+int MeasureStartup(const QString& com1, int runs);
+// The process that MeasureStartup starts: the panel's own start-up, reporting when it is shown.
+int StartupChild(int argc, char** argv);
+
+}  // namespace panel::measure
