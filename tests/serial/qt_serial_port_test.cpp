@@ -10,7 +10,7 @@
 #include <functional>
 #include <memory>
 
-#include "tests/serial/pseudo_terminal.h"
+#include "tests/support/pseudo_terminal.h"
 
 namespace panel {
 namespace {

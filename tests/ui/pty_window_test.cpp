@@ -6,13 +6,18 @@
 #include <QTest>
 
 #include "serial/qt_serial_port.h"
-#include "tests/ui/pty_line.h"
+#include "tests/support/pseudo_terminal.h"
 #include "tests/ui/qt_printers.h"
 #include "tests/ui/recording_prompter.h"
 #include "ui/form1.h"
 
 namespace panel::test {
 namespace {
+
+speed_t speedOf(const PseudoTerminal& line) {
+    const termios attributes = line.attributes();
+    return cfgetospeed(&attributes);
+}
 
 class PtyWindowTest : public ::testing::Test {
 protected:
@@ -35,7 +40,7 @@ protected:
         QTest::mouseClick(form->findChild<QWidget*>(QString::fromLatin1(name)), Qt::LeftButton);
     }
 
-    PtyLine line;
+    PseudoTerminal line;
     RecordingPrompter prompter;
     std::unique_ptr<QtSerialPort> port;
     std::unique_ptr<Form1> form;
@@ -50,14 +55,14 @@ TEST_F(PtyWindowTest, PowerOnWritesItsFrameToTheLineAndItsTraceToLabel11) {
 }
 
 TEST_F(PtyWindowTest, ComShowsTheSelectorAnd9600HidesItAndSlowsTheOpenLine) {
-    EXPECT_EQ(line.speed(), speed_t(B19200));
+    EXPECT_EQ(speedOf(line), speed_t(B19200));
     QWidget* frame8 = form->findChild<QWidget*>(QStringLiteral("Frame8"));
     click("Command33");
     EXPECT_TRUE(frame8->isVisible());
     click("Option10");
     EXPECT_FALSE(frame8->isVisible());
     EXPECT_TRUE(port->isOpen());
-    EXPECT_EQ(line.speed(), speed_t(B9600));
+    EXPECT_EQ(speedOf(line), speed_t(B9600));
     click("Command17");
     EXPECT_EQ(line.read(4), "C00\r");  // still the same open line
 }
