@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <memory>
+#include <string_view>
 
 #include "serial/command_line.h"
 #include "serial/qt_serial_port.h"
@@ -7,10 +8,37 @@
 #include "ui/screenshot_tour.h"
 #include "ui/stderr_prompter.h"
 
+namespace {
+
+void nameApplication() {
+    QCoreApplication::setApplicationName(QStringLiteral("projector-panel"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.40"));
+}
+
+// Help, version, the port list and a mistyped long option are answered on the terminal alone,
+// which must work where no display can be opened. Single-dash options are Qt's own (-platform).
+bool answeredWithoutWindow(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "-h") return true;
+        if (!arg.starts_with("--")) continue;
+        const std::string_view name = arg.substr(0, arg.find('='));
+        if (name != "--com1" && name != "--com2") return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
+    if (answeredWithoutWindow(argc, argv)) {
+        QCoreApplication terminal(argc, argv);
+        nameApplication();
+        return panel::parseCommandLine(QCoreApplication::arguments()).exitCode;
+    }
+
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("projector-panel"));
-    QApplication::setApplicationVersion(QStringLiteral("1.40"));
+    nameApplication();
 
     const panel::CommandLine commandLine = panel::parseCommandLine(QApplication::arguments());
     if (commandLine.exitNow) return commandLine.exitCode;
