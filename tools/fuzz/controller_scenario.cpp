@@ -109,6 +109,11 @@ void ControllerScenario::receiveEvent(int kind, const std::string& block) {
     }
 }
 
+void ControllerScenario::fail(test::FakePort::Op op) {
+    failing_.insert(op);
+    fake_.failOn(op, PortError{static_cast<int>(op) + 1, "fuzzed failure"});
+}
+
 void ControllerScenario::onTick(const test::FakeTimer& timer) {
     if (&timer == &timer1_) {
         if (model_.repeatKey != 0) {
@@ -193,12 +198,9 @@ std::string ControllerScenario::step(ByteReader& in) {
             clock_.advance(b < 224 ? kAdvances[b % kAdvances.size()] : in.word() % 12000);
             return {};
         }
-        case 8: {
-            const auto which = static_cast<Op>(in.byte() % 6);
-            failing_.insert(which);
-            fake_.failOn(which, PortError{static_cast<int>(which) + 1, "fuzzed failure"});
+        case 8:
+            fail(static_cast<Op>(in.byte() % 6));
             return {};
-        }
         case 9: {
             const auto which = static_cast<Op>(in.byte() % 6);
             failing_.erase(which);
@@ -284,6 +286,11 @@ std::string ControllerScenario::check() const {
 std::string ControllerScenario::run(std::span<const std::uint8_t> data) {
     ByteReader in(data);
     try {
+        // The first byte sets the port up before start-up: COM1 missing, settings or opens refused.
+        const std::uint8_t setup = in.byte();
+        if (setup & 1) fake_.makeUnopenable(1, PortError{2, "No such device"});
+        if (setup & 2) fail(Op::SetSettings);
+        if (setup & 4) fail(Op::Open);
         controller_.load();
         if (std::string failure = check(); !failure.empty()) return "after load: " + failure;
         for (int n = 1; !in.empty(); ++n) {

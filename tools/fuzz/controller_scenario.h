@@ -23,7 +23,8 @@ class ControllerScenario {
 public:
     ControllerScenario();
 
-    // Runs the steps coded in `data`; returns the first rule broken, with its step, or empty.
+    // Sets the port up as the first byte of `data` says, starts the controller, runs the steps
+    // coded in the rest; returns the first rule broken, with its step, or empty.
     std::string run(std::span<const std::uint8_t> data);
 
 private:
@@ -49,6 +50,7 @@ private:
     void expectSend(std::string frame, bool framed);
     void expectRender(const std::string& data);
     void receiveEvent(int kind, const std::string& block);
+    void fail(test::FakePort::Op op);
     void onTick(const test::FakeTimer& timer);
     void onReport(char kind);
 
