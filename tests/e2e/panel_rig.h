@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "serial/qt_serial_port.h"
-#include "tests/e2e/prompt_log.h"
+#include "tests/support/recording_prompter.h"
 #include "ui/form1.h"
 
 namespace panel::e2e {
@@ -22,7 +22,7 @@ public:
 
     Form1& form() { return *form_; }
     QtSerialPort& port() { return *port_; }
-    PromptLog& prompts() { return prompts_; }
+    test::RecordingPrompter& prompts() { return prompts_; }
     Controller& controller() { return form_->controller(); }
 
     QWidget* control(const char* name) const;
@@ -50,7 +50,7 @@ public:
 private:
     QPoint windowPos(QWidget* target) const;
 
-    PromptLog prompts_;
+    test::RecordingPrompter prompts_;
     std::unique_ptr<QtSerialPort> port_;
     std::unique_ptr<Form1> form_;
 };

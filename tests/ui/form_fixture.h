@@ -10,7 +10,7 @@
 
 #include "tests/support/fake_port.h"
 #include "tests/ui/qt_printers.h"
-#include "tests/ui/recording_prompter.h"
+#include "tests/support/recording_prompter.h"
 #include "ui/form1.h"
 
 namespace panel::test {

@@ -8,7 +8,7 @@
 #include "serial/qt_serial_port.h"
 #include "tests/support/pseudo_terminal.h"
 #include "tests/ui/qt_printers.h"
-#include "tests/ui/recording_prompter.h"
+#include "tests/support/recording_prompter.h"
 #include "ui/form1.h"
 
 namespace panel::test {
