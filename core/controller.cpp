@@ -249,10 +249,9 @@ void Controller::selectPort(int port, int fallback) {
 
 void Controller::selectSpeed(std::string_view settings) {
     state_.CommSettings = std::string(settings);
-    if (PortResult failed = port_.setSettings(state_.CommSettings)) {
-        problemReported_ = true;
+    // The port stays as it was, so a later failure of it is still worth telling.
+    if (PortResult failed = port_.setSettings(state_.CommSettings))
         view_.showPortSelectionFailure(failed->description);
-    }
     setPortSelectorVisible(false);
 }
 

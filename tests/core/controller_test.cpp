@@ -338,6 +338,10 @@ TEST_F(PortSelectionTest, FailedSpeedSelectionIsReported) {
     port.failOn(Op::SetSettings, PortError{12, "Unsupported operation"});
     click("Option10");
     EXPECT_EQ(view.modalFailures, (std::vector<std::string>{"Unsupported operation"}));
+    EXPECT_FALSE(view.frame8Visible);
+    // The port is still open: its own failure later is told as usual.
+    port.hangUp(PortError{9, "The device was disconnected"});
+    EXPECT_EQ(view.problems.size(), 1u);
 }
 
 TEST_F(PortSelectionTest, SelectorHidesItself5000MsAfterCom) {
