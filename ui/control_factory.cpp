@@ -36,32 +36,32 @@ Qt::Alignment horizontal(TextAlign align) {
 
 // Opaque background and text colour through the palette, so children that set nothing inherit the
 // window's grey.
-void paint(QWidget* widget, const ControlSpec& spec) {
+void paint(QWidget* widget, const ControlSpec& control) {
     // Buttons fill with the Button role and write with ButtonText, other widgets with Window and
     // WindowText: set both the generic and the widget's own role.
     QPalette palette = widget->palette();
-    if (spec.background != kStandardColour) {
-        palette.setColor(QPalette::Window, rgb(spec.background));
-        palette.setColor(widget->backgroundRole(), rgb(spec.background));
+    if (control.background != kStandardColour) {
+        palette.setColor(QPalette::Window, rgb(control.background));
+        palette.setColor(widget->backgroundRole(), rgb(control.background));
         widget->setAutoFillBackground(true);
     }
-    if (spec.text != kStandardColour) {
-        palette.setColor(QPalette::WindowText, rgb(spec.text));
-        palette.setColor(widget->foregroundRole(), rgb(spec.text));
+    if (control.text != kStandardColour) {
+        palette.setColor(QPalette::WindowText, rgb(control.text));
+        palette.setColor(widget->foregroundRole(), rgb(control.text));
     }
     widget->setPalette(palette);
 }
 
 // A coloured button has a flat face of its colour with a raised edge that sinks while pressed.
-QString buttonStyle(const ControlSpec& spec) {
-    const QString face = rgb(spec.background).name();
-    const QString text = rgb(spec.text).name();
+QString buttonStyle(const ControlSpec& control) {
+    const QString face = rgb(control.background).name();
+    const QString text = rgb(control.text).name();
     return QStringLiteral(
                "QPushButton { background-color: %1; color: %2; border: 2px outset %3; padding: 0; }"
                "QPushButton:pressed { border-style: inset; }"
                "QPushButton:focus { border-color: %4; }")
-        .arg(face, text, rgb(spec.background).lighter(103).name(),
-             rgb(spec.background).darker(140).name());
+        .arg(face, text, rgb(control.background).lighter(103).name(),
+             rgb(control.background).darker(140).name());
 }
 
 QWidget* makeFrame(QWidget* container) {
@@ -83,12 +83,12 @@ QWidget* makeFrame(QWidget* container) {
 // The room a caption has on a button face: the width less the 2-pixel edges and a little air.
 constexpr int kButtonTextInset = 6;
 
-QWidget* makeButton(const ControlSpec& spec, QWidget* container) {
+QWidget* makeButton(const ControlSpec& control, QWidget* container) {
     auto* button = new QPushButton(container);
     // No button of the window acts on Enter.
     button->setAutoDefault(false);
     button->setDefault(false);
-    if (spec.background != kStandardColour) button->setStyleSheet(buttonStyle(spec));
+    if (control.background != kStandardColour) button->setStyleSheet(buttonStyle(control));
     return button;
 }
 
@@ -119,9 +119,9 @@ QFont ControlFactory::font(FontFace face, double points, bool bold) {
     return font;
 }
 
-QRect ControlFactory::pixelGeometry(const ControlSpec& spec) {
-    return QRect(TwipsToPixels(spec.left), TwipsToPixels(spec.top), TwipsToPixels(spec.width),
-                 TwipsToPixels(spec.height));
+QRect ControlFactory::pixelGeometry(const ControlSpec& control) {
+    return QRect(TwipsToPixels(control.left), TwipsToPixels(control.top),
+                 TwipsToPixels(control.width), TwipsToPixels(control.height));
 }
 
 QString ControlFactory::wrapCaption(const QString& caption, const QFont& font, int width) {
@@ -146,39 +146,39 @@ void ControlFactory::setButtonCaption(QAbstractButton* button, const QString& ca
     button->setAccessibleName(accessibleName.isEmpty() ? caption : accessibleName);
 }
 
-QWidget* ControlFactory::create(const ControlSpec& spec, QWidget* container) {
+QWidget* ControlFactory::create(const ControlSpec& control, QWidget* container) {
     QWidget* widget = nullptr;
-    switch (spec.kind) {
+    switch (control.kind) {
         case ControlKind::Frame:
             widget = makeFrame(container);
             break;
         case ControlKind::Label: {
-            auto* label = new QLabel(fromUtf8(spec.caption), container);
+            auto* label = new QLabel(fromUtf8(control.caption), container);
             label->setTextFormat(Qt::PlainText);
-            label->setAlignment(horizontal(spec.align) | Qt::AlignTop);
+            label->setAlignment(horizontal(control.align) | Qt::AlignTop);
             widget = label;
             break;
         }
         case ControlKind::TraceLabel: {
             auto* label = new TraceLabel(container);
-            label->setAlignment(horizontal(spec.align) | Qt::AlignVCenter);
-            label->setAccessibleDescription(fromUtf8(spec.group));
+            label->setAlignment(horizontal(control.align) | Qt::AlignVCenter);
+            label->setAccessibleDescription(fromUtf8(control.group));
             widget = label;
             break;
         }
         case ControlKind::Button:
         case ControlKind::HoldButton:
-            widget = makeButton(spec, container);
+            widget = makeButton(control, container);
             break;
         case ControlKind::Option: {
-            auto* option = new QRadioButton(fromUtf8(spec.caption), container);
-            option->setChecked(spec.selected);
+            auto* option = new QRadioButton(fromUtf8(control.caption), container);
+            option->setChecked(control.selected);
             widget = option;
             break;
         }
         case ControlKind::TextBox: {
             auto* text = new QLineEdit(container);
-            text->setAccessibleName(fromUtf8(spec.group));
+            text->setAccessibleName(fromUtf8(control.group));
             widget = text;
             break;
         }
@@ -186,13 +186,14 @@ QWidget* ControlFactory::create(const ControlSpec& spec, QWidget* container) {
             widget = makePicture(container);
             break;
     }
-    widget->setObjectName(fromUtf8(spec.name));
-    if (spec.kind != ControlKind::Frame) paint(widget, spec);
-    if (spec.face != FontFace::None) widget->setFont(font(spec.face, spec.points, spec.bold));
-    widget->setGeometry(pixelGeometry(spec));
+    widget->setObjectName(fromUtf8(control.name));
+    if (control.kind != ControlKind::Frame) paint(widget, control);
+    if (control.face != FontFace::None)
+        widget->setFont(font(control.face, control.points, control.bold));
+    widget->setGeometry(pixelGeometry(control));
     if (auto* button = qobject_cast<QPushButton*>(widget))
-        setButtonCaption(button, fromUtf8(spec.caption));
-    if (!spec.visible) widget->hide();
+        setButtonCaption(button, fromUtf8(control.caption));
+    if (!control.visible) widget->hide();
     return widget;
 }
 

@@ -18,10 +18,11 @@ public:
     // control has a fixed size in pixels: 8.25, 9 and 9.75 points are 11, 12 and 13 pixels.
     static QFont font(FontFace face, double points, bool bold);
 
-    // The widget for `spec`, placed in `container`, its objectName the control's name.
-    static QWidget* create(const ControlSpec& spec, QWidget* container);
+    // The widget for the layout row `row`, placed in `container`, its objectName the control's
+    // name.
+    static QWidget* create(const ControlSpec& row, QWidget* container);
 
-    static QRect pixelGeometry(const ControlSpec& spec);
+    static QRect pixelGeometry(const ControlSpec& row);
 
     // Shows `caption` on `button`, broken into lines where it is wider than the face, as a
     // Windows button would (between words, or between any two Japanese characters). The caption

@@ -72,19 +72,19 @@ Form1::~Form1() {
 void Form1::build() {
     // Captions that several buttons share get their group in the accessible name ("ON, POWER").
     QHash<QString, int> captionCount;
-    for (const ControlSpec& spec : Controls()) {
-        if (spec.kind == ControlKind::Button || spec.kind == ControlKind::HoldButton)
-            ++captionCount[fromUtf8(spec.caption)];
+    for (const ControlSpec& row : Controls()) {
+        if (row.kind == ControlKind::Button || row.kind == ControlKind::HoldButton)
+            ++captionCount[fromUtf8(row.caption)];
     }
 
-    for (const ControlSpec& spec : Controls()) {
+    for (const ControlSpec& row : Controls()) {
         QWidget* container = this;
-        if (!spec.container.empty()) container = findChild<QWidget*>(fromUtf8(spec.container));
-        QWidget* widget = ControlFactory::create(spec, container);
-        const QString caption = fromUtf8(spec.caption);
-        if (captionCount.value(caption) > 1 && !spec.group.empty()) {
+        if (!row.container.empty()) container = findChild<QWidget*>(fromUtf8(row.container));
+        QWidget* widget = ControlFactory::create(row, container);
+        const QString caption = fromUtf8(row.caption);
+        if (captionCount.value(caption) > 1 && !row.group.empty()) {
             ControlFactory::setButtonCaption(static_cast<QAbstractButton*>(widget), caption,
-                                             caption + QStringLiteral(", ") + fromUtf8(spec.group));
+                                             caption + QStringLiteral(", ") + fromUtf8(row.group));
         }
     }
 
@@ -101,11 +101,11 @@ void Form1::build() {
 }
 
 void Form1::wire() {
-    for (const ControlSpec& spec : Controls()) {
-        const QString name = fromUtf8(spec.name);
-        if (spec.kind == ControlKind::HoldButton) {
+    for (const ControlSpec& row : Controls()) {
+        const QString name = fromUtf8(row.name);
+        if (row.kind == ControlKind::HoldButton) {
             holds_.watch(findChild<QPushButton*>(name));
-        } else if (spec.kind == ControlKind::Button || spec.kind == ControlKind::Option) {
+        } else if (row.kind == ControlKind::Button || row.kind == ControlKind::Option) {
             auto* button = findChild<QAbstractButton*>(name);
             if (button == command34_) {
                 connect(button, &QAbstractButton::clicked, this, &Form1::command34Clicked);

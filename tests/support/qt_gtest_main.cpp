@@ -1,4 +1,4 @@
-// Runs the window tests inside a QApplication on the offscreen platform.
+// Runs a Qt test suite (window, end-to-end) inside a QApplication on the offscreen platform.
 #include <gtest/gtest.h>
 
 #include <QApplication>
