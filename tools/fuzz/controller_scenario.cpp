@@ -1,7 +1,6 @@
 #include "tools/fuzz/controller_scenario.h"
 
 #include <algorithm>
-
 #include <exception>
 #include <utility>
 
