@@ -6,6 +6,7 @@
 #include "serial/qt_serial_port.h"
 #include "ui/form1.h"
 #include "ui/screenshot_tour.h"
+#include "ui/shown_report.h"
 #include "ui/stderr_prompter.h"
 
 namespace {
@@ -52,6 +53,12 @@ int main(int argc, char* argv[]) {
     panel::Form1 form(port, quiet.get());
     QObject::connect(&form, &panel::Form1::programEnded, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
+    // A development aid: start-up timing of this binary (scripts/measure).
+    std::unique_ptr<panel::ShownReport> shownReport;
+    if (!qEnvironmentVariableIsEmpty("PANEL_REPORT_SHOWN")) {
+        shownReport = std::make_unique<panel::ShownReport>(form);
+        app.installEventFilter(shownReport.get());
+    }
     form.load();
     form.show();
     if (!screenshotDir.isEmpty()) return panel::ScreenshotTour::run(form, screenshotDir);

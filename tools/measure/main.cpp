@@ -3,7 +3,7 @@
 //   panel-measure holds --com1 DEVICE --log SIM_LOG
 //   panel-measure press --com1 DEVICE --log SIM_LOG [--samples N]
 //   panel-measure flood --com1 DEVICE --panel PANEL_BINARY [--seconds N]
-//   panel-measure startup --com1 DEVICE [--runs N]
+//   panel-measure startup --com1 DEVICE --panel PANEL_BINARY [--runs N]
 #include <QApplication>
 #include <cstdio>
 #include <cstring>
@@ -41,14 +41,15 @@ int main(int argc, char** argv) {
     using namespace panel::measure;
     if (argc < 2) return usage();
     const std::string mode = argv[1];
-    if (mode == "startup-child") return StartupChild(argc, argv);
 
     const QString com1 = option(argc, argv, "--com1");
     if (com1.isEmpty()) return usage();
     if (mode == "flood")
         return MeasureFlood(option(argc, argv, "--panel"), com1,
                             option(argc, argv, "--seconds", "60").toInt());
-    if (mode == "startup") return MeasureStartup(com1, option(argc, argv, "--runs", "10").toInt());
+    if (mode == "startup")
+        return MeasureStartup(option(argc, argv, "--panel"), com1,
+                              option(argc, argv, "--runs", "10").toInt());
 
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     defaultHandler = qInstallMessageHandler(quietHandler);

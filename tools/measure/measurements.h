@@ -13,8 +13,6 @@ int MeasurePressToWire(const QString& com1, const QString& logPath, int samples)
 // The real panel binary under a flood it never asked for: CPU share and resident memory.
 int MeasureFlood(const QString& panelBinary, const QString& com1, int seconds);
 // Process start to the window shown, and resident memory then, over `runs` fresh processes.
-int MeasureStartup(const QString& com1, int runs);
-// The process that MeasureStartup starts: the panel's own start-up, reporting when it is shown.
-int StartupChild(int argc, char** argv);
+int MeasureStartup(const QString& panel, const QString& com1, int runs);
 
 }  // namespace panel::measure

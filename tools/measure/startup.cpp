@@ -1,62 +1,25 @@
-// Start-up: from just before the process is spawned to its window first exposed, over fresh
-// processes. The child runs the panel's own start-up (command line, serial adapter, Form1, load,
-// show) with message boxes as the real program has them.
+// Start-up: from just before the projector-panel binary is spawned to its window first exposed
+// (it reports that itself when PANEL_REPORT_SHOWN is set), over fresh processes.
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <QApplication>
-#include <QMetaObject>
-#include <QWindow>
+#include <QString>
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "serial/command_line.h"
-#include "serial/qt_serial_port.h"
 #include "tools/measure/measurements.h"
 #include "tools/measure/monotonic.h"
 #include "tools/measure/process_usage.h"
 #include "tools/measure/statistics.h"
-#include "ui/form1.h"
 
 extern char** environ;
 
 namespace panel::measure {
 namespace {
-
-// Stamps the first exposure of the panel's window, once that event has been handled (the window
-// painted), then ends the program.
-class ExposeWatch final : public QObject {
-public:
-    explicit ExposeWatch(Form1& form) : form_(form) {}
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (!stamped_ && event->type() == QEvent::Expose && form_.windowHandle() == watched &&
-            form_.windowHandle()->isExposed()) {
-            stamped_ = true;
-            QMetaObject::invokeMethod(
-                this,
-                [] {
-                    const std::int64_t shown = MonotonicMicros();
-                    const auto usage = ProcessUsage::of(getpid());
-                    std::printf("%lld %lld\n", static_cast<long long>(shown),
-                                static_cast<long long>(usage ? usage->rssKiB : 0));
-                    std::fflush(stdout);
-                    QCoreApplication::quit();
-                },
-                Qt::QueuedConnection);
-        }
-        return false;
-    }
-
-private:
-    Form1& form_;
-    bool stamped_ = false;
-};
 
 // The child's line: "<shown µs> <VmRSS KiB>"; empty when it never came.
 std::string readLine(int fd) {
@@ -71,28 +34,12 @@ std::string readLine(int fd) {
 
 }  // namespace
 
-int StartupChild(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("projector-panel"));
-    QStringList arguments = QApplication::arguments();
-    arguments.removeAt(1);  // "startup-child"
-    const CommandLine commandLine = parseCommandLine(arguments);
-    if (commandLine.exitNow) return commandLine.exitCode;
-
-    QtSerialPort port(commandLine.devices);
-    Form1 form(port);
-    ExposeWatch watch(form);
-    app.installEventFilter(&watch);
-    form.load();
-    form.show();
-    return app.exec();
-}
-
-int MeasureStartup(const QString& com1, int runs) {
+int MeasureStartup(const QString& panel, const QString& com1, int runs) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    std::vector<std::string> args{"/proc/self/exe", "startup-child",
-                                  "--com1",         com1.toStdString(),
-                                  "--com2",         "/nonexistent/panel-measure-com2"};
+    // The panel prints "<shown µs> <VmRSS KiB>" when its window is first shown, then quits.
+    setenv("PANEL_REPORT_SHOWN", "1", 1);
+    std::vector<std::string> args{panel.toStdString(), "--com1", com1.toStdString(), "--com2",
+                                  "/nonexistent/panel-measure-com2"};
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
