@@ -79,7 +79,7 @@ public:
     bool portSelectorVisible() const { return frame8Visible_; }
 
 private:
-    void onComm() override;
+    void onComm(int kind) override;
     void onPortFailure(const PortError& error) override;
 
     void tickTimer1();
