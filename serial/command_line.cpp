@@ -1,5 +1,7 @@
 #include "serial/command_line.h"
 
+#include "serial/port_url.h"
+
 #include <QCommandLineParser>
 #include <QSerialPortInfo>
 #include <algorithm>
@@ -66,11 +68,15 @@ CommandLine parseCommandLine(const QStringList& arguments, QTextStream& out, QTe
                                   QStringLiteral("List the serial ports found, then exit."));
     const QCommandLineOption com1(
         QStringLiteral("com1"),
-        QStringLiteral("Use DEVICE as COM1 (default %1).").arg(result.devices.com1),
+        QStringLiteral("Use DEVICE as COM1 (default %1). DEVICE may be rfc2217://HOST:PORT "
+                       "(a device server; the panel sets its line speed) or socket://HOST:PORT "
+                       "(raw TCP; the line settings are left to the server).")
+            .arg(result.devices.com1),
         QStringLiteral("DEVICE"));
     const QCommandLineOption com2(
         QStringLiteral("com2"),
-        QStringLiteral("Use DEVICE as COM2 (default %1).").arg(result.devices.com2),
+        QStringLiteral("Use DEVICE as COM2 (default %1), or a URL as for --com1.")
+            .arg(result.devices.com2),
         QStringLiteral("DEVICE"));
     parser.addOption(list);
     parser.addOption(com1);
@@ -113,6 +119,12 @@ CommandLine parseCommandLine(const QStringList& arguments, QTextStream& out, QTe
         const QString value = parser.value(*option);
         if (value.trimmed().isEmpty())
             return refuse(QStringLiteral("--%1 needs a device name.").arg(option->names().first()));
+        if (isPortUrl(value)) {
+            const ParsedPortUrl url = parsePortUrl(value);
+            if (!url.url)
+                return refuse(
+                    QStringLiteral("--%1 %2: %3.").arg(option->names().first(), value, url.error));
+        }
         *device = value;
     }
 
