@@ -62,8 +62,11 @@ INSTANTIATE_TEST_SUITE_P(
                    {"--com1=/dev/ttyUSB1", "--com2=/dev/ttyACM0"},
                    "/dev/ttyUSB1",
                    "/dev/ttyACM0"},
-        DeviceCase{
-            "LastOneWins", {"--com1", "/dev/a", "--com1", "/dev/b"}, "/dev/b", "/dev/ttyS1"}),
+        DeviceCase{"LastOneWins", {"--com1", "/dev/a", "--com1", "/dev/b"}, "/dev/b", "/dev/ttyS1"},
+        DeviceCase{"NetworkUrls",
+                   {"--com1", "rfc2217://hall-a:4001", "--com2=socket://[::1]:7000"},
+                   "rfc2217://hall-a:4001",
+                   "socket://[::1]:7000"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct RefusedCase {
@@ -93,7 +96,13 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusedCase{"QtsHelpAll", {"--help-all"}, "help-all"},
                       RefusedCase{"StrayArgument", {"/dev/ttyUSB0"}, "/dev/ttyUSB0"},
                       RefusedCase{
-                          "UnknownAfterGoodOption", {"--com1", "/dev/ttyUSB0", "--demo"}, "demo"}),
+                          "UnknownAfterGoodOption", {"--com1", "/dev/ttyUSB0", "--demo"}, "demo"},
+                      RefusedCase{"UrlWithoutPort",
+                                  {"--com1", "rfc2217://hall-a"},
+                                  "--com1 rfc2217://hall-a: no port (HOST:PORT)."},
+                      RefusedCase{"UrlOfUnknownScheme",
+                                  {"--com2=telnet://hall-a:23"},
+                                  "--com2 telnet://hall-a:23: unknown scheme 'telnet'"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CommandLineTest, HelpListsEveryOptionAndExitsZero) {
@@ -106,6 +115,10 @@ TEST(CommandLineTest, HelpListsEveryOptionAndExitsZero) {
             EXPECT_THAT(r.out, HasSubstr(name));
         EXPECT_THAT(r.out, ::testing::StartsWith("Usage: projector-panel [options]\n"));
         EXPECT_THAT(r.out, HasSubstr("/dev/ttyS0"));  // the defaults are told
+        EXPECT_THAT(r.out, HasSubstr("rfc2217://HOST:PORT"));
+        EXPECT_THAT(QString::fromStdString(r.out).simplified().toStdString(),
+                    HasSubstr("socket://HOST:PORT (raw TCP; the line settings are left to the "
+                              "server)"));
         EXPECT_EQ(r.err, "");
     }
 }
