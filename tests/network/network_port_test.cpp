@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "serial/network_port.h"
-#include "tests/network/ser2net_process.h"
 #include "tests/support/pseudo_terminal.h"
+#include "tests/support/ser2net_process.h"
 
 namespace panel::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "tests/network/ser2net_process.h"
+#include "tests/support/ser2net_process.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
