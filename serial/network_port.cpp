@@ -267,6 +267,7 @@ void NetworkPort::onReadyRead() {
     if (busy_ > 0 || !open_) return;  // an operation reads its own answers
     takeArrivals(false);
     raiseComm();
+    if (telnet_ && !telnet_->protocolError().empty()) lose(telnet_->protocolError());
 }
 
 void NetworkPort::onLost() {
@@ -274,10 +275,14 @@ void NetworkPort::onLost() {
     if (socket_.state() == QAbstractSocket::ConnectedState &&
         socket_.error() != QAbstractSocket::RemoteHostClosedError)
         return;  // a passing error on a live connection
-    const std::string why = socket_.error() == QAbstractSocket::RemoteHostClosedError ||
-                                    socket_.error() == QAbstractSocket::UnknownSocketError
-                                ? std::string("the device server closed the connection")
-                                : socket_.errorString().toStdString();
+    lose(socket_.error() == QAbstractSocket::RemoteHostClosedError ||
+                 socket_.error() == QAbstractSocket::UnknownSocketError
+             ? std::string("the device server closed the connection")
+             : socket_.errorString().toStdString());
+}
+
+void NetworkPort::lose(const std::string& why) {
+    if (!open_) return;
     open_ = false;
     PortError lost = failure(why);
     const std::uint64_t lostOpen = openCount_;

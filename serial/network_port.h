@@ -56,6 +56,8 @@ private:
     void takeArrivals(bool negotiating);
     void onReadyRead();
     void onLost();
+    // The connection is treated as closed from now on; the listener hears of it once, later.
+    void lose(const std::string& why);
     void raiseComm();
 
     PortDevices devices_;

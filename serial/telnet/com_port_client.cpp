@@ -152,7 +152,16 @@ void ComPortClient::onEvent(telnet_t*, telnet_event_t* event, void* self) {
 void ComPortClient::handle(const telnet_event_t& event) {
     switch (event.type) {
         case TELNET_EV_DATA:
-            if (data_) data_->append(event.data.buffer, event.data.size);
+            // After a switch to compression every byte is the server's inflated output, which
+            // no serial line sends: none of it is delivered.
+            if (data_ && !compressed_) data_->append(event.data.buffer, event.data.size);
+            break;
+        case TELNET_EV_COMPRESS:
+            // libtelnet starts inflating on the server's word alone, negotiated or not.
+            if (event.compress.state) {
+                compressed_ = true;
+                fail("the device server switched to compressed data");
+            }
             break;
         case TELNET_EV_SEND:
             sender_({event.data.buffer, event.data.size});
@@ -172,13 +181,16 @@ void ComPortClient::handle(const telnet_event_t& event) {
                                event.sub.size);
             break;
         case TELNET_EV_ERROR:
-            if (protocolError_.empty())
-                protocolError_ = std::string("the device server broke the Telnet protocol: ") +
-                                 (event.error.msg ? event.error.msg : "unknown fault");
+            fail(std::string("the device server broke the Telnet protocol: ") +
+                 (event.error.msg ? event.error.msg : "unknown fault"));
             break;
         default:
             break;
     }
+}
+
+void ComPortClient::fail(const std::string& why) {
+    if (protocolError_.empty()) protocolError_ = why;
 }
 
 void ComPortClient::onComPortReply(const unsigned char* buffer, std::size_t size) {

@@ -51,7 +51,8 @@ public:
     // `why` says which value is missing or was answered differently.
     Answer answer(std::string& why) const;
 
-    // Set once the server sent something libtelnet cannot parse (an overlong subnegotiation).
+    // Set once the server sent something libtelnet cannot parse (an overlong subnegotiation) or
+    // switched to compression; the connection is not to be trusted after it.
     const std::string& protocolError() const { return protocolError_; }
 
 private:
@@ -59,6 +60,7 @@ private:
     void handle(const telnet_event_t& event);
     void onComPortReply(const unsigned char* buffer, std::size_t size);
     void sendRequest();
+    void fail(const std::string& why);
 
     Sender sender_;
     telnet_t* telnet_ = nullptr;
@@ -70,6 +72,7 @@ private:
     std::optional<std::uint32_t> baud_;
     std::optional<std::uint8_t> dataSize_, parity_, stopSize_, control_;
     std::string protocolError_;
+    bool compressed_ = false;
 };
 
 }  // namespace panel
