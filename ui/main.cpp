@@ -2,6 +2,7 @@
 #include <memory>
 #include <string_view>
 
+#include "desktop/desktop_identity.h"
 #include "serial/command_line.h"
 #include "serial/qt_serial_port.h"
 #include "ui/form1.h"
@@ -40,6 +41,7 @@ int main(int argc, char* argv[]) {
 
     QApplication app(argc, argv);
     nameApplication();
+    panel::applyDesktopIdentity();
 
     const panel::CommandLine commandLine = panel::parseCommandLine(QApplication::arguments());
     if (commandLine.exitNow) return commandLine.exitCode;
