@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "serial/port_help.h"
+
 namespace panel {
 
 namespace {
@@ -117,8 +119,11 @@ CommandLine parseCommandLine(const QStringList& arguments, QTextStream& out, QTe
     }
 
     if (parser.isSet(list)) {
-        listPorts(out, ports());
+        const QList<PortListing> found = ports();
+        listPorts(out, found);
+        for (const PortListing& port : found) err << portProblem(port.device);
         out.flush();
+        err.flush();
         result.exitNow = true;
     }
     return result;
