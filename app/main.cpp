@@ -1,10 +1,10 @@
 #include <QApplication>
 #include <memory>
-#include <string_view>
 
-#include "serial/command_line.h"
+#include "app/command_line.h"
+#include "app/version.h"
+#include "desktop/desktop_identity.h"
 #include "serial/network_port.h"
-#include "serial/port_url.h"
 #include "serial/qt_serial_port.h"
 #include "serial/routed_serial_port.h"
 #include "ui/form1.h"
@@ -15,38 +15,14 @@
 namespace {
 
 void nameApplication() {
-    QCoreApplication::setApplicationName(QStringLiteral("projector-panel"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.40"));
-}
-
-bool isMalformedUrl(const char* value) {
-    const QString device = QString::fromLocal8Bit(value);
-    return panel::isPortUrl(device) && !panel::parsePortUrl(device).url;
-}
-
-// Help, version, the port list, a mistyped long option and a malformed port URL are answered on
-// the terminal alone, which must work where no display can be opened. Single-dash options are
-// Qt's own (-platform).
-bool answeredWithoutWindow(int argc, char* argv[]) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (arg == "-h") return true;
-        if (!arg.starts_with("--")) continue;
-        const std::size_t equals = arg.find('=');
-        const std::string_view name = arg.substr(0, equals);
-        if (name != "--com1" && name != "--com2") return true;
-        const char* value = equals != std::string_view::npos ? argv[i] + equals + 1
-                            : i + 1 < argc                   ? argv[++i]
-                                                             : "";
-        if (isMalformedUrl(value)) return true;
-    }
-    return false;
+    QCoreApplication::setApplicationName(QString::fromLatin1(panel::kProgramName));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(panel::kProgramVersion));
 }
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    if (answeredWithoutWindow(argc, argv)) {
+    if (panel::frontDoorFor(argc, argv) == panel::FrontDoor::Terminal) {
         QCoreApplication terminal(argc, argv);
         nameApplication();
         return panel::parseCommandLine(QCoreApplication::arguments()).exitCode;
@@ -54,6 +30,7 @@ int main(int argc, char* argv[]) {
 
     QApplication app(argc, argv);
     nameApplication();
+    panel::applyDesktopIdentity();
 
     const panel::CommandLine commandLine = panel::parseCommandLine(QApplication::arguments());
     if (commandLine.exitNow) return commandLine.exitCode;
