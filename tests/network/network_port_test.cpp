@@ -161,6 +161,32 @@ TEST_F(NetworkPortTest, DeviceServerKilledIsToldOnceAndASelectionReconnects) {
     EXPECT_THAT(listener->failures, SizeIs(1));
 }
 
+TEST_P(BothSchemesTest, ASecondPanelOnABusyLineIsToldWithTheUrl) {
+    ASSERT_FALSE(open(GetParam()));
+    NetworkPort second(PortDevices{server.rfc2217Url(), server.socketUrl()});
+    RecordingListener secondListener(second);
+    second.setListener(&secondListener);
+    ASSERT_FALSE(second.setCommPort(GetParam()));
+    ASSERT_FALSE(second.setSettings("19200,N,8,1"));
+    // ser2net takes the connection, then refuses the line: the open fails, or the connection
+    // is lost right after it.
+    const PortResult refused = second.setOpen(true);
+    if (!refused) {
+        ASSERT_TRUE(waitUntil([&] { return !secondListener.failures.empty(); }))
+            << "received: " << secondListener.received;
+    }
+    const std::string told =
+        refused ? refused->description : secondListener.failures.front().description;
+    RecordProperty("told", told);
+    EXPECT_THAT(told, HasSubstr(second.deviceName() + ": ")) << told;
+    EXPECT_FALSE(second.isOpen());
+
+    // The first panel keeps its line.
+    ASSERT_FALSE(port->output("C00\r"));
+    EXPECT_EQ(line.read(4), "C00\r");
+    EXPECT_TRUE(listener->failures.empty());
+}
+
 struct OpenFailureCase {
     const char* name;
     std::function<QString()> device;
