@@ -51,6 +51,7 @@ private:
     QString device() const;
     PortError failure(const std::string& why) const;
     PortResult connectTo(const PortUrl& url);
+    void detectCutLine();
     PortResult applySettings();
     void closeSocket();
     void takeArrivals(bool negotiating);
