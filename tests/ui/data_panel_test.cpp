@@ -10,6 +10,8 @@
 namespace panel::test {
 namespace {
 
+using namespace std::chrono_literals;
+
 constexpr int kCompact = 332;   // 4980 twips
 constexpr int kLocked = 418;    // 6275
 constexpr int kUnlocked = 455;  // 6830
@@ -164,7 +166,7 @@ TEST_F(Command34Test, ClickRestartsThePortSelectorTimer) {
     ASSERT_TRUE(control(QStringLiteral("Frame8"))->isVisible());
     click(command34());
     EXPECT_TRUE(form->controller().timers().selectorHide.isEnabled());
-    EXPECT_EQ(form->controller().timers().selectorHide.interval(), 5000);
+    EXPECT_EQ(form->controller().timers().selectorHide.interval(), 5000ms);
     EXPECT_TRUE(control(QStringLiteral("Frame8"))->isVisible());
 }
 
