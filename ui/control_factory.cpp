@@ -1,13 +1,17 @@
 #include "ui/control_factory.h"
 
+#include <QFontMetrics>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTextLayout>
 #include <cmath>
+#include <limits>
 
 #include "ui/trace_label.h"
 
@@ -178,6 +182,9 @@ QWidget* ControlFactory::create(const ControlSpec& control, QWidget* container) 
         }
         case ControlKind::TextBox: {
             auto* text = new QLineEdit(container);
+            // The entry sets no length limit: QLineEdit's default of 32767 would cut a long paste
+            // without a word.
+            text->setMaxLength(std::numeric_limits<int>::max());
             text->setAccessibleName(fromUtf8(control.group));
             widget = text;
             break;

@@ -194,10 +194,13 @@ void Form1::setCommand34Caption(std::string_view caption) {
 }
 
 void Form1::sendManual() {
-    // One byte a character; what Latin-1 cannot hold goes as "?".
-    const QByteArray bytes = text1_->text().toLatin1();
-    controller_->sendManual(
-        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    // One byte a character; what Latin-1 cannot hold goes as "?". Characters, not UTF-16 units: a
+    // character outside the Basic Multilingual Plane is one "?", not two.
+    const auto characters = text1_->text().toUcs4();
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(characters.size()));
+    for (const auto c : characters) bytes += c <= 0xFF ? static_cast<char>(c) : '?';
+    controller_->sendManual(bytes);
 }
 
 void Form1::captionChanged(LabelId label, const std::string& caption) {
