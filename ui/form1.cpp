@@ -141,14 +141,24 @@ void Form1::load() {
 }
 
 void Form1::placeWindow() {
-    QMargins frame = kAssumedFrameTwips;
-    if (windowHandle()) {
-        const QMargins known = windowHandle()->frameMargins();
-        if (!known.isNull()) frame = known * kTwipsPerPixel;
-    }
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    move(StartupTopLeft(screen ? screen->geometry() : QRect(), frame));
+    const QMargins known = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    // Before the first show no platform knows its frame: the assumed one places the window now,
+    // and the real one, once the window manager has framed it, places it again.
+    awaitingFrame_ = known.isNull();
+    moveToStartupPlace(awaitingFrame_ ? kAssumedFrameTwips : known * kTwipsPerPixel);
     setClientHeight(TwipsToPixels(kCompactClientTwips));
+}
+
+void Form1::moveToStartupPlace(const QMargins& frameTwips) {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    move(StartupTopLeft(screen ? screen->geometry() : QRect(), frameTwips));
+}
+
+void Form1::placeByRealFrame() {
+    const QMargins known = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    if (known.isNull()) return;  // not framed yet, or a platform without frames (offscreen)
+    awaitingFrame_ = false;
+    moveToStartupPlace(known * kTwipsPerPixel);
 }
 
 void Form1::setClientHeight(int pixels) {
@@ -241,6 +251,9 @@ void Form1::endProgram() {
 
 bool Form1::event(QEvent* event) {
     if (event->type() == QEvent::WindowDeactivate) holds_.endHold();
+    // The window manager's frame shows first in the move that framing the window causes.
+    if (awaitingFrame_ && (event->type() == QEvent::Move || event->type() == QEvent::Show))
+        placeByRealFrame();
     return QWidget::event(event);
 }
 
