@@ -2,6 +2,7 @@
 // the port selector's timer after a choice or Command34, the arrow pacing clicked during a hold,
 // and query replies decoded block by block at the controller.
 #include "tests/core/controller_fixture.h"
+#include "tests/support/controls.h"
 
 namespace panel::test {
 namespace {
@@ -9,22 +10,22 @@ namespace {
 class CornerTest : public ControllerFixture {};
 
 TEST_F(CornerTest, CharactersAfterTheReplyWindowAccumulateUntilTheNextSendsWindowCloses) {
-    click("Command17");
+    click(controls::kPowerOn);
     clock.advance(1000);  // reply window and clearing delay both ran out
     for (const char* block : {"A", "BC", "\r"}) port.receive(block);
     EXPECT_EQ(state().RecvData, "ABC\r");
-    EXPECT_EQ(label(LabelId::Label12), " A B C CR ");
+    EXPECT_EQ(label(LabelId::ReceivedTrace), " A B C CR ");
     clock.advance(10000);  // no timer runs: nothing empties them
     EXPECT_EQ(state().RecvData, "ABC\r");
-    click("Command17");  // a send does not empty RecvData either
+    click(controls::kPowerOn);  // a send does not empty RecvData either
     port.receive("D");
     EXPECT_EQ(state().RecvData, "ABC\rD");
-    EXPECT_EQ(label(LabelId::Label12), " A B C CR D ");
+    EXPECT_EQ(label(LabelId::ReceivedTrace), " A B C CR D ");
     clock.advance(499);
     EXPECT_EQ(state().RecvData, "ABC\rD");
     clock.advance(1);  // this send's Timer2 tick
     EXPECT_EQ(state().RecvData, "");
-    EXPECT_EQ(label(LabelId::Label12), " A B C CR D ") << "no mark: a character came";
+    EXPECT_EQ(label(LabelId::ReceivedTrace), " A B C CR D ") << "no mark: a character came";
 }
 
 // However Frame8 was hidden before it, the Timer3 tick hides it (again) and stops Timer3, exactly
@@ -32,15 +33,19 @@ TEST_F(CornerTest, CharactersAfterTheReplyWindowAccumulateUntilTheNextSendsWindo
 TEST_F(CornerTest, Timer3TickAfterAChoiceOrCommand34HidesTheSelectorAgainAndStops) {
     struct Case {
         const char* name;
-        std::vector<const char*> clicks;  // 1000 ms apart; the last one starts the count
+        std::vector<const char*> clicks;  // 1000 ms apart
     };
+    using namespace controls;
     const Case cases[] = {
-        {"Com2", {"Command33", "Option2"}},
-        {"Com1", {"Command33", "Option1"}},
-        {"19200", {"Command33", "Option9"}},
-        {"9600", {"Command33", "Option10"}},
-        {"Command34AfterCom", {"Command33", "Command34"}},
-        {"Command34Alone", {"Command34"}},
+        {"Com2", {kPortSelector, kCom2}},
+        {"Com1", {kPortSelector, kCom1}},
+        {"19200", {kPortSelector, kBaud19200}},
+        {"9600", {kPortSelector, kBaud9600}},
+        {"Command34AfterCom", {kPortSelector, kDataPanel}},
+        {"Command34Alone", {kDataPanel}},
+    };
+    const auto startsTimer3 = [](std::string_view name) {
+        return name == kPortSelector || name == kDataPanel;
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -49,70 +54,72 @@ TEST_F(CornerTest, Timer3TickAfterAChoiceOrCommand34HidesTheSelectorAgainAndStop
         for (const char* name : c.clicks) {
             clock.advance(1000);
             click(name);
-            if (std::string_view(name).starts_with("Command")) started = clock.now();
+            if (startsTimer3(name)) started = clock.now();
         }
-        const bool command34Last = std::string_view(c.clicks.back()) == "Command34";
-        EXPECT_EQ(view.frame8Visible, command34Last && c.clicks.size() > 1);
+        // Only Command34 after "COM" leaves the selector shown until the tick.
+        const bool shownUntilTheTick =
+            c.clicks.size() > 1 && std::string_view(c.clicks.back()) == kDataPanel;
+        EXPECT_EQ(view.frame8Visible, shownUntilTheTick);
         clock.advance(started + 4999 - clock.now());
-        ASSERT_TRUE(timer3.isEnabled());
-        EXPECT_EQ(view.frame8Visible, command34Last && c.clicks.size() > 1);
-        const int ticks = timer3.ticks();
+        ASSERT_TRUE(timers.selectorHide.isEnabled());
+        EXPECT_EQ(view.frame8Visible, shownUntilTheTick);
+        const int ticks = timers.selectorHide.ticks();
         clock.advance(1);
-        EXPECT_EQ(timer3.ticks(), ticks + 1);
+        EXPECT_EQ(timers.selectorHide.ticks(), ticks + 1);
         EXPECT_FALSE(view.frame8Visible);
-        EXPECT_FALSE(timer3.isEnabled());
+        EXPECT_FALSE(timers.selectorHide.isEnabled());
         EXPECT_FALSE(controller.portSelectorVisible());
         clock.advance(20000);
-        EXPECT_EQ(timer3.ticks(), ticks + 1) << "one tick only";
+        EXPECT_EQ(timers.selectorHide.ticks(), ticks + 1) << "one tick only";
     }
 }
 
 // "A-IMAGE" and MENU "ON" set Timer1's interval and ArrowMode without starting or stopping it.
 TEST_F(CornerTest, ArrowPacingClickedDuringAHoldKeepsTheHeldCodeRepeating) {
-    for (const char* pacing : {"Command13", "Command23"}) {
+    for (const char* pacing : {controls::kAutoImage, controls::kMenuOn}) {
         SCOPED_TRACE(pacing);
-        press("Command1");  // VOL "+", every 250 ms
+        press(controls::kVolumeUp);  // VOL "+", every 250 ms
         clock.advance(250);
         click(pacing);
-        EXPECT_TRUE(timer1.isEnabled());
-        EXPECT_EQ(timer1.interval(), 200);
+        EXPECT_TRUE(timers.repeat.isEnabled());
+        EXPECT_EQ(timers.repeat.interval(), 200);
         EXPECT_EQ(state().ArrowMode, 1);
         EXPECT_EQ(state().RepeatKey, 1);
         port.clearWrites();
         clock.advance(600);
         EXPECT_EQ(port.writes(), (std::vector<std::string>(3, "C09\r")));
-        release("Command1");
+        release(controls::kVolumeUp);
         clock.advance(2000);
     }
 }
 
 TEST_F(CornerTest, ArrowPacingAfterAZoomReleaseTakesArrowModeBackToOne) {
-    for (const char* pacing : {"Command13", "Command23"}) {
+    for (const char* pacing : {controls::kAutoImage, controls::kMenuOn}) {
         SCOPED_TRACE(pacing);
-        press("Command49");
-        release("Command49");
+        press(controls::kZoomDown);
+        release(controls::kZoomDown);
         ASSERT_EQ(state().ArrowMode, 3);
         click(pacing);
         EXPECT_EQ(state().ArrowMode, 1);
         port.clearWrites();
-        press("Command5");
+        press(controls::kArrowUp);
         EXPECT_EQ(pair(), (std::pair{150, 190}));
         clock.advance(400);
-        release("Command5");
+        release(controls::kArrowUp);
         EXPECT_EQ(port.writes().size(), 3u) << "every 200 ms, no longer every 5";
         clock.advance(2000);
     }
 }
 
 TEST_F(CornerTest, ArrowRightAfterAReleaseKeepsThePairTheReleaseSet) {
-    for (const char* held : {"Command1", "Command15", "Command6"}) {
+    for (const char* held : {controls::kVolumeUp, controls::kBrightnessUp, controls::kSelect}) {
         SCOPED_TRACE(held);
-        click("Command10");  // picture mode: 2000 / 2500 until the release
+        click(controls::kPictureReal);  // picture mode: 2000 / 2500 until the release
         press(held);
         release(held);
-        press("Command5");
+        press(controls::kArrowUp);
         EXPECT_EQ(pair(), (std::pair{500, 1000}));
-        release("Command5");
+        release(controls::kArrowUp);
     }
 }
 
@@ -136,7 +143,7 @@ TEST_F(CornerTest, TraceCopyingDecodersRewriteLabel22OnEveryBlock) {
         for (const auto& [block, expected] : c.blocks) {
             const int updates = view.captionUpdates;
             port.receive(block);
-            EXPECT_EQ(label(LabelId::Label22), expected) << "after " << block;
+            EXPECT_EQ(label(LabelId::DecodedReply), expected) << "after " << block;
             EXPECT_EQ(view.captionUpdates, updates + 2) << "Label12 and Label22";
         }
         clock.advance(3000);
