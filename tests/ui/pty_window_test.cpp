@@ -76,14 +76,15 @@ TEST_F(PtyWindowTest, OneMegabytePasteIsWrittenWholeWhileTheWindowKeepsAnswering
     std::string paste(1 << 20, ' ');
     for (std::size_t i = 0; i < paste.size(); ++i) paste[i] = static_cast<char>('!' + i % 94);
     const std::string expected = paste + "\rC00\r";
-    std::string received;
-    std::thread reader([&] { received = line.read(expected.size(), std::chrono::seconds(60)); });
 
     form->keyChord();
     form->logoDoubleClicked();
     auto* text1 = form->findChild<QLineEdit*>(QStringLiteral("Text1"));
     text1->setText(QString::fromLatin1(paste.data(), static_cast<qsizetype>(paste.size())));
     ASSERT_EQ(text1->text().size(), static_cast<qsizetype>(paste.size())) << "cut short";
+    // Started after the last assertion that could leave it unjoined.
+    std::string received;
+    std::thread reader([&] { received = line.read(expected.size(), std::chrono::seconds(60)); });
     click("Command95");
     EXPECT_GT(port->device().bytesToWrite(), 0) << "all written before the event loop ran";
     click("Command17");
