@@ -4,6 +4,8 @@
 #include "tests/core/controller_fixture.h"
 #include "tests/support/controls.h"
 
+using namespace std::chrono_literals;
+
 namespace panel::test {
 namespace {
 
@@ -11,19 +13,19 @@ class CornerTest : public ControllerFixture {};
 
 TEST_F(CornerTest, CharactersAfterTheReplyWindowAccumulateUntilTheNextSendsWindowCloses) {
     click(controls::kPowerOn);
-    clock.advance(1000);  // reply window and clearing delay both ran out
+    clock.advance(1000ms);  // reply window and clearing delay both ran out
     for (const char* block : {"A", "BC", "\r"}) port.receive(block);
     EXPECT_EQ(state().RecvData, "ABC\r");
     EXPECT_EQ(label(LabelId::ReceivedTrace), " A B C CR ");
-    clock.advance(10000);  // no timer runs: nothing empties them
+    clock.advance(10000ms);  // no timer runs: nothing empties them
     EXPECT_EQ(state().RecvData, "ABC\r");
     click(controls::kPowerOn);  // a send does not empty RecvData either
     port.receive("D");
     EXPECT_EQ(state().RecvData, "ABC\rD");
     EXPECT_EQ(label(LabelId::ReceivedTrace), " A B C CR D ");
-    clock.advance(499);
+    clock.advance(499ms);
     EXPECT_EQ(state().RecvData, "ABC\rD");
-    clock.advance(1);  // this send's Timer2 tick
+    clock.advance(1ms);  // this send's Timer2 tick
     EXPECT_EQ(state().RecvData, "");
     EXPECT_EQ(label(LabelId::ReceivedTrace), " A B C CR D ") << "no mark: a character came";
 }
@@ -49,10 +51,10 @@ TEST_F(CornerTest, Timer3TickAfterAChoiceOrCommand34HidesTheSelectorAgainAndStop
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        clock.advance(10000);
-        std::int64_t started = clock.now();
+        clock.advance(10000ms);
+        std::chrono::milliseconds started = clock.now();
         for (const char* name : c.clicks) {
-            clock.advance(1000);
+            clock.advance(1000ms);
             click(name);
             if (startsTimer3(name)) started = clock.now();
         }
@@ -60,16 +62,16 @@ TEST_F(CornerTest, Timer3TickAfterAChoiceOrCommand34HidesTheSelectorAgainAndStop
         const bool shownUntilTheTick =
             c.clicks.size() > 1 && std::string_view(c.clicks.back()) == kDataPanel;
         EXPECT_EQ(view.frame8Visible, shownUntilTheTick);
-        clock.advance(started + 4999 - clock.now());
+        clock.advance(started + 4999ms - clock.now());
         ASSERT_TRUE(timers.selectorHide.isEnabled());
         EXPECT_EQ(view.frame8Visible, shownUntilTheTick);
         const int ticks = timers.selectorHide.ticks();
-        clock.advance(1);
+        clock.advance(1ms);
         EXPECT_EQ(timers.selectorHide.ticks(), ticks + 1);
         EXPECT_FALSE(view.frame8Visible);
         EXPECT_FALSE(timers.selectorHide.isEnabled());
         EXPECT_FALSE(controller.portSelectorVisible());
-        clock.advance(20000);
+        clock.advance(20000ms);
         EXPECT_EQ(timers.selectorHide.ticks(), ticks + 1) << "one tick only";
     }
 }
@@ -79,17 +81,17 @@ TEST_F(CornerTest, ArrowPacingClickedDuringAHoldKeepsTheHeldCodeRepeating) {
     for (const char* pacing : {controls::kAutoImage, controls::kMenuOn}) {
         SCOPED_TRACE(pacing);
         press(controls::kVolumeUp);  // VOL "+", every 250 ms
-        clock.advance(250);
+        clock.advance(250ms);
         click(pacing);
         EXPECT_TRUE(timers.repeat.isEnabled());
-        EXPECT_EQ(timers.repeat.interval(), 200);
+        EXPECT_EQ(timers.repeat.interval(), 200ms);
         EXPECT_EQ(state().ArrowMode, 1);
         EXPECT_EQ(state().RepeatKey, 1);
         port.clearWrites();
-        clock.advance(600);
+        clock.advance(600ms);
         EXPECT_EQ(port.writes(), (std::vector<std::string>(3, "C09\r")));
         release(controls::kVolumeUp);
-        clock.advance(2000);
+        clock.advance(2000ms);
     }
 }
 
@@ -104,10 +106,10 @@ TEST_F(CornerTest, ArrowPacingAfterAZoomReleaseTakesArrowModeBackToOne) {
         port.clearWrites();
         press(controls::kArrowUp);
         EXPECT_EQ(pair(), (std::pair{150, 190}));
-        clock.advance(400);
+        clock.advance(400ms);
         release(controls::kArrowUp);
         EXPECT_EQ(port.writes().size(), 3u) << "every 200 ms, no longer every 5";
-        clock.advance(2000);
+        clock.advance(2000ms);
     }
 }
 
@@ -146,7 +148,7 @@ TEST_F(CornerTest, TraceCopyingDecodersRewriteLabel22OnEveryBlock) {
             EXPECT_EQ(label(LabelId::DecodedReply), expected) << "after " << block;
             EXPECT_EQ(view.captionUpdates, updates + 2) << "Label12 and Label22";
         }
-        clock.advance(3000);
+        clock.advance(3000ms);
     }
 }
 
