@@ -10,7 +10,6 @@
 namespace panel {
 namespace {
 
-constexpr int kTimer1Design = 200;
 constexpr int kTimer3Design = 5000;
 constexpr std::string_view kNoReply = " X X X X";
 
@@ -24,7 +23,7 @@ Controller::Controller(SerialPort& port, Timers timers, View& view)
     timers_.timer3.setTickHandler([this] { tickTimer3(); });
     timers_.timer4.setTickHandler([this] { tickTimer4(); });
     // The window design's intervals; every timer is stopped when the window opens.
-    timers_.timer1.setInterval(kTimer1Design);
+    timers_.timer1.setInterval(kRepeatDesignInterval);
     timers_.timer2.setInterval(kLayoutPair.replyWindow);
     timers_.timer3.setInterval(kTimer3Design);
     timers_.timer4.setInterval(kLayoutPair.clearingDelay);
