@@ -8,6 +8,7 @@
 
 #include "app/command_list.h"
 #include "app/version.h"
+#include "serial/port_help.h"
 
 namespace panel {
 
@@ -355,7 +356,9 @@ CommandLine parseCommandLine(const QStringList& arguments, QTextStream& out, QTe
     if (Refusal refused = readDevices(parsed, result.devices)) return outcome.refuse(*refused);
     if (Refusal refused = readShellRequest(parsed, result.shell)) return outcome.refuse(*refused);
     if (parsed.isSet(Option::ListPorts)) {
-        listPorts(out, ports());
+        const QList<PortListing> found = ports();
+        listPorts(out, found);
+        for (const PortListing& port : found) err << portProblem(port.device);
         return outcome.finish(0);
     }
     if (parsed.isSet(Option::ListCommands)) {

@@ -4,6 +4,7 @@
 #include "app/command_line.h"
 #include "app/shell_mode.h"
 #include "app/version.h"
+#include "desktop/desktop_identity.h"
 #include "serial/qt_serial_port.h"
 #include "ui/form1.h"
 #include "ui/screenshot_tour.h"
@@ -32,6 +33,7 @@ int main(int argc, char* argv[]) {
 
     QApplication app(argc, argv);
     nameApplication();
+    panel::applyDesktopIdentity();
 
     const panel::CommandLine commandLine = panel::parseCommandLine(QApplication::arguments());
     if (commandLine.exitNow) return commandLine.exitCode;

@@ -60,7 +60,8 @@ private:
     std::optional<Clock::duration> firstByte_;
 };
 
-// Timer2 with one more step after the controller's own tick: the shell reads the labels there.
+// The reply window's timer with one more step after the controller's own tick: the shell reads
+// the labels there.
 class ReplyWindowTimer final : public Timer {
 public:
     explicit ReplyWindowTimer(std::function<void()> afterTick) : afterTick_(std::move(afterTick)) {}
@@ -101,8 +102,8 @@ public:
           err_(err),
           serial_(chosenFirst(request, devices)),
           port_(serial_),
-          timer2_([this] { replyWindowClosed(); }),
-          controller_(port_, Timers{timer1_, timer2_, timer3_, timer4_}, *this) {}
+          replyWindow_([this] { replyWindowClosed(); }),
+          controller_(port_, Timers{repeat_, replyWindow_, selectorHide_, clearing_}, *this) {}
 
     int run() {
         controller_.load();
@@ -115,7 +116,7 @@ public:
 
 private:
     void captionChanged(LabelId label, const std::string& caption) override {
-        if (label == LabelId::Label22 && windowOpen_) decoded_ = caption;
+        if (label == LabelId::DecodedReply && windowOpen_) decoded_ = caption;
     }
     void setPortSelectorVisible(bool) override {}
     void selectOption1() override {}
@@ -134,8 +135,8 @@ private:
         const std::string& code = request_.codes[next_];
         // As a click's first step: the pair is set before the send.
         const IntervalPair pair = shellIntervals(code, request_.waitMs);
-        timer2_.setInterval(pair.replyWindow);
-        timer4_.setInterval(pair.clearingDelay);
+        replyWindow_.setInterval(pair.replyWindow);
+        clearing_.setInterval(pair.clearingDelay);
         decoded_.reset();
         windowOpen_ = true;
         controller_.SendCommand(code);
@@ -145,8 +146,8 @@ private:
         if (failed_ || !windowOpen_) return;
         windowOpen_ = false;
         ShellAnswer answer{request_.codes[next_],
-                           controller_.caption(LabelId::Label11),
-                           controller_.caption(LabelId::Label12),
+                           controller_.caption(LabelId::SentTrace),
+                           controller_.caption(LabelId::ReceivedTrace),
                            decoded_,
                            false,
                            {}};
@@ -175,10 +176,10 @@ private:
     QTextStream& err_;
     QtSerialPort serial_;
     TimedPort port_;
-    QtTimer timer1_;
-    ReplyWindowTimer timer2_;
-    QtTimer timer3_;
-    QtTimer timer4_;
+    QtTimer repeat_;
+    ReplyWindowTimer replyWindow_;
+    QtTimer selectorHide_;
+    QtTimer clearing_;
     Controller controller_;
     QEventLoop loop_;
 

@@ -18,7 +18,7 @@ struct IntervalPair {
 inline constexpr IntervalPair kLayoutPair{500, 1000};  // at start, and restored by every release
 inline constexpr IntervalPair kPictureModePair{2000, 2500};  // also the manual SEND
 inline constexpr IntervalPair kInputSignalPair{5000, 5500};
-inline constexpr int kRepeatDesignInterval = 200;  // Timer1 in the window design, until changed
+inline constexpr int kRepeatDesignInterval = 200;  // the repeat timer in the window design
 inline constexpr int kArrowPacingInterval = 200;   // Timer1 after "A-IMAGE" or MENU "ON"
 inline constexpr int kZoomReleaseInterval = 5;     // Timer1 after a D.Zoom release
 

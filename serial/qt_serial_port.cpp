@@ -3,6 +3,8 @@
 #include <QMetaObject>
 #include <cerrno>
 
+#include "serial/port_help.h"
+
 namespace panel {
 
 namespace {
@@ -115,7 +117,14 @@ PortResult QtSerialPort::setOpen(bool open) {
     }
     device_.setPortName(devicePath());
     if (auto error = applySettings()) return error;
-    if (!device_.open(QIODevice::ReadWrite)) return lastError("The port could not be opened");
+    if (!device_.open(QIODevice::ReadWrite)) {
+        PortError error = lastError("The port could not be opened");
+        // Qt's text alone rarely tells the operator what to do about it.
+        error.description = describeOpenFailure(devicePath(), device_.error(),
+                                                QString::fromStdString(error.description))
+                                .toStdString();
+        return error;
+    }
     device_.clearError();
     ++openCount_;
     commEvent_ = 0;

@@ -5,8 +5,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <QFile>
 #include <optional>
 #include <vector>
+
+#include "tests/support/pseudo_terminal.h"
 
 namespace panel {
 namespace {
@@ -215,6 +220,29 @@ TEST(CommandLineTest, ListCommandsPrintsTheCatalogueAndExitsZero) {
     EXPECT_EQ(r.result.exitCode, 0);
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 59);
     EXPECT_THAT(r.out, HasSubstr("\tSTATUS\tCR0\tclick\n"));
+}
+
+// Another serial program's lock, in the plain form (the owner's pid, padded to ten characters).
+TEST(CommandLineTest, ListPortsSaysOnStderrWhoHoldsALockedPort) {
+    test::PseudoTerminal line;
+    ASSERT_TRUE(line.ok());
+    QString name = line.path().mid(5);  // below /dev/
+    QFile lock(QStringLiteral("/run/lock/LCK..") +
+               name.replace(QLatin1Char('/'), QLatin1Char('_')));
+    if (!lock.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        GTEST_SKIP() << "cannot write the lock file " << lock.fileName().toStdString();
+    lock.write(QByteArray::number(getpid()).rightJustified(10) + '\n');
+    lock.close();
+    const Outcome r = run({"--list-ports"}, {{line.path(), "", ""}});
+    lock.remove();
+
+    EXPECT_EQ(r.result.exitCode, 0);
+    EXPECT_THAT(r.out, HasSubstr(line.path().toStdString()));
+    const std::string device = line.path().toStdString();
+    EXPECT_THAT(r.err,
+                ::testing::StartsWith(device + ": Permission error while locking the device\n" +
+                                      device + " is in use by "));
+    EXPECT_THAT(r.err, HasSubstr(" (pid " + std::to_string(getpid()) + "): close that program"));
 }
 
 struct FrontDoorCase {
