@@ -139,7 +139,7 @@ void printHelp(const QCommandLineParser& parser, QTextStream& out) {
     // Qt names the program by the path it was started with, or not at all without an app.
     QString text = parser.helpText();
     text.replace(0, text.indexOf(QLatin1Char('\n')),
-                 QStringLiteral("Usage: %1 [options]\n       %1 [options] --send CODE...")
+                 QStringLiteral("Usage: %1 [options]\n  or:  %1 [options] --send CODE...")
                      .arg(QLatin1String(kProgramName)));
     out << text
         << "\nWith --send, one line a code: the code, the received trace and the decoded answer, "
