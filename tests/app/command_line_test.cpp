@@ -214,14 +214,6 @@ INSTANTIATE_TEST_SUITE_P(
         ShellCase{"WaitZero", {"--send", "CR0", "--wait=0"}, {"CR0"}, 1, 19200, 0, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(CommandLineTest, ListCommandsPrintsTheCatalogueAndExitsZero) {
-    const Outcome r = run({"--list-commands"});
-    EXPECT_TRUE(r.result.exitNow);
-    EXPECT_EQ(r.result.exitCode, 0);
-    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 59);
-    EXPECT_THAT(r.out, HasSubstr("\tSTATUS\tCR0\tclick\n"));
-}
-
 // Another serial program's lock, in the plain form (the owner's pid, padded to ten characters).
 TEST(CommandLineTest, ListPortsSaysOnStderrWhoHoldsALockedPort) {
     test::PseudoTerminal line;
