@@ -16,7 +16,8 @@ QString fromUtf8(std::string_view text) {
 // The period a held button repeats at when nothing has changed Timer1 since start-up: the arrows
 // keep whatever Timer1 holds, which is then its design interval.
 int repeatPeriod(const HoldRow& row) {
-    return row.kind == HoldKind::Fixed ? row.repeatInterval : kRepeatDesignInterval;
+    return static_cast<int>(
+        (row.kind == HoldKind::Fixed ? row.repeatInterval : kRepeatDesignInterval).count());
 }
 
 }  // namespace

@@ -18,7 +18,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // The pairs of the window all clear the traces this long after the reply window closes.
-constexpr int kClearingAfterReply = 500;
+constexpr std::chrono::milliseconds kClearingAfterReply{500};
 
 QString latin1(const std::string& text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
@@ -76,8 +76,8 @@ public:
             afterTick_();
         });
     }
-    void setInterval(int milliseconds) override { inner_.setInterval(milliseconds); }
-    int interval() const override { return inner_.interval(); }
+    void setInterval(std::chrono::milliseconds interval) override { inner_.setInterval(interval); }
+    std::chrono::milliseconds interval() const override { return inner_.interval(); }
     void setEnabled(bool enabled) override { inner_.setEnabled(enabled); }
     bool isEnabled() const override { return inner_.isEnabled(); }
 
@@ -193,7 +193,7 @@ private:
 }  // namespace
 
 IntervalPair shellIntervals(std::string_view code, std::optional<int> waitMs) {
-    if (waitMs) return {*waitMs, *waitMs + kClearingAfterReply};
+    if (waitMs) return Pair(*waitMs, *waitMs + kClearingAfterReply.count());
     for (const OneShotRow& row : OneShotCatalogue())
         if (row.code == code) return row.intervals.value_or(kLayoutPair);
     return kPictureModePair;  // the manual SEND's pair

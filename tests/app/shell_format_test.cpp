@@ -31,18 +31,18 @@ TEST_P(ShellIntervalsTest, AsAClickFromStartUpElseTheManualEntryElseWait) {
 INSTANTIATE_TEST_SUITE_P(Table, ShellIntervalsTest,
                          ::testing::Values(
                              // A button that sets no pair sends with the start-up pair.
-                             WindowCase{"StatusQuery", "CR0", {}, {500, 1000}},
-                             WindowCase{"PowerOn", "C00", {}, {500, 1000}},
-                             WindowCase{"PictureMode", "C11", {}, {2000, 2500}},
+                             WindowCase{"StatusQuery", "CR0", {}, Pair(500, 1000)},
+                             WindowCase{"PowerOn", "C00", {}, Pair(500, 1000)},
+                             WindowCase{"PictureMode", "C11", {}, Pair(2000, 2500)},
                              WindowCase{
-                                 "InputSignalWorded", "CF INPUT HDMI HDMI", {}, {5000, 5500}},
+                                 "InputSignalWorded", "CF INPUT HDMI HDMI", {}, Pair(5000, 5500)},
                              // No one-shot button: the manual entry's pair.
-                             WindowCase{"HeldButtonsCode", "C09", {}, {2000, 2500}},
-                             WindowCase{"TypedQuery", "CR PRESSURE", {}, {2000, 2500}},
-                             WindowCase{"CaseCounts", "cr0", {}, {2000, 2500}},
-                             WindowCase{"Empty", "", {}, {2000, 2500}},
-                             WindowCase{"WaitOverridesAButtonsPair", "C50", 1200, {1200, 1700}},
-                             WindowCase{"WaitZero", "CR0", 0, {0, 500}}),
+                             WindowCase{"HeldButtonsCode", "C09", {}, Pair(2000, 2500)},
+                             WindowCase{"TypedQuery", "CR PRESSURE", {}, Pair(2000, 2500)},
+                             WindowCase{"CaseCounts", "cr0", {}, Pair(2000, 2500)},
+                             WindowCase{"Empty", "", {}, Pair(2000, 2500)},
+                             WindowCase{"WaitOverridesAButtonsPair", "C50", 1200, Pair(1200, 1700)},
+                             WindowCase{"WaitZero", "CR0", 0, Pair(0, 500)}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 ShellAnswer powerOn() {
