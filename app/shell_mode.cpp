@@ -9,8 +9,10 @@
 
 #include "app/version.h"
 #include "core/controller.h"
+#include "serial/network_port.h"
 #include "serial/qt_serial_port.h"
 #include "serial/qt_timer.h"
+#include "serial/routed_serial_port.h"
 
 namespace panel {
 namespace {
@@ -39,7 +41,6 @@ public:
     }
     bool isOpen() const override { return inner_.isOpen(); }
     PortResult setOpen(bool open) override { return inner_.setOpen(open); }
-    int commEvent() const override { return inner_.commEvent(); }
 
     PortResult output(std::string_view bytes) override {
         written_ = Clock::now();
@@ -101,7 +102,9 @@ public:
           out_(out),
           err_(err),
           serial_(chosenFirst(request, devices)),
-          port_(serial_),
+          network_(chosenFirst(request, devices)),
+          routed_(chosenFirst(request, devices), serial_, network_),
+          port_(routed_),
           replyWindow_([this] { replyWindowClosed(); }),
           controller_(port_, Timers{repeat_, replyWindow_, selectorHide_, clearing_}, *this) {}
 
@@ -121,7 +124,9 @@ private:
     void setPortSelectorVisible(bool) override {}
     void selectOption1() override {}
     void showPortSelectionFailure(const std::string& description) override {
-        fail(port_.deviceName() + ": " + description);
+        // A network port names its URL itself.
+        const std::string device = port_.deviceName() + ": ";
+        fail(description.starts_with(device) ? description : device + description);
     }
     void notifyPortProblem(const std::string& text) override { fail(text); }
     void endProgram() override {}
@@ -175,6 +180,8 @@ private:
     QTextStream& out_;
     QTextStream& err_;
     QtSerialPort serial_;
+    NetworkPort network_;
+    RoutedSerialPort routed_;
     TimedPort port_;
     QtTimer repeat_;
     ReplyWindowTimer replyWindow_;
