@@ -26,7 +26,6 @@ constexpr auto kConnectTimeout = 3s;
 constexpr auto kConfirmTimeout = 1s;
 // QTcpSocket buffers without limit by default; bounded, TCP slows the server down instead.
 constexpr qint64 kSocketBuffer = 64 * 1024;
-constexpr qint64 kReadChunk = 16 * 1024;
 
 ComPortSettings comPortSettings(const LineSettings& line) {
     ComPortSettings s;
@@ -250,6 +249,7 @@ PortResult NetworkPort::input(std::string& bytes) {
     bytes.clear();
     if (!open_) return PortError{std::string(kNotOpen)};
     bytes.swap(pending_);
+
     // The socket was left unread while the held bytes were at their limit: go on with it from
     // the event loop, so that the window is served between two blocks of a flood.
     if (socket_.bytesAvailable() > 0 && !commQueued_) {
@@ -267,8 +267,14 @@ PortResult NetworkPort::input(std::string& bytes) {
 
 void NetworkPort::takeArrivals(bool negotiating) {
     std::string decoded;
-    while (socket_.bytesAvailable() > 0 && (negotiating || pending_.size() < kPendingLimit)) {
-        const QByteArray chunk = socket_.read(kReadChunk);
+    while (socket_.bytesAvailable() > 0) {
+        const std::size_t room = kPendingLimit - std::min(kPendingLimit, pending_.size());
+        if (room == 0 && !negotiating) break;
+        // Asking for one byte more than Qt holds makes it look at the socket again: with a bounded
+        // read buffer Qt stops reading once it is full and starts again only on such a read.
+        qint64 wanted = socket_.bytesAvailable() + 1;
+        if (!negotiating) wanted = std::min(wanted, static_cast<qint64>(room));
+        const QByteArray chunk = socket_.read(wanted);
         if (chunk.isEmpty()) break;
         const std::string_view bytes(chunk.constData(), static_cast<std::size_t>(chunk.size()));
         if (!telnet_) {
@@ -279,7 +285,6 @@ void NetworkPort::takeArrivals(bool negotiating) {
         }
         // While an operation waits for the server's answers the socket must be read to the end;
         // data beyond the limit is dropped then, as RecvData drops what exceeds its own.
-        const std::size_t room = kPendingLimit - std::min(kPendingLimit, pending_.size());
         pending_.append(decoded, 0, std::min(room, decoded.size()));
     }
 }

@@ -132,22 +132,24 @@ public:
     std::uint64_t written() const { return written_; }
 
 private:
+    // Serves the newest client: the panel's start-up may connect more than once.
     void run() {
-        pollfd accepting{listener_, POLLIN, 0};
-        while (!stop_ && ::poll(&accepting, 1, 50) == 0) {
-        }
-        if (stop_) return;
-        const int client = ::accept(listener_, nullptr, nullptr);
         std::string block(64 * 1024, '\0');
         for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>('0' + i % 10);
-        pollfd out{client, POLLOUT, 0};
+        int client = -1;
         while (!stop_) {
-            if (::poll(&out, 1, 50) <= 0) continue;
+            pollfd fds[2] = {{listener_, POLLIN, 0}, {client, POLLOUT, 0}};
+            if (::poll(fds, client < 0 ? 1 : 2, 50) <= 0) continue;
+            if (fds[0].revents & POLLIN) {
+                if (client >= 0) ::close(client);
+                client = ::accept(listener_, nullptr, nullptr);
+                continue;
+            }
+            if (!(fds[1].revents & POLLOUT)) continue;
             const ssize_t n = ::send(client, block.data(), block.size(), MSG_NOSIGNAL);
-            if (n <= 0) break;
-            written_ += static_cast<std::uint64_t>(n);
+            if (n > 0) written_ += static_cast<std::uint64_t>(n);
         }
-        ::close(client);
+        if (client >= 0) ::close(client);
     }
 
     int listener_ = -1;
