@@ -16,9 +16,12 @@ namespace {
 
 QtMessageHandler defaultHandler = nullptr;
 
-// The offscreen platform says so for every fixed-size window; it is not a finding.
+// The offscreen platform says so for every fixed-size window, and a root shell has no runtime
+// directory: neither is a finding.
 void quietHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-    if (message.startsWith(QLatin1String("This plugin does not support"))) return;
+    if (message.startsWith(QLatin1String("This plugin does not support")) ||
+        message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
+        return;
     defaultHandler(type, context, message);
 }
 

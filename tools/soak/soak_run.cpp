@@ -174,9 +174,10 @@ void SoakRun::clickOp(const Op& op) {
         return;
     }
     const OneShotRow* row = FindOneShot(op.control);
+    // Expected before the click: the click's own event processing may already read the log.
     const std::int64_t sentAt = NowMicros();
-    click(op.control);
     expect(std::string(row->code), sentAt, sentAt, 1, 1, 0);
+    click(op.control);
     if (row->setsArrowPacing) model_.timer1Interval = kArrowPacingInterval;
 }
 
@@ -243,7 +244,13 @@ void SoakRun::manualOp(const Op& op) {
         QGuiApplication::clipboard()->setText(text);
         QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
     } else {
-        for (const QChar c : text) QTest::keyClick(box, static_cast<char>(c.toLatin1()));
+        // Key and text by hand: QTest's character overloads know ASCII alone.
+        for (const QChar c : text) {
+            const char16_t code = c.unicode();
+            const char16_t key = code >= u'a' && code <= u'z' ? code - 0x20 : code;
+            QTest::sendKeyEvent(QTest::Click, box, static_cast<Qt::Key>(key), QString(c),
+                                Qt::NoModifier);
+        }
     }
     if (box->text() != text) {
         fail("Text1 holds \"" + box->text().toStdString() + "\" after the operator entered \"" +
@@ -251,8 +258,8 @@ void SoakRun::manualOp(const Op& op) {
         return;
     }
     const std::int64_t sentAt = NowMicros();
-    click("Command95");
     expect(op.text, sentAt, sentAt, 1, 1, 0);
+    click("Command95");
 }
 
 void SoakRun::portOp(int port, const std::string& record) {
