@@ -6,11 +6,6 @@
 #include "tools/soak/monotonic.h"
 
 namespace panel::soak {
-namespace {
-// Longer than the longest hold (2 s) and its read slack.
-constexpr std::int64_t kRecentUs = 4'000'000;
-}  // namespace
-
 LatenessProbe::LatenessProbe() {
     timer_.setTimerType(Qt::PreciseTimer);
     timer_.setInterval(kPeriodMs);
@@ -26,8 +21,6 @@ void LatenessProbe::tick() {
         ++histogram_[bin];
         ++samples_;
         maxMs_ = std::max(maxMs_, late);
-        recent_.push_back({now, static_cast<float>(late)});
-        while (!recent_.empty() && recent_.front().at < now - kRecentUs) recent_.pop_front();
     }
     last_ = now;
 }
@@ -44,14 +37,6 @@ double LatenessProbe::percentile(double fraction) const {
             return std::min(maxMs_, static_cast<double>(bin + 1) * kBinMs);
     }
     return maxMs_;
-}
-
-int LatenessProbe::periodsLost(std::int64_t from, std::int64_t to, double periodMs) const {
-    int lost = 0;
-    for (const Tick& tick : recent_)
-        if (tick.at >= from && tick.at <= to)
-            lost += static_cast<int>(std::floor(static_cast<double>(tick.lateMs) / periodMs));
-    return lost;
 }
 
 }  // namespace panel::soak

@@ -1,12 +1,11 @@
-// How late the event loop answers: a 10 ms timer, each tick's lateness kept in a fixed histogram
-// (memory stays flat however long the run) and the last few seconds of ticks kept for holds.
+// How late the event loop answers: a 10 ms timer, each tick's lateness kept in a fixed histogram,
+// so memory stays flat however long the run.
 #pragma once
 
 #include <QObject>
 #include <QTimer>
 #include <array>
 #include <cstdint>
-#include <deque>
 
 namespace panel::soak {
 
@@ -23,10 +22,6 @@ public:
     double percentile(double fraction) const;
     double maximum() const { return maxMs_; }
 
-    // Periods of `periodMs` that the loop's stalls between `from` and `to` (µs) may have cost a
-    // repeating timer: a stall of L ms swallows floor(L / period) ticks.
-    int periodsLost(std::int64_t from, std::int64_t to, double periodMs) const;
-
 private:
     void tick();
 
@@ -38,11 +33,6 @@ private:
     std::array<std::uint32_t, kBins> histogram_{};
     std::uint64_t samples_ = 0;
     double maxMs_ = 0;
-    struct Tick {
-        std::int64_t at;
-        float lateMs;
-    };
-    std::deque<Tick> recent_;
 };
 
 }  // namespace panel::soak

@@ -144,6 +144,8 @@ private:
     std::map<std::string, int> faultCounts_;
     int outagesSurvived_ = 0;
     int skipped_ = 0;
+    int sendsWhileClosed_ = 0;
+    int holdsSlowed_ = 0;
     std::int64_t startedAt_ = 0;
     std::int64_t rssStartKiB_ = 0;
     std::optional<std::int64_t> rssMinuteKiB_;
