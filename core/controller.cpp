@@ -10,8 +10,8 @@
 namespace panel {
 namespace {
 
-constexpr int kTimer1Design = 200;
-constexpr int kTimer3Design = 5000;
+constexpr int kRepeatDesignInterval = 200;
+constexpr int kSelectorHideDelay = 5000;
 constexpr std::string_view kNoReply = " X X X X";
 
 }  // namespace
@@ -19,22 +19,24 @@ constexpr std::string_view kNoReply = " X X X X";
 Controller::Controller(SerialPort& port, Timers timers, View& view)
     : port_(port), timers_(timers), view_(view) {
     port_.setListener(this);
-    timers_.timer1.setTickHandler([this] { tickTimer1(); });
-    timers_.timer2.setTickHandler([this] { tickTimer2(); });
-    timers_.timer3.setTickHandler([this] { tickTimer3(); });
-    timers_.timer4.setTickHandler([this] { tickTimer4(); });
+    timers_.repeat.setTickHandler([this] { repeatTick(); });
+    timers_.replyWindow.setTickHandler([this] { closeReplyWindow(); });
+    timers_.selectorHide.setTickHandler([this] { hidePortSelector(); });
+    timers_.clearing.setTickHandler([this] { clearTraces(); });
     // The window design's intervals; every timer is stopped when the window opens.
-    timers_.timer1.setInterval(kTimer1Design);
-    timers_.timer2.setInterval(kLayoutPair.replyWindow);
-    timers_.timer3.setInterval(kTimer3Design);
-    timers_.timer4.setInterval(kLayoutPair.clearingDelay);
-    for (Timer* t : {&timers_.timer1, &timers_.timer2, &timers_.timer3, &timers_.timer4})
+    timers_.repeat.setInterval(kRepeatDesignInterval);
+    timers_.replyWindow.setInterval(kLayoutPair.replyWindow);
+    timers_.selectorHide.setInterval(kSelectorHideDelay);
+    timers_.clearing.setInterval(kLayoutPair.clearingDelay);
+    for (Timer* t :
+         {&timers_.repeat, &timers_.replyWindow, &timers_.selectorHide, &timers_.clearing})
         t->setEnabled(false);
 }
 
 Controller::~Controller() {
     port_.setListener(nullptr);
-    for (Timer* t : {&timers_.timer1, &timers_.timer2, &timers_.timer3, &timers_.timer4}) {
+    for (Timer* t :
+         {&timers_.repeat, &timers_.replyWindow, &timers_.selectorHide, &timers_.clearing}) {
         t->setEnabled(false);
         t->setTickHandler({});
     }
@@ -59,12 +61,12 @@ void Controller::load(const std::function<void()>& placeWindow) {
 Handled Controller::click(std::string_view control) {
     if (const OneShotRow* row = FindOneShot(control)) {
         if (row->intervals) {
-            timers_.timer2.setInterval(row->intervals->replyWindow);
-            timers_.timer4.setInterval(row->intervals->clearingDelay);
+            timers_.replyWindow.setInterval(row->intervals->replyWindow);
+            timers_.clearing.setInterval(row->intervals->clearingDelay);
         }
         SendCommand(row->code);
         if (row->setsArrowPacing) {
-            timers_.timer1.setInterval(kArrowPacingInterval);
+            timers_.repeat.setInterval(kArrowPacingInterval);
             state_.ArrowMode = 1;
         }
         return Handled::Yes;
@@ -99,21 +101,21 @@ Handled Controller::press(std::string_view control) {
     if (row->kind == HoldKind::Fixed) {
         state_.RepeatKey = row->key;
         SendCommand(row->code);
-        timers_.timer1.setInterval(row->repeatInterval);
-        timers_.timer2.setInterval(row->intervals.replyWindow);
-        timers_.timer4.setInterval(row->intervals.clearingDelay);
+        timers_.repeat.setInterval(row->repeatInterval);
+        timers_.replyWindow.setInterval(row->intervals.replyWindow);
+        timers_.clearing.setInterval(row->intervals.clearingDelay);
     } else {
         if (state_.ArrowMode == 1) {
-            timers_.timer2.setInterval(150);
-            timers_.timer4.setInterval(190);
+            timers_.replyWindow.setInterval(150);
+            timers_.clearing.setInterval(190);
         } else if (state_.ArrowMode == 3) {
-            timers_.timer2.setInterval(5);
-            timers_.timer4.setInterval(5);
+            timers_.replyWindow.setInterval(5);
+            timers_.clearing.setInterval(5);
         }
         state_.RepeatKey = row->key;
         SendCommand(row->code);
     }
-    timers_.timer1.setEnabled(true);
+    timers_.repeat.setEnabled(true);
     return Handled::Yes;
 }
 
@@ -121,24 +123,24 @@ Handled Controller::release(std::string_view control) {
     const HoldRow* row = FindHold(control);
     if (!row) return Handled::UnknownControl;
     state_.RepeatKey = 0;
-    timers_.timer1.setEnabled(false);
-    timers_.timer2.setEnabled(false);
-    timers_.timer4.setEnabled(true);
-    setCaption(LabelId::Label11, {});
-    setCaption(LabelId::Label12, {});
-    timers_.timer2.setInterval(kLayoutPair.replyWindow);
-    timers_.timer4.setInterval(kLayoutPair.clearingDelay);
+    timers_.repeat.setEnabled(false);
+    timers_.replyWindow.setEnabled(false);
+    timers_.clearing.setEnabled(true);
+    setCaption(LabelId::SentTrace, {});
+    setCaption(LabelId::ReceivedTrace, {});
+    timers_.replyWindow.setInterval(kLayoutPair.replyWindow);
+    timers_.clearing.setInterval(kLayoutPair.clearingDelay);
     clearRecvData();
     if (row->zoomRelease) {
-        timers_.timer1.setInterval(kZoomReleaseInterval);
+        timers_.repeat.setInterval(kZoomReleaseInterval);
         state_.ArrowMode = 3;
     }
     return Handled::Yes;
 }
 
 void Controller::sendManual(std::string_view text) {
-    timers_.timer2.setInterval(kPictureModePair.replyWindow);
-    timers_.timer4.setInterval(kPictureModePair.clearingDelay);
+    timers_.replyWindow.setInterval(kPictureModePair.replyWindow);
+    timers_.clearing.setInterval(kPictureModePair.clearingDelay);
     state_.ManualCmd = std::string(text);
     SendCommand(state_.ManualCmd);
 }
@@ -150,36 +152,44 @@ void Controller::SendCommand(std::string_view code) {
     frame += code;
     frame += '\r';
     state_.SendData = std::move(frame);
-    Hyouji(state_.SendData, 1);
+    display(state_.SendData, kDisplaySend);
 }
 
-void Controller::Hyouji(const std::string& data, std::uint8_t mode) {
-    if (mode == 1) {
-        // The write comes before anything is shown. A port that refuses it is reported, and the
-        // exchange runs on as for any send so that the timers and traces stay consistent.
-        if (PortResult failed = port_.output(data)) ioFailed(*failed);
-        setCaption(LabelId::Label11, RenderTrace(data));
-        timers_.timer2.setEnabled(true);
-        state_.AwaitReply = 1;
-        timers_.timer4.setEnabled(true);
-        return;
+void Controller::display(const std::string& data, std::uint8_t mode) {
+    if (mode == kDisplaySend) {
+        showSent(data);
+    } else {
+        showReceived(data);
     }
+}
+
+void Controller::showSent(const std::string& frame) {
+    // The write comes before anything is shown. A port that refuses it is reported, and the
+    // exchange runs on as for any send so that the timers and traces stay consistent.
+    if (PortResult failed = port_.output(frame)) ioFailed(*failed);
+    setCaption(LabelId::SentTrace, RenderTrace(frame));
+    timers_.replyWindow.setEnabled(true);
+    state_.AwaitReply = 1;
+    timers_.clearing.setEnabled(true);
+}
+
+void Controller::showReceived(const std::string& data) {
     renderReceived(data);
-    Decoded decoded = DecodeReply(state_.SendData, state_.CmdPrefix, label12_);
+    Decoded decoded = DecodeReply(state_.SendData, state_.CmdPrefix, receivedTrace_);
     if (decoded.pressureValue) state_.PressureValue = *decoded.pressureValue;
-    if (decoded.label22) setCaption(LabelId::Label22, std::move(*decoded.label22));
+    if (decoded.caption) setCaption(LabelId::DecodedReply, std::move(*decoded.caption));
 }
 
 const std::string& Controller::caption(LabelId label) const {
     switch (label) {
-        case LabelId::Label11:
-            return label11_;
-        case LabelId::Label12:
-            return label12_;
-        case LabelId::Label22:
+        case LabelId::SentTrace:
+            return sentTrace_;
+        case LabelId::ReceivedTrace:
+            return receivedTrace_;
+        case LabelId::DecodedReply:
             break;
     }
-    return label22_;
+    return decodedReply_;
 }
 
 void Controller::onComm() {
@@ -194,37 +204,37 @@ void Controller::onComm() {
     const std::size_t room = kRecvDataLimit - std::min(kRecvDataLimit, state_.RecvData.size());
     state_.RecvData.append(inputBuffer_, 0, std::min(room, inputBuffer_.size()));
     state_.AwaitReply = 0;
-    Hyouji(state_.RecvData, 2);
+    display(state_.RecvData, kDisplayReceived);
 }
 
 void Controller::onPortFailure(const PortError& error) {
     reportPortProblem(error);
 }
 
-void Controller::tickTimer1() {
+void Controller::repeatTick() {
     if (state_.RepeatKey == 0) return;
     if (auto code = RepeatCode(state_.RepeatKey)) SendCommand(*code);
-    // The tick leaves Timer1 enabled with its count running: re-enabling it here would begin a new
-    // count and stretch every period by the time this handler took.
+    // The tick leaves the repeat timer enabled with its count running: re-enabling it here would
+    // begin a new count and stretch every period by the time this handler took.
 }
 
-void Controller::tickTimer2() {
-    if (state_.AwaitReply == 1) setCaption(LabelId::Label12, std::string(kNoReply));
-    timers_.timer2.setEnabled(false);
+void Controller::closeReplyWindow() {
+    if (state_.AwaitReply == 1) setCaption(LabelId::ReceivedTrace, std::string(kNoReply));
+    timers_.replyWindow.setEnabled(false);
     clearRecvData();
     state_.AwaitReply = 0;
 }
 
-void Controller::tickTimer3() {
+void Controller::hidePortSelector() {
     setPortSelectorVisible(false);
-    timers_.timer3.setEnabled(false);
+    timers_.selectorHide.setEnabled(false);
 }
 
-void Controller::tickTimer4() {
-    setCaption(LabelId::Label11, {});
-    setCaption(LabelId::Label12, {});
-    setCaption(LabelId::Label22, {});
-    timers_.timer4.setEnabled(false);
+void Controller::clearTraces() {
+    setCaption(LabelId::SentTrace, {});
+    setCaption(LabelId::ReceivedTrace, {});
+    setCaption(LabelId::DecodedReply, {});
+    timers_.clearing.setEnabled(false);
 }
 
 void Controller::selectPort(int port, int fallback) {
@@ -257,14 +267,14 @@ void Controller::selectSpeed(std::string_view settings) {
 
 void Controller::showPortSelector() {
     setPortSelectorVisible(true);
-    timers_.timer3.setEnabled(true);
+    timers_.selectorHide.setEnabled(true);
 }
 
 void Controller::togglePanelTimer() {
     // The window changes its height between these two steps; only the timer's restart shows.
-    timers_.timer3.setEnabled(false);
+    timers_.selectorHide.setEnabled(false);
     state_.PanelOpen = 0;
-    timers_.timer3.setEnabled(true);
+    timers_.selectorHide.setEnabled(true);
 }
 
 void Controller::end() {
@@ -273,39 +283,39 @@ void Controller::end() {
 }
 
 void Controller::setCaption(LabelId label, std::string text) {
-    std::string* target = &label22_;
-    if (label == LabelId::Label11) target = &label11_;
-    if (label == LabelId::Label12) {
-        target = &label12_;
-        label12MirrorsRecv_ = false;
+    std::string* target = &decodedReply_;
+    if (label == LabelId::SentTrace) target = &sentTrace_;
+    if (label == LabelId::ReceivedTrace) {
+        target = &receivedTrace_;
+        receivedTraceMirrorsRecv_ = false;
     }
     *target = std::move(text);
     view_.captionChanged(label, *target);
 }
 
 void Controller::setPortSelectorVisible(bool visible) {
-    frame8Visible_ = visible;
+    portSelectorVisible_ = visible;
     view_.setPortSelectorVisible(visible);
 }
 
 void Controller::clearRecvData() {
     state_.RecvData.clear();
-    label12MirrorsRecv_ = false;
+    receivedTraceMirrorsRecv_ = false;
 }
 
 void Controller::renderReceived(const std::string& data) {
-    // Incremental when Label12 still holds the trace of an earlier, shorter RecvData: rendering is
-    // linear in what arrived, not in everything received so far.
-    const bool incremental =
-        &data == &state_.RecvData && label12MirrorsRecv_ && label12Rendered_ <= data.size();
+    // Incremental when ReceivedTrace still holds the trace of an earlier, shorter RecvData:
+    // rendering is linear in what arrived, not in everything received so far.
+    const bool incremental = &data == &state_.RecvData && receivedTraceMirrorsRecv_ &&
+                             receivedTraceRendered_ <= data.size();
     if (incremental) {
-        AppendTrace(label12_, std::string_view(data).substr(label12Rendered_));
+        AppendTrace(receivedTrace_, std::string_view(data).substr(receivedTraceRendered_));
     } else {
-        label12_ = RenderTrace(data);
+        receivedTrace_ = RenderTrace(data);
     }
-    label12MirrorsRecv_ = &data == &state_.RecvData;
-    label12Rendered_ = data.size();
-    view_.captionChanged(LabelId::Label12, label12_);
+    receivedTraceMirrorsRecv_ = &data == &state_.RecvData;
+    receivedTraceRendered_ = data.size();
+    view_.captionChanged(LabelId::ReceivedTrace, receivedTrace_);
 }
 
 void Controller::ioFailed(const PortError& error) {

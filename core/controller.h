@@ -1,9 +1,9 @@
-// The panel's controller: form state, the send path (SendCommand, Hyouji), the receive path, the
+// The panel's controller: form state, the send path (SendCommand, display), the receive path, the
 // timer ticks and the handlers of every control, with no window toolkit.
 //
-// Pipeline: a control handler -> SendCommand -> Hyouji(mode 1): write, trace into Label11, start
-// the reply window (Timer2) and the clearing delay (Timer4). Received bytes -> onComm -> RecvData
-// -> Hyouji(mode 2): trace into Label12, then the reply decoders write Label22.
+// Pipeline: a control handler -> SendCommand -> display(send): write, trace into SentTrace, start
+// the reply window and the clearing delay. Received bytes -> onComm -> RecvData ->
+// display(received): trace into ReceivedTrace, then the reply decoders write DecodedReply.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +17,8 @@
 
 namespace panel {
 
+inline constexpr std::uint8_t kDisplaySend = 1;
+inline constexpr std::uint8_t kDisplayReceived = 2;
 inline constexpr std::size_t kRecvDataLimit = 32767;  // the 16-bit character count of RecvData
 inline constexpr std::string_view kSettings19200 = "19200,N,8,1";
 inline constexpr std::string_view kSettings9600 = "9600,N,8,1";
@@ -35,11 +37,13 @@ struct FormState {
     std::int16_t PressureValue = 0;
 };
 
+// The four timers by role. The window designer's names: repeat is Timer1, replyWindow Timer2,
+// selectorHide Timer3, clearing Timer4.
 struct Timers {
-    Timer& timer1;  // press-and-hold repeat
-    Timer& timer2;  // reply window
-    Timer& timer3;  // hides the port selector
-    Timer& timer4;  // trace clearing
+    Timer& repeat;        // press-and-hold repeat
+    Timer& replyWindow;   // how long a reply is awaited
+    Timer& selectorHide;  // hides the port selector
+    Timer& clearing;      // clears the traffic labels
 };
 
 // How a handler call was taken: controls the controller does not know are refused, not ignored
@@ -70,22 +74,26 @@ public:
     void unlockPanel() { state_.PanelOpen = 1; }
 
     void SendCommand(std::string_view code);
-    // mode 1 sends `data`; any other mode handles a received block (`data` is RecvData).
-    void Hyouji(const std::string& data, std::uint8_t mode);
+    // The window's one shared routine for both directions (the designer's Hyouji). Mode
+    // kDisplaySend writes `data` to the port, traces it into SentTrace and opens the reply window;
+    // any other mode renders a received block (`data` is normally RecvData) into ReceivedTrace and
+    // decodes it into DecodedReply. One routine with a byte mode rather than two entry points,
+    // because "every value but 1 receives" is behaviour that callers (and the fuzzer) can reach.
+    void display(const std::string& data, std::uint8_t mode);
 
     const FormState& state() const { return state_; }
     const std::string& caption(LabelId label) const;
     const Timers& timers() const { return timers_; }
-    bool portSelectorVisible() const { return frame8Visible_; }
+    bool portSelectorVisible() const { return portSelectorVisible_; }
 
 private:
     void onComm() override;
     void onPortFailure(const PortError& error) override;
 
-    void tickTimer1();
-    void tickTimer2();
-    void tickTimer3();
-    void tickTimer4();
+    void repeatTick();
+    void closeReplyWindow();
+    void hidePortSelector();
+    void clearTraces();
 
     void clickOption1() { selectPort(1, 2); }
     void clickOption2() { selectPort(2, 1); }
@@ -97,6 +105,8 @@ private:
     void togglePanelTimer();
     void end();
 
+    void showSent(const std::string& frame);
+    void showReceived(const std::string& data);
     void setCaption(LabelId label, std::string text);
     void setPortSelectorVisible(bool visible);
     void clearRecvData();
@@ -110,15 +120,16 @@ private:
     View& view_;
     FormState state_;
 
-    std::string label11_;
-    std::string label12_;
-    std::string label22_;
-    bool frame8Visible_ = false;
+    std::string sentTrace_;
+    std::string receivedTrace_;
+    std::string decodedReply_;
+    bool portSelectorVisible_ = false;
 
-    // Label12 holds the trace of the first `label12Rendered_` characters of RecvData, so a new
-    // block only appends its own tokens instead of re-rendering everything received so far.
-    bool label12MirrorsRecv_ = false;
-    std::size_t label12Rendered_ = 0;
+    // ReceivedTrace holds the trace of the first `receivedTraceRendered_` characters of RecvData,
+    // so a new block only appends its own tokens instead of re-rendering everything received so
+    // far.
+    bool receivedTraceMirrorsRecv_ = false;
+    std::size_t receivedTraceRendered_ = 0;
 
     // A port problem has been shown and no port has opened since: do not show it again.
     bool problemReported_ = false;

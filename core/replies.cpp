@@ -74,12 +74,12 @@ void MatchTable(std::span<const Row> rows, std::size_t width, std::string_view t
                 Decoded& out) {
     const std::string_view prefix = trace.substr(0, width);
     for (const Row& row : rows) {
-        if (prefix == row.code) out.label22 = std::string(row.caption);
+        if (prefix == row.code) out.caption = std::string(row.caption);
     }
 }
 
 void LampHours(std::string_view trace, Decoded& out) {
-    out.label22 = std::string(trace.substr(0, 38)) + " Hour Use";
+    out.caption = std::string(trace.substr(0, 38)) + " Hour Use";
 }
 
 void Temperatures(std::string_view trace, Decoded& out) {
@@ -90,18 +90,18 @@ void Temperatures(std::string_view trace, Decoded& out) {
     text += " C , S3=";
     text += Piece(trace, 25, 34);
     text += " C";
-    out.label22 = std::move(text);
+    out.caption = std::move(text);
 }
 
 void Raw(std::string_view trace, Decoded& out) {
-    out.label22 = std::string(trace);
+    out.caption = std::string(trace);
 }
 
 void PressureReply(std::string_view trace, Decoded& out) {
     // A reading the 16-bit steps cannot carry leaves Label22 and PressureValue as they were.
     if (auto p = PressureFromReading(ReadNumber(trace))) {
         out.pressureValue = p->hpa;
-        out.label22 = std::to_string(p->hpa) + " hPa";
+        out.caption = std::to_string(p->hpa) + " hPa";
     }
 }
 

@@ -10,7 +10,7 @@ namespace panel {
 
 // What the decoders made of one received block.
 struct Decoded {
-    std::optional<std::string> label22;         // new caption of Label22, if a decoder set one
+    std::optional<std::string> caption;         // new caption of DecodedReply, if a decoder set one
     std::optional<std::int16_t> pressureValue;  // new PressureValue, pressure query only
 };
 

@@ -5,7 +5,9 @@
 
 namespace panel {
 
-enum class LabelId { Label11, Label12, Label22 };
+// The three traffic labels, by what they show. The window designer's names (the objectNames of
+// the widgets): SentTrace is Label11, ReceivedTrace Label12, DecodedReply Label22.
+enum class LabelId { SentTrace, ReceivedTrace, DecodedReply };
 
 class View {
 public:

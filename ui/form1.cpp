@@ -57,8 +57,9 @@ Form1::Form1(SerialPort& port, Prompter* prompter, QWidget* parent)
     setFixedSize(TwipsToPixels(kClientWidthTwips), TwipsToPixels(kFullClientTwips));
 
     build();
-    controller_ = std::make_unique<Controller>(port_, Timers{timer1_, timer2_, timer3_, timer4_},
-                                               static_cast<View&>(*this));
+    controller_ = std::make_unique<Controller>(
+        port_, Timers{repeatTimer_, replyWindowTimer_, selectorHideTimer_, clearingTimer_},
+        static_cast<View&>(*this));
     wire();
     findChild<QPushButton*>(QStringLiteral("Command17"))->setFocus();
 }
@@ -88,9 +89,9 @@ void Form1::build() {
         }
     }
 
-    label11_ = findChild<TraceLabel*>(QStringLiteral("Label11"));
-    label12_ = findChild<TraceLabel*>(QStringLiteral("Label12"));
-    label22_ = findChild<TraceLabel*>(QStringLiteral("Label22"));
+    sentTrace_ = findChild<TraceLabel*>(QStringLiteral("Label11"));
+    receivedTrace_ = findChild<TraceLabel*>(QStringLiteral("Label12"));
+    decodedReply_ = findChild<TraceLabel*>(QStringLiteral("Label22"));
     frame8_ = findChild<QWidget*>(QStringLiteral("Frame8"));
     option1_ = findChild<QRadioButton*>(QStringLiteral("Option1"));
     command34_ = findChild<QPushButton*>(QStringLiteral("Command34"));
@@ -202,14 +203,14 @@ void Form1::sendManual() {
 
 void Form1::captionChanged(LabelId label, const std::string& caption) {
     switch (label) {
-        case LabelId::Label11:
-            label11_->setCaption(caption);
+        case LabelId::SentTrace:
+            sentTrace_->setCaption(caption);
             return;
-        case LabelId::Label12:
-            label12_->setCaption(caption);
+        case LabelId::ReceivedTrace:
+            receivedTrace_->setCaption(caption);
             return;
-        case LabelId::Label22:
-            label22_->setCaption(caption);
+        case LabelId::DecodedReply:
+            decodedReply_->setCaption(caption);
             return;
     }
 }
@@ -268,8 +269,9 @@ void Form1::paintEvent(QPaintEvent*) {
 
 void Form1::stopEverything() {
     holds_.endHold();
-    for (Timer* timer : {static_cast<Timer*>(&timer1_), static_cast<Timer*>(&timer2_),
-                         static_cast<Timer*>(&timer3_), static_cast<Timer*>(&timer4_)})
+    for (Timer* timer :
+         {static_cast<Timer*>(&repeatTimer_), static_cast<Timer*>(&replyWindowTimer_),
+          static_cast<Timer*>(&selectorHideTimer_), static_cast<Timer*>(&clearingTimer_)})
         timer->setEnabled(false);
 }
 

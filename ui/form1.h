@@ -84,16 +84,16 @@ private:
     std::unique_ptr<Prompter> ownPrompter_;
     Prompter& prompter_;
 
-    QtTimer timer1_;
-    QtTimer timer2_;
-    QtTimer timer3_;
-    QtTimer timer4_;
+    QtTimer repeatTimer_;
+    QtTimer replyWindowTimer_;
+    QtTimer selectorHideTimer_;
+    QtTimer clearingTimer_;
     HoldButtons holds_;
     std::unique_ptr<Controller> controller_;
 
-    TraceLabel* label11_ = nullptr;
-    TraceLabel* label12_ = nullptr;
-    TraceLabel* label22_ = nullptr;
+    TraceLabel* sentTrace_ = nullptr;
+    TraceLabel* receivedTrace_ = nullptr;
+    TraceLabel* decodedReply_ = nullptr;
     QWidget* frame8_ = nullptr;
     QRadioButton* option1_ = nullptr;
     QPushButton* command34_ = nullptr;

@@ -69,16 +69,16 @@ class OneShotButtonTest : public ControllerFixture,
 
 TEST_P(OneShotButtonTest, ClickWritesItsFrameAndLeavesItsIntervals) {
     const OneShotCase& c = GetParam();
-    const int timer1Before = timer1.interval();
+    const int timer1Before = timers.repeat.interval();
     click(c.button);
     ASSERT_EQ(port.writes().size(), 1u);
     EXPECT_EQ(port.writes()[0], c.frame);
     EXPECT_EQ(state().SendData, c.frame);
     EXPECT_EQ(pair(), c.pair);
-    EXPECT_TRUE(timer2.isEnabled());
-    EXPECT_TRUE(timer4.isEnabled());
-    EXPECT_FALSE(timer1.isEnabled()) << "a click never starts the repeat";
-    EXPECT_EQ(timer1.interval(), c.arrowPacing ? 200 : timer1Before);
+    EXPECT_TRUE(timers.replyWindow.isEnabled());
+    EXPECT_TRUE(timers.clearing.isEnabled());
+    EXPECT_FALSE(timers.repeat.isEnabled()) << "a click never starts the repeat";
+    EXPECT_EQ(timers.repeat.interval(), c.arrowPacing ? 200 : timer1Before);
     EXPECT_EQ(state().ArrowMode, c.arrowPacing ? 1 : 0);
 
     // Clicking again sends the same frame again.
@@ -143,15 +143,15 @@ TEST_P(HoldButtonTest, PressSendsAtOnceAndStartsTheRepeat) {
     ASSERT_EQ(port.writes().size(), 1u);
     EXPECT_EQ(port.writes()[0], c.frame);
     EXPECT_EQ(state().RepeatKey, c.key);
-    EXPECT_TRUE(timer1.isEnabled());
-    EXPECT_EQ(timer1.interval(), c.repeat ? c.repeat : 200);
+    EXPECT_TRUE(timers.repeat.isEnabled());
+    EXPECT_EQ(timers.repeat.interval(), c.repeat ? c.repeat : 200);
     EXPECT_EQ(pair(), c.repeat ? c.pair : std::pair(2000, 2500));
 }
 
 TEST_P(HoldButtonTest, TickRepeatsExactlyThePressedCode) {
     const HoldCase& c = GetParam();
     press(c.button);
-    clock.advance(timer1.interval());
+    clock.advance(timers.repeat.interval());
     ASSERT_EQ(port.writes().size(), 2u);
     EXPECT_EQ(port.writes()[1], c.frame);
 }
@@ -161,11 +161,11 @@ TEST_P(HoldButtonTest, ReleaseRestoresTheLayoutPair) {
     press(c.button);
     release(c.button);
     EXPECT_EQ(state().RepeatKey, 0);
-    EXPECT_FALSE(timer1.isEnabled());
-    EXPECT_FALSE(timer2.isEnabled());
-    EXPECT_TRUE(timer4.isEnabled());
+    EXPECT_FALSE(timers.repeat.isEnabled());
+    EXPECT_FALSE(timers.replyWindow.isEnabled());
+    EXPECT_TRUE(timers.clearing.isEnabled());
     EXPECT_EQ(pair(), (std::pair{500, 1000}));
-    EXPECT_EQ(timer1.interval(), c.zoom ? 5 : (c.repeat ? c.repeat : 200));
+    EXPECT_EQ(timers.repeat.interval(), c.zoom ? 5 : (c.repeat ? c.repeat : 200));
     EXPECT_EQ(state().ArrowMode, c.zoom ? 3 : 0);
 }
 

@@ -3,6 +3,7 @@
 
 #include "core/trace.h"
 #include "tests/core/controller_fixture.h"
+#include "tests/support/controls.h"
 
 namespace panel::test {
 namespace {
@@ -26,153 +27,153 @@ TEST_F(SendTest, FrameIsPrefixCodeAndOneCarriageReturn) {
         ASSERT_EQ(port.writes().size(), 1u) << "one write per frame";
         EXPECT_EQ(port.writes()[0], c.frame);
         EXPECT_EQ(state().SendData, c.frame);
-        EXPECT_EQ(label(LabelId::Label11), c.trace);
+        EXPECT_EQ(label(LabelId::SentTrace), c.trace);
         EXPECT_EQ(state().AwaitReply, 1);
-        EXPECT_TRUE(timer2.isEnabled());
-        EXPECT_TRUE(timer4.isEnabled());
+        EXPECT_TRUE(timers.replyWindow.isEnabled());
+        EXPECT_TRUE(timers.clearing.isEnabled());
     }
 }
 
 TEST_F(SendTest, SendLeavesTheReceivedLabelsAndTextAlone) {
-    click("Command44");
+    click(controls::kStatus);
     port.receive("00\r");
     controller.SendCommand("C01");
-    EXPECT_EQ(label(LabelId::Label12), " 0 0 CR ");
-    EXPECT_EQ(label(LabelId::Label22), " Power ON");
+    EXPECT_EQ(label(LabelId::ReceivedTrace), " 0 0 CR ");
+    EXPECT_EQ(label(LabelId::DecodedReply), " Power ON");
     EXPECT_EQ(state().RecvData, "00\r");
 }
 
-TEST_F(SendTest, HyoujiWithAnyModeButOneTakesTheReceivePath) {
-    click("Command44");
+TEST_F(SendTest, DisplayWithAnyModeButOneTakesTheReceivePath) {
+    click(controls::kStatus);
     port.clearWrites();
-    controller.Hyouji("00\r", 7);
+    controller.display("00\r", 7);
     EXPECT_TRUE(port.writes().empty());
-    EXPECT_EQ(label(LabelId::Label12), " 0 0 CR ");
-    EXPECT_EQ(label(LabelId::Label22), " Power ON");
-    EXPECT_EQ(label(LabelId::Label11), " C R 0 CR ");
+    EXPECT_EQ(label(LabelId::ReceivedTrace), " 0 0 CR ");
+    EXPECT_EQ(label(LabelId::DecodedReply), " Power ON");
+    EXPECT_EQ(label(LabelId::SentTrace), " C R 0 CR ");
 }
 
 class ReplyWindowTest : public ControllerFixture {};
 
 TEST_F(ReplyWindowTest, NoAnswerIsMarkedAtTheReplyWindowsClose) {
-    click("Command17");
+    click(controls::kPowerOn);
     clock.advance(499);
-    EXPECT_EQ(label(LabelId::Label12), "");
+    EXPECT_EQ(label(LabelId::ReceivedTrace), "");
     clock.advance(1);
-    EXPECT_EQ(label(LabelId::Label12), " X X X X");
+    EXPECT_EQ(label(LabelId::ReceivedTrace), " X X X X");
     EXPECT_EQ(state().AwaitReply, 0);
-    EXPECT_FALSE(timer2.isEnabled());
+    EXPECT_FALSE(timers.replyWindow.isEnabled());
     clock.advance(500);
-    EXPECT_EQ(label(LabelId::Label11), "");
-    EXPECT_EQ(label(LabelId::Label12), "");
-    EXPECT_EQ(label(LabelId::Label22), "");
-    EXPECT_FALSE(timer4.isEnabled());
+    EXPECT_EQ(label(LabelId::SentTrace), "");
+    EXPECT_EQ(label(LabelId::ReceivedTrace), "");
+    EXPECT_EQ(label(LabelId::DecodedReply), "");
+    EXPECT_FALSE(timers.clearing.isEnabled());
 }
 
 TEST_F(ReplyWindowTest, AnySingleCharacterPreventsTheMark) {
     for (char c : std::string("\x06\r ?z\0", 6)) {
-        click("Command17");
+        click(controls::kPowerOn);
         port.receive(std::string(1, c));
         clock.advance(500);
-        EXPECT_NE(label(LabelId::Label12), " X X X X") << int(c);
-        EXPECT_EQ(label(LabelId::Label12), RenderTrace(std::string(1, c)));
+        EXPECT_NE(label(LabelId::ReceivedTrace), " X X X X") << int(c);
+        EXPECT_EQ(label(LabelId::ReceivedTrace), RenderTrace(std::string(1, c)));
         clock.advance(1000);
     }
 }
 
 TEST_F(ReplyWindowTest, ReplyWindowEmptiesRecvDataButTheLabelsKeepTheReply) {
-    click("Command44");
+    click(controls::kStatus);
     port.receive("80\r");
     clock.advance(500);
     EXPECT_EQ(state().RecvData, "");
-    EXPECT_EQ(label(LabelId::Label12), " 8 0 CR ");
-    EXPECT_EQ(label(LabelId::Label22), " Stand by");
+    EXPECT_EQ(label(LabelId::ReceivedTrace), " 8 0 CR ");
+    EXPECT_EQ(label(LabelId::DecodedReply), " Stand by");
     clock.advance(500);
-    EXPECT_EQ(label(LabelId::Label12), "");
-    EXPECT_EQ(label(LabelId::Label22), "");
+    EXPECT_EQ(label(LabelId::ReceivedTrace), "");
+    EXPECT_EQ(label(LabelId::DecodedReply), "");
 }
 
 TEST_F(ReplyWindowTest, ReplyInTwoPiecesGrowsTheTraceAndDecodesWhenComplete) {
-    click("Command44");
-    click("Command44");  // Label22 must stay as it was on the first piece
+    click(controls::kStatus);
+    click(controls::kStatus);  // Label22 must stay as it was on the first piece
     port.receive("0");
     EXPECT_EQ(state().RecvData, "0");
-    EXPECT_EQ(label(LabelId::Label12), " 0 ");
-    EXPECT_EQ(label(LabelId::Label22), "");
+    EXPECT_EQ(label(LabelId::ReceivedTrace), " 0 ");
+    EXPECT_EQ(label(LabelId::DecodedReply), "");
     port.receive("0\r");
     EXPECT_EQ(state().RecvData, "00\r");
-    EXPECT_EQ(label(LabelId::Label12), " 0 0 CR ");
-    EXPECT_EQ(label(LabelId::Label22), " Power ON");
+    EXPECT_EQ(label(LabelId::ReceivedTrace), " 0 0 CR ");
+    EXPECT_EQ(label(LabelId::DecodedReply), " Power ON");
 }
 
 TEST_F(ReplyWindowTest, CharactersAfterTheWindowClosedAreStillShownAndDecoded) {
-    click("Command45");
+    click(controls::kInputMode);
     clock.advance(1000);  // both timers ran out
     port.receive("3\r");
-    EXPECT_EQ(label(LabelId::Label12), " 3 CR ");
-    EXPECT_EQ(label(LabelId::Label22), " Video");
+    EXPECT_EQ(label(LabelId::ReceivedTrace), " 3 CR ");
+    EXPECT_EQ(label(LabelId::DecodedReply), " Video");
     clock.advance(5000);
-    EXPECT_EQ(label(LabelId::Label22), " Video") << "no timer runs to clear it";
+    EXPECT_EQ(label(LabelId::DecodedReply), " Video") << "no timer runs to clear it";
 }
 
 TEST_F(ReplyWindowTest, IntervalsLastSetStayInForce) {
-    click("Command10");  // REAL: 2000 / 2500
-    click("Command18");  // OFF sets none
+    click(controls::kPictureReal);  // REAL: 2000 / 2500
+    click(controls::kPowerOff);     // OFF sets none
     clock.advance(1999);
-    EXPECT_EQ(label(LabelId::Label12), "");
+    EXPECT_EQ(label(LabelId::ReceivedTrace), "");
     clock.advance(1);
-    EXPECT_EQ(label(LabelId::Label12), " X X X X");
+    EXPECT_EQ(label(LabelId::ReceivedTrace), " X X X X");
     controller.sendManual("C00");
     EXPECT_EQ(pair(), (std::pair{2000, 2500}));
-    press("Command1");
-    release("Command1");
-    click("Command17");
+    press(controls::kVolumeUp);
+    release(controls::kVolumeUp);
+    click(controls::kPowerOn);
     EXPECT_EQ(pair(), (std::pair{500, 1000}));
 }
 
 TEST_F(ReplyWindowTest, ClickBeforeTheWindowClosedDecodesTheRestAgainstTheNewQuery) {
-    click("Command17");  // power on: its answer is no query reply
+    click(controls::kPowerOn);  // power on: its answer is no query reply
     port.receive("0");
-    click("Command44");  // STATUS before the first reply window closed
+    click(controls::kStatus);  // STATUS before the first reply window closed
     port.receive("0\r");
     EXPECT_EQ(state().RecvData, "00\r");
-    EXPECT_EQ(label(LabelId::Label22), " Power ON");
+    EXPECT_EQ(label(LabelId::DecodedReply), " Power ON");
 }
 
 TEST_F(ReplyWindowTest, NoDecoderAfterAControlCommand) {
-    click("Command17");
+    click(controls::kPowerOn);
     port.receive("00\r");
-    EXPECT_EQ(label(LabelId::Label12), " 0 0 CR ");
-    EXPECT_EQ(label(LabelId::Label22), "");
+    EXPECT_EQ(label(LabelId::ReceivedTrace), " 0 0 CR ");
+    EXPECT_EQ(label(LabelId::DecodedReply), "");
 }
 
 TEST_F(ReplyWindowTest, ManualQueriesDecodeOnlyWhenTypedExactly) {
     controller.sendManual("CR9");
     port.receive("ID 1.0\r");
-    EXPECT_EQ(label(LabelId::Label22), label(LabelId::Label12));
+    EXPECT_EQ(label(LabelId::DecodedReply), label(LabelId::ReceivedTrace));
     clock.advance(3000);
     for (const char* typed : {"cr0", "CR0 ", " CR0"}) {
         controller.sendManual(typed);
         EXPECT_EQ(port.writes().back(), std::string(typed) + "\r");
         port.receive("00\r");
-        EXPECT_EQ(label(LabelId::Label22), "") << typed;
+        EXPECT_EQ(label(LabelId::DecodedReply), "") << typed;
         clock.advance(3000);
     }
     controller.sendManual("CR0");
     port.receive("00\r");
-    EXPECT_EQ(label(LabelId::Label22), " Power ON");
+    EXPECT_EQ(label(LabelId::DecodedReply), " Power ON");
     EXPECT_EQ(state().ManualCmd, "CR0");
 }
 
 TEST_F(ReplyWindowTest, PressureOutOfRangeLeavesLabelAndValueThenLaterRepliesDecode) {
     controller.sendManual("CR PRESSURE");
     port.receive("512\r");
-    EXPECT_EQ(label(LabelId::Label22), "650 hPa");
+    EXPECT_EQ(label(LabelId::DecodedReply), "650 hPa");
     EXPECT_EQ(state().PressureValue, 650);
     clock.advance(2000);  // reply window closes, labels stay until 2500
     controller.sendManual("CR PRESSURE");
     port.receive("1E999\r");
-    EXPECT_EQ(label(LabelId::Label22), "650 hPa");
+    EXPECT_EQ(label(LabelId::DecodedReply), "650 hPa");
     EXPECT_EQ(state().PressureValue, 650);
     clock.advance(2000);
     controller.sendManual("CR PRESSURE");
@@ -181,33 +182,33 @@ TEST_F(ReplyWindowTest, PressureOutOfRangeLeavesLabelAndValueThenLaterRepliesDec
     clock.advance(2000);
     controller.sendManual("CR PRESSURE");
     port.receive("1000\r");
-    EXPECT_EQ(label(LabelId::Label22), "1169 hPa");
+    EXPECT_EQ(label(LabelId::DecodedReply), "1169 hPa");
     EXPECT_EQ(state().PressureValue, 1169);
 }
 
 TEST_F(ReplyWindowTest, OtherPortEventsAreIgnored) {
-    click("Command44");
+    click(controls::kStatus);
     port.raiseEvent(kCommEventOther, "00\r");
     EXPECT_EQ(state().RecvData, "");
     EXPECT_EQ(state().AwaitReply, 1);
     EXPECT_EQ(port.inputCalls(), 0);
     clock.advance(500);
-    EXPECT_EQ(label(LabelId::Label12), " X X X X");
+    EXPECT_EQ(label(LabelId::ReceivedTrace), " X X X X");
 }
 
 TEST_F(ReplyWindowTest, ReceivedTextIsCappedAt32767Characters) {
-    click("Command17");
+    click(controls::kPowerOn);
     port.receive(std::string(32760, 'A'));
     port.receive(std::string(100, 'B'));
     ASSERT_EQ(state().RecvData.size(), 32767u);
     EXPECT_EQ(state().RecvData.substr(32760), "BBBBBBB");
     port.receive("C");
     EXPECT_EQ(state().RecvData.size(), 32767u);
-    EXPECT_EQ(label(LabelId::Label12), RenderTrace(state().RecvData));
+    EXPECT_EQ(label(LabelId::ReceivedTrace), RenderTrace(state().RecvData));
     clock.advance(500);  // emptied: new characters are taken again
     port.receive("D");
     EXPECT_EQ(state().RecvData, "D");
-    EXPECT_EQ(label(LabelId::Label12), " D ");
+    EXPECT_EQ(label(LabelId::ReceivedTrace), " D ");
 }
 
 TEST_F(ReplyWindowTest, IncrementalTraceAlwaysEqualsAFullRender) {
@@ -215,19 +216,19 @@ TEST_F(ReplyWindowTest, IncrementalTraceAlwaysEqualsAFullRender) {
     for (int step = 0; step < 3000; ++step) {
         switch (rng() % 8) {
             case 0:
-                click("Command44");
+                click(controls::kStatus);
                 break;
             case 1:
                 clock.advance(rng() % 700);
                 break;
             case 2:
-                rng() % 2 ? press("Command15") : release("Command15");
+                rng() % 2 ? press(controls::kBrightnessUp) : release(controls::kBrightnessUp);
                 break;
             default: {
                 std::string block(1 + rng() % 20, '\0');
                 for (char& c : block) c = static_cast<char>(rng() % 256);
                 port.receive(block);
-                ASSERT_EQ(label(LabelId::Label12), RenderTrace(state().RecvData)) << step;
+                ASSERT_EQ(label(LabelId::ReceivedTrace), RenderTrace(state().RecvData)) << step;
             }
         }
     }
@@ -242,10 +243,10 @@ protected:
 };
 
 TEST_F(StartUpTest, OpensCom1At19200AndSelectsOption1) {
-    EXPECT_EQ(timer1.interval(), 200);
-    EXPECT_EQ(timer2.interval(), 500);
-    EXPECT_EQ(timer3.interval(), 5000);
-    EXPECT_EQ(timer4.interval(), 1000);
+    EXPECT_EQ(timers.repeat.interval(), 200);
+    EXPECT_EQ(timers.replyWindow.interval(), 500);
+    EXPECT_EQ(timers.selectorHide.interval(), 5000);
+    EXPECT_EQ(timers.clearing.interval(), 1000);
 
     std::vector<std::string> seen;
     controller.load([&] {
@@ -264,7 +265,8 @@ TEST_F(StartUpTest, OpensCom1At19200AndSelectsOption1) {
     EXPECT_FALSE(view.frame8Visible);
     EXPECT_TRUE(view.modalFailures.empty());
     EXPECT_TRUE(port.writes().empty()) << "no command is sent at start-up";
-    for (const FakeTimer* t : {&timer1, &timer2, &timer3, &timer4})
+    for (const FakeTimer* t :
+         {&timers.repeat, &timers.replyWindow, &timers.selectorHide, &timers.clearing})
         EXPECT_FALSE(t->isEnabled()) << t->name();
 }
 
@@ -275,16 +277,16 @@ TEST_F(StartUpTest, PortThatCannotOpenGivesOneMessageAndTheWindowRuns) {
     EXPECT_FALSE(port.isOpen());
     EXPECT_EQ(port.commPort(), 2) << "the selection's fallback port";
     // Sends still run their exchange; nothing more is reported until a port opens.
-    click("Command17");
+    click(controls::kPowerOn);
     EXPECT_TRUE(port.writes().empty());
-    EXPECT_EQ(label(LabelId::Label11), " C 0 0 CR ");
+    EXPECT_EQ(label(LabelId::SentTrace), " C 0 0 CR ");
     EXPECT_TRUE(view.problems.empty());
 }
 
 TEST_F(PortSelectionTest, SelectingCom2ClosesCom1OpensCom2AndHidesTheSelector) {
-    click("Command33");
+    click(controls::kPortSelector);
     EXPECT_TRUE(view.frame8Visible);
-    click("Option2");
+    click(controls::kCom2);
     EXPECT_EQ(port.log(), (std::vector<std::string>{"close", "port 2", "open"}));
     EXPECT_TRUE(port.isOpen());
     EXPECT_EQ(port.commPort(), 2);
@@ -294,8 +296,8 @@ TEST_F(PortSelectionTest, SelectingCom2ClosesCom1OpensCom2AndHidesTheSelector) {
 
 TEST_F(PortSelectionTest, FailedSelectionReportsAndFallsBack) {
     port.makeUnopenable(2, PortError{13, "Permission denied"});
-    click("Command33");
-    click("Option2");
+    click(controls::kPortSelector);
+    click(controls::kCom2);
     EXPECT_EQ(view.modalFailures, (std::vector<std::string>{"Permission denied"}));
     EXPECT_EQ(port.commPort(), 1);
     EXPECT_FALSE(port.isOpen());
@@ -305,7 +307,7 @@ TEST_F(PortSelectionTest, FailedSelectionReportsAndFallsBack) {
 TEST_F(PortSelectionTest, LastFailureOfTheStepsIsReported) {
     port.failOn(Op::Close, PortError{1, "close failed"});
     port.failOn(Op::SetCommPort, PortError{2, "port change failed"});
-    click("Option2");
+    click(controls::kCom2);
     EXPECT_EQ(view.modalFailures, (std::vector<std::string>{"port change failed"}));
     EXPECT_EQ(std::count(port.log().begin(), port.log().end(), "open"), 0)
         << "no reopen after a failed step";
@@ -313,30 +315,30 @@ TEST_F(PortSelectionTest, LastFailureOfTheStepsIsReported) {
 
 TEST_F(PortSelectionTest, SelectionOnAClosedPortOpensTheChosenPort) {
     port.makeUnopenable(2, PortError{2, "No such file or directory"});
-    click("Option2");  // fails: port closed, number back to 1
+    click(controls::kCom2);  // fails: port closed, number back to 1
     ASSERT_FALSE(port.isOpen());
-    click("Option1");
+    click(controls::kCom1);
     EXPECT_TRUE(port.isOpen());
     EXPECT_EQ(port.commPort(), 1);
     EXPECT_EQ(view.modalFailures.size(), 1u);
-    click("Command17");
+    click(controls::kPowerOn);
     EXPECT_EQ(port.written(), "C00\r");
 }
 
 TEST_F(PortSelectionTest, SpeedSelectionChangesTheOpenPortWithoutClosingIt) {
-    click("Command33");
-    click("Option10");
+    click(controls::kPortSelector);
+    click(controls::kBaud9600);
     EXPECT_EQ(port.log(), (std::vector<std::string>{"settings 9600,N,8,1"}));
     EXPECT_EQ(state().CommSettings, "9600,N,8,1");
     EXPECT_TRUE(port.isOpen());
     EXPECT_FALSE(view.frame8Visible);
-    click("Option9");
+    click(controls::kBaud19200);
     EXPECT_EQ(port.settings(), "19200,N,8,1");
 }
 
 TEST_F(PortSelectionTest, FailedSpeedSelectionIsReported) {
     port.failOn(Op::SetSettings, PortError{12, "Unsupported operation"});
-    click("Option10");
+    click(controls::kBaud9600);
     EXPECT_EQ(view.modalFailures, (std::vector<std::string>{"Unsupported operation"}));
     EXPECT_FALSE(view.frame8Visible);
     // The port is still open: its own failure later is told as usual.
@@ -345,19 +347,19 @@ TEST_F(PortSelectionTest, FailedSpeedSelectionIsReported) {
 }
 
 TEST_F(PortSelectionTest, SelectorHidesItself5000MsAfterCom) {
-    click("Command33");
+    click(controls::kPortSelector);
     clock.advance(4999);
     EXPECT_TRUE(view.frame8Visible);
     clock.advance(1);
     EXPECT_FALSE(view.frame8Visible);
-    EXPECT_FALSE(timer3.isEnabled());
+    EXPECT_FALSE(timers.selectorHide.isEnabled());
 }
 
 TEST_F(PortSelectionTest, Command34PostponesTheSelectorsHiding) {
-    click("Command33");
+    click(controls::kPortSelector);
     clock.advance(3000);
     controller.unlockPanel();
-    click("Command34");
+    click(controls::kDataPanel);
     EXPECT_EQ(state().PanelOpen, 0);
     clock.advance(4999);
     EXPECT_TRUE(view.frame8Visible);
@@ -366,7 +368,7 @@ TEST_F(PortSelectionTest, Command34PostponesTheSelectorsHiding) {
 }
 
 TEST_F(PortSelectionTest, EndClosesThePortAndEndsTheProgram) {
-    click("Command16");
+    click(controls::kEnd);
     EXPECT_FALSE(port.isOpen());
     EXPECT_TRUE(view.ended);
 }
@@ -375,42 +377,42 @@ class PortFailureTest : public ControllerFixture {};
 
 TEST_F(PortFailureTest, WriteFailureClosesThePortAndIsReportedOnce) {
     port.failOn(Op::Output, PortError{7, "Write error"});
-    click("Command17");
+    click(controls::kPowerOn);
     EXPECT_FALSE(port.isOpen());
     EXPECT_EQ(view.problems, (std::vector<std::string>{"/dev/fake1: Write error"}));
-    EXPECT_EQ(label(LabelId::Label11), " C 0 0 CR ") << "the trace shows as for any send";
+    EXPECT_EQ(label(LabelId::SentTrace), " C 0 0 CR ") << "the trace shows as for any send";
     EXPECT_EQ(state().AwaitReply, 1);
     clock.advance(500);
-    EXPECT_EQ(label(LabelId::Label12), " X X X X");
-    press("Command15");
+    EXPECT_EQ(label(LabelId::ReceivedTrace), " X X X X");
+    press(controls::kBrightnessUp);
     clock.advance(1000);
-    release("Command15");
+    release(controls::kBrightnessUp);
     EXPECT_EQ(view.problems.size(), 1u) << "not told again on every repeat";
 }
 
 TEST_F(PortFailureTest, HangUpIsReportedOnceAndAReselectOpensThePortAgain) {
     port.hangUp(PortError{9, "The device was disconnected"});
     EXPECT_EQ(view.problems, (std::vector<std::string>{"/dev/fake1: The device was disconnected"}));
-    click("Command17");
+    click(controls::kPowerOn);
     EXPECT_TRUE(port.writes().empty());
     EXPECT_EQ(view.problems.size(), 1u);
-    click("Option1");
+    click(controls::kCom1);
     ASSERT_TRUE(port.isOpen());
-    click("Command17");
+    click(controls::kPowerOn);
     EXPECT_EQ(port.written(), "C00\r");
     port.hangUp(PortError{9, "The device was disconnected"});
     EXPECT_EQ(view.problems.size(), 2u) << "told again after a successful open";
 }
 
 TEST_F(PortFailureTest, ReadFailureClosesThePortAndLeavesTheReplyWindowRunning) {
-    click("Command44");
+    click(controls::kStatus);
     port.failOn(Op::Input, PortError{8, "Read error"});
     port.receive("00\r");
     EXPECT_FALSE(port.isOpen());
     EXPECT_EQ(view.problems, (std::vector<std::string>{"/dev/fake1: Read error"}));
     EXPECT_EQ(state().RecvData, "");
     clock.advance(500);
-    EXPECT_EQ(label(LabelId::Label12), " X X X X");
+    EXPECT_EQ(label(LabelId::ReceivedTrace), " X X X X");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Press-and-hold timing on the virtual clock.
 #include "tests/core/controller_fixture.h"
+#include "tests/support/controls.h"
 
 namespace panel::test {
 namespace {
@@ -42,14 +43,14 @@ TEST_P(RepeatPeriodTest, EachPeriodEmptiesTheReplyAndBlanksTheLabelsBeforeTheNex
     for (int i = 0; i < 3; ++i) {
         clock.advance(1);
         port.receive("0");  // some answer in this period
-        EXPECT_EQ(label(LabelId::Label12), " 0 ");
+        EXPECT_EQ(label(LabelId::ReceivedTrace), " 0 ");
         clock.advance(period - 2);  // just before the next repeat
         EXPECT_EQ(state().RecvData, "");
-        EXPECT_EQ(label(LabelId::Label11), "");
-        EXPECT_EQ(label(LabelId::Label12), "");
-        EXPECT_EQ(label(LabelId::Label22), "");
+        EXPECT_EQ(label(LabelId::SentTrace), "");
+        EXPECT_EQ(label(LabelId::ReceivedTrace), "");
+        EXPECT_EQ(label(LabelId::DecodedReply), "");
         clock.advance(1);  // the repeat
-        EXPECT_NE(label(LabelId::Label11), "");
+        EXPECT_NE(label(LabelId::SentTrace), "");
     }
 }
 
@@ -62,89 +63,89 @@ TEST_P(RepeatPeriodTest, TickAfterTheReleaseSendsNothing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Buttons, RepeatPeriodTest,
-                         testing::Values(PeriodCase{"Vol", "Command1", 250},
-                                         PeriodCase{"Brightness", "Command15", 50},
-                                         PeriodCase{"Select", "Command6", 500}),
+                         testing::Values(PeriodCase{"Vol", controls::kVolumeUp, 250},
+                                         PeriodCase{"Brightness", controls::kBrightnessUp, 50},
+                                         PeriodCase{"Select", controls::kSelect, 500}),
                          [](const auto& info) { return info.param.name; });
 
 TEST_F(RepeatTest, ArrowsBeforeAnyModeKeepTimer1AndThePair) {
-    EXPECT_EQ(hold("Command5", 600), 4u) << "200 ms from the window design";
+    EXPECT_EQ(hold(controls::kArrowUp, 600), 4u) << "200 ms from the window design";
     clock.advance(2000);
-    click("Command10");    // picture mode: 2000 / 2500
-    hold("Command2", 10);  // VOL "-" leaves Timer1 at 250
-    click("Command10");
+    click(controls::kPictureReal);    // picture mode: 2000 / 2500
+    hold(controls::kVolumeDown, 10);  // VOL "-" leaves Timer1 at 250
+    click(controls::kPictureReal);
     port.clearWrites();
-    press("Command8");
+    press(controls::kArrowRight);
     EXPECT_EQ(pair(), (std::pair{2000, 2500}));
     clock.advance(500);
     EXPECT_EQ(port.writes().size(), 3u) << "250 ms left by the VOL press";
 }
 
 TEST_F(RepeatTest, ArrowsAfterArrowPacingButtons) {
-    for (const char* pacing : {"Command13", "Command23"}) {
+    for (const char* pacing : {controls::kAutoImage, controls::kMenuOn}) {
         click(pacing);
         port.clearWrites();
-        press("Command7");
+        press(controls::kArrowDown);
         EXPECT_EQ(pair(), (std::pair{150, 190}));
         clock.advance(200 * 3);
-        release("Command7");
+        release(controls::kArrowDown);
         EXPECT_EQ(port.writes().size(), 4u) << pacing;
         EXPECT_EQ(state().ArrowMode, 1);
     }
 }
 
 TEST_F(RepeatTest, ArrowsAfterZoomReleaseRepeatEvery5Ms) {
-    hold("Command49", 10);
+    hold(controls::kZoomDown, 10);
     EXPECT_EQ(state().ArrowMode, 3);
-    EXPECT_EQ(timer1.interval(), 5);
-    press("Command9");
+    EXPECT_EQ(timers.repeat.interval(), 5);
+    press(controls::kArrowLeft);
     EXPECT_EQ(pair(), (std::pair{5, 5}));
     port.clearWrites();
     clock.advance(200);
     EXPECT_EQ(port.writes().size(), 40u);
-    release("Command9");
+    release(controls::kArrowLeft);
 }
 
 TEST_F(RepeatTest, ZoomPressItselfRepeatsAt250) {
-    press("Command48");
-    EXPECT_EQ(timer1.interval(), 250);
+    press(controls::kZoomUp);
+    EXPECT_EQ(timers.repeat.interval(), 250);
     EXPECT_EQ(state().ArrowMode, 0);
 }
 
 TEST_F(RepeatTest, AfterZoomReleaseAVolPressSetsThePeriodButArrowsKeepThe5MsPair) {
-    hold("Command48", 10);
-    hold("Command1", 10);
+    hold(controls::kZoomUp, 10);
+    hold(controls::kVolumeUp, 10);
     EXPECT_EQ(state().ArrowMode, 3);
-    EXPECT_EQ(hold("Command5", 750), 4u) << "250 ms period";
-    press("Command5");
+    EXPECT_EQ(hold(controls::kArrowUp, 750), 4u) << "250 ms period";
+    press(controls::kArrowUp);
     EXPECT_EQ(pair(), (std::pair{5, 5}));
-    EXPECT_EQ(timer1.interval(), 250);
+    EXPECT_EQ(timers.repeat.interval(), 250);
 }
 
 TEST_F(RepeatTest, ReleaseBlanksTracesAtOnceAndClearsTheRestLater) {
-    press("Command1");
+    press(controls::kVolumeUp);
     port.receive("00\r");
-    click("Command44");  // some Label22 text to keep: decode a status reply
+    click(controls::kStatus);  // some Label22 text to keep: decode a status reply
     port.receive("00\r");
-    ASSERT_EQ(label(LabelId::Label22), " Power ON");
-    release("Command1");
-    EXPECT_EQ(label(LabelId::Label11), "");
-    EXPECT_EQ(label(LabelId::Label12), "");
-    EXPECT_EQ(label(LabelId::Label22), " Power ON") << "kept until the clearing delay";
+    ASSERT_EQ(label(LabelId::DecodedReply), " Power ON");
+    release(controls::kVolumeUp);
+    EXPECT_EQ(label(LabelId::SentTrace), "");
+    EXPECT_EQ(label(LabelId::ReceivedTrace), "");
+    EXPECT_EQ(label(LabelId::DecodedReply), " Power ON") << "kept until the clearing delay";
     EXPECT_EQ(state().RecvData, "");
     EXPECT_EQ(pair(), (std::pair{500, 1000}));
     clock.advance(999);
-    EXPECT_EQ(label(LabelId::Label22), " Power ON");
+    EXPECT_EQ(label(LabelId::DecodedReply), " Power ON");
     clock.advance(1);
-    EXPECT_EQ(label(LabelId::Label22), "");
+    EXPECT_EQ(label(LabelId::DecodedReply), "");
     // A reply arriving after the release starts a fresh trace.
     port.receive("8");
-    EXPECT_EQ(label(LabelId::Label12), " 8 ");
+    EXPECT_EQ(label(LabelId::ReceivedTrace), " 8 ");
 }
 
 TEST_F(RepeatTest, PressWhileRepeatingReplacesTheKey) {
-    press("Command1");
-    press("Command2");
+    press(controls::kVolumeUp);
+    press(controls::kVolumeDown);
     port.clearWrites();
     clock.advance(250);
     ASSERT_EQ(port.writes().size(), 1u);
@@ -152,9 +153,9 @@ TEST_F(RepeatTest, PressWhileRepeatingReplacesTheKey) {
 }
 
 TEST_F(RepeatTest, ReleaseWithoutPressRunsTheSameSteps) {
-    release("Command50");
+    release(controls::kKeystoneUp);
     EXPECT_EQ(state().RepeatKey, 0);
-    EXPECT_TRUE(timer4.isEnabled());
+    EXPECT_TRUE(timers.clearing.isEnabled());
     EXPECT_TRUE(port.writes().empty());
 }
 

@@ -12,7 +12,7 @@ namespace {
 
 // What Label22 would show after `reply` answered `query` (nothing when no decoder set it).
 std::optional<std::string> DecodeAnswer(const std::string& query, const std::string& reply) {
-    return DecodeReply(query + "\r", "", RenderTrace(reply)).label22;
+    return DecodeReply(query + "\r", "", RenderTrace(reply)).caption;
 }
 
 struct RowCase {
@@ -114,24 +114,24 @@ TEST(DecoderSelection, OnlyTheExactQueryFrameSelectsADecoder) {
          {Frame{"CR0\r", true}, Frame{"C00\r", false}, Frame{"cr0\r", false},
           Frame{"CR0 \r", false}, Frame{" CR0\r", false}, Frame{"CR0", false},
           Frame{"CR0\r\r", false}, Frame{"CR0\n", false}, Frame{"", false}, Frame{"\r", false}}) {
-        EXPECT_EQ(DecodeReply(f.sendData, "", trace).label22.has_value(), f.decodes)
+        EXPECT_EQ(DecodeReply(f.sendData, "", trace).caption.has_value(), f.decodes)
             << '"' << f.sendData << '"';
     }
 }
 
 TEST(DecoderSelection, PressureQueryMustMatchCaseAndSpacing) {
     const std::string trace = RenderTrace("512\r");
-    EXPECT_EQ(DecodeReply("CR PRESSURE\r", "", trace).label22, "650 hPa");
+    EXPECT_EQ(DecodeReply("CR PRESSURE\r", "", trace).caption, "650 hPa");
     for (const char* typed :
          {"cr pressure\r", "CR  PRESSURE\r", "CR PRESSURE \r", "CRPRESSURE\r", "CR Pressure\r"}) {
-        EXPECT_FALSE(DecodeReply(typed, "", trace).label22) << typed;
+        EXPECT_FALSE(DecodeReply(typed, "", trace).caption) << typed;
     }
 }
 
 TEST(DecoderSelection, CommandPrefixIsPartOfTheQueryFrame) {
     const std::string trace = RenderTrace("00\r");
-    EXPECT_EQ(DecodeReply("#CR0\r", "#", trace).label22, " Power ON");
-    EXPECT_FALSE(DecodeReply("CR0\r", "#", trace).label22);
+    EXPECT_EQ(DecodeReply("#CR0\r", "#", trace).caption, " Power ON");
+    EXPECT_FALSE(DecodeReply("CR0\r", "#", trace).caption);
 }
 
 TEST(LampHours, ShowsTheFirst38TraceCharactersAndHourUse) {
@@ -180,7 +180,7 @@ class PressureTest : public testing::TestWithParam<PressureCase> {};
 
 TEST_P(PressureTest, ReadingGivesPressure) {
     const Decoded d = DecodeReply("CR PRESSURE\r", "", RenderTrace(GetParam().reply));
-    EXPECT_EQ(d.label22, GetParam().caption);
+    EXPECT_EQ(d.caption, GetParam().caption);
     EXPECT_EQ(d.pressureValue, GetParam().value);
 }
 

@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include "tests/e2e/sim_fixture.h"
+#include "tests/support/controls.h"
 
 namespace panel::e2e {
 namespace {
@@ -15,7 +16,7 @@ class FaultTest : public SimFixture {};
 
 TEST_F(FaultTest, NoReplyMarksLabel12WhenTheReplyWindowCloses) {
     start({"--no-reply"});
-    rig->click("Command44");
+    rig->click(controls::kStatus);
     ASSERT_TRUE(rig->waitForText("Label12", QStringLiteral(" X X X X")))
         << rig->text("Label12").toStdString();
     EXPECT_EQ(rig->text("Label11"), QStringLiteral(" C R 0 CR "));
@@ -31,10 +32,10 @@ TEST_F(FaultTest, NoisyRepliesDoNotStopLaterOnesFromBeingDecoded) {
     QStringList received;
     bool decoded = false;
     for (int attempt = 0; attempt < kAttempts && !(decoded && received.size() > 3); ++attempt) {
-        rig->click("Command44");
+        rig->click(controls::kStatus);
         ASSERT_TRUE(PanelRig::waitFor([&] {
             decoded = decoded || rig->text("Label22") == QStringLiteral(" Stand by");
-            return !rig->controller().timers().timer2.isEnabled();
+            return !rig->controller().timers().replyWindow.isEnabled();
         }));
         received << rig->text("Label12");
     }
@@ -54,7 +55,7 @@ TEST_F(FaultTest, FloodAtLineSpeedLeavesTheWindowDecodingAQuery) {
     // The identification query shows the whole received text, the flood around its answer too.
     rig->send(QStringLiteral("CR9"));
     EXPECT_TRUE(PanelRig::waitFor([&] {
-        return rig->controller().caption(LabelId::Label22).find(kIdentificationTrace) !=
+        return rig->controller().caption(LabelId::DecodedReply).find(kIdentificationTrace) !=
                std::string::npos;
     }));
     EXPECT_TRUE(rig->form().isVisible());

@@ -5,6 +5,7 @@
 #include <chrono>
 
 #include "tests/e2e/sim_fixture.h"
+#include "tests/support/controls.h"
 
 namespace panel::e2e {
 namespace {
@@ -20,7 +21,7 @@ TEST_F(HoldTest, VolumeHeldALittleOverOneSecondSendsOnceAndRepeatsFourTimes) {
     // The repeat ticks fall due 250, 500, 750 and 1000 ms after the press, the release 1125 ms
     // after it, and one event loop takes them in the order they fall due: even a stalled machine
     // gives four ticks before the release and none after it.
-    const auto held = rig->hold("Command1", 1125ms);  // VOL "+"
+    const auto held = rig->hold(controls::kVolumeUp, 1125ms);  // VOL "+"
     EXPECT_EQ(rig->text("Label11"), QString()) << "the release blanks the traces at once";
     // Two more periods: a repeat that outlived the release would send in them.
     QTest::qWait(500);
@@ -29,8 +30,8 @@ TEST_F(HoldTest, VolumeHeldALittleOverOneSecondSendsOnceAndRepeatsFourTimes) {
 }
 
 TEST_F(HoldTest, ArrowsAfterAZoomReleaseRepeatEveryFiveMilliseconds) {
-    rig->click("Command48");  // D.Zoom "+": one send, and its release sets the 5 ms pacing
-    const auto held = rig->hold("Command5", 200ms);  // "↑"
+    rig->click(controls::kZoomUp);  // D.Zoom "+": one send, and its release sets the 5 ms pacing
+    const auto held = rig->hold(controls::kArrowUp, 200ms);  // "↑"
     QTest::qWait(50);  // ten more periods, in which a repeat that outlived the release would send
     ASSERT_TRUE(flushLog());
     EXPECT_EQ(log->count("C30"), 1u);

@@ -10,6 +10,7 @@
 #include <QWindow>
 
 #include "tests/e2e/sim_process.h"
+#include "tests/support/controls.h"
 
 namespace panel::e2e {
 namespace {
@@ -58,7 +59,7 @@ bool PanelRig::openFullPanel() {
     QCoreApplication::sendEvent(form_->windowHandle(), &up);
     QTest::mouseDClick(form_->windowHandle(), Qt::LeftButton, {}, windowPos(control("Image1")));
     // Every control lies inside the window once it is at its full height.
-    return form_->rect().contains(windowPos(control("Command95")));
+    return form_->rect().contains(windowPos(control(controls::kSend)));
 }
 
 void PanelRig::click(const char* name) {
@@ -92,7 +93,7 @@ void PanelRig::send(const QString& text) {
     auto* box = form_->findChild<QLineEdit*>(QStringLiteral("Text1"));
     box->selectAll();
     QTest::keyClicks(box, text);
-    click("Command95");
+    click(controls::kSend);
 }
 
 bool PanelRig::waitFor(const std::function<bool()>& done) {
@@ -104,7 +105,7 @@ bool PanelRig::waitForText(const char* label, const QString& expected) {
 }
 
 bool PanelRig::waitReplyWindowClosed() {
-    return waitFor([this] { return !controller().timers().timer2.isEnabled(); });
+    return waitFor([this] { return !controller().timers().replyWindow.isEnabled(); });
 }
 
 }  // namespace panel::e2e

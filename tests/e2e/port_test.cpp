@@ -6,6 +6,7 @@
 #include <chrono>
 
 #include "tests/e2e/sim_fixture.h"
+#include "tests/support/controls.h"
 
 namespace panel::e2e {
 namespace {
@@ -30,9 +31,9 @@ TEST(HangUpTest, ReportedOnceWindowRunsOnAndReselectingCom1ReopensTheReturnedLin
 
     // Sends on the dead line: a query runs its reply window to the no-answer mark, a hold repeats
     // and ends; neither is reported again.
-    rig.click("Command44");
+    rig.click(controls::kStatus);
     EXPECT_TRUE(rig.waitForText("Label12", QStringLiteral(" X X X X")));
-    rig.hold("Command1", 600ms);
+    rig.hold(controls::kVolumeUp, 600ms);
     EXPECT_EQ(rig.prompts().problems.size(), 1);
     EXPECT_TRUE(rig.prompts().failures.isEmpty());
     EXPECT_TRUE(rig.form().isVisible());
@@ -42,15 +43,15 @@ TEST(HangUpTest, ReportedOnceWindowRunsOnAndReselectingCom1ReopensTheReturnedLin
     SimProcess second({"--link", link});
     ASSERT_FALSE(second.device().empty());
 
-    rig.click("Command33");  // "COM"
+    rig.click(controls::kPortSelector);  // "COM"
     ASSERT_TRUE(rig.control("Frame8")->isVisible());
-    rig.click("Option1");  // "COM1"
+    rig.click(controls::kCom1);  // "COM1"
     EXPECT_TRUE(rig.prompts().failures.isEmpty())
         << rig.prompts().failures.join('\n').toStdString();
     ASSERT_TRUE(rig.port().isOpen());
     EXPECT_FALSE(rig.control("Frame8")->isVisible());
 
-    rig.click("Command44");
+    rig.click(controls::kStatus);
     EXPECT_TRUE(rig.waitForText("Label22", QStringLiteral(" Stand by")))
         << rig.text("Label22").toStdString();
     EXPECT_EQ(rig.prompts().problems.size(), 1);
@@ -79,17 +80,17 @@ TEST_F(PortBusyTest, SecondPanelReportsTheFailureAndTakesTheLineOnceItIsFree) {
     EXPECT_TRUE(second->form().isVisible());
 
     // The first panel keeps the line.
-    rig->click("Command44");
+    rig->click(controls::kStatus);
     EXPECT_TRUE(rig->waitForText("Label22", QStringLiteral(" Stand by")));
 
     // Once it lets go, selecting "COM1" in the second takes the line.
     rig.reset();
     ASSERT_TRUE(second->openFullPanel());
-    second->click("Command33");
-    second->click("Option1");
+    second->click(controls::kPortSelector);
+    second->click(controls::kCom1);
     EXPECT_EQ(second->prompts().failures.size(), 1);
     ASSERT_TRUE(second->port().isOpen());
-    second->click("Command44");
+    second->click(controls::kStatus);
     EXPECT_TRUE(second->waitForText("Label22", QStringLiteral(" Stand by")))
         << second->text("Label22").toStdString();
     EXPECT_TRUE(second->prompts().problems.isEmpty());

@@ -7,6 +7,7 @@
 #include <tuple>
 
 #include "tests/e2e/sim_fixture.h"
+#include "tests/support/controls.h"
 
 namespace panel::e2e {
 namespace {
@@ -26,13 +27,13 @@ void PrintTo(const Read& read, std::ostream* out) {
 
 // The simulator starts in standby with the lamp at 01234 hours, input 1, no reversal.
 constexpr Read kReads[] = {
-    {"Status", "Command44", "CR0", " Stand by", false},
-    {"LampTime", "Command46", "CR3", " 0 1 2 3 4 CR  Hour Use", false},
-    {"Temperatures", "Command54", "CR6",
+    {"Status", controls::kStatus, "CR0", " Stand by", false},
+    {"LampTime", controls::kLampTime, "CR3", " 0 1 2 3 4 CR  Hour Use", false},
+    {"Temperatures", controls::kTemperature, "CR6",
      R"(  S1= \d \d \d \. \d C  ,   S2=  \d \d \. \d C , S3= \d \d \d \. \d C)", true},
-    {"InputMode", "Command45", "CR1", " Computer 1", false},
-    {"Reversal", "Command47", "CR4", " Normally", false},
-    {"LampMode", "Command55", "CR7", " LAMP OFF", false},
+    {"InputMode", controls::kInputMode, "CR1", " Computer 1", false},
+    {"Reversal", controls::kSetting, "CR4", " Normally", false},
+    {"LampMode", controls::kLampMode, "CR7", " LAMP OFF", false},
     {"MuteAndSignal", nullptr, "CRA", " Stand by", false},
     {"Identification", nullptr, "CR9", " P R O J E C T O R - S I M   V 1 . 0 0 CR ", false},
     // Readings 509 to 515 come out as 647 to 653 hPa.
@@ -88,28 +89,28 @@ TEST_F(PowerTest, PowerOnCountsDownThenIsOnAndTheLampAndMutesFollow) {
     start({"--warmup", "2"});
 
     const auto poweredAt = std::chrono::steady_clock::now();
-    rig->click("Command17");  // POWER "ON"
+    rig->click(controls::kPowerOn);  // POWER "ON"
     ASSERT_TRUE(rig->waitForText("Label12", QStringLiteral(" ACK ")));
     // Each query waits for the reply window before it, or its reply would be decoded behind the
     // ACK still in the received text.
     ASSERT_TRUE(rig->waitReplyWindowClosed());
-    rig->click("Command44");
+    rig->click(controls::kStatus);
     EXPECT_TRUE(rig->waitForText("Label22", QStringLiteral(" Count down")))
         << rig->text("Label22").toStdString();
 
     waitUntil(poweredAt, kWarmup + 500ms);
     ASSERT_TRUE(rig->waitReplyWindowClosed());
-    rig->click("Command44");
+    rig->click(controls::kStatus);
     EXPECT_TRUE(rig->waitForText("Label22", QStringLiteral(" Power ON")))
         << rig->text("Label22").toStdString();
 
     ASSERT_TRUE(rig->waitReplyWindowClosed());
-    rig->click("Command55");  // L-MODE
+    rig->click(controls::kLampMode);  // L-MODE
     EXPECT_TRUE(rig->waitForText("Label22", QStringLiteral(" LAMP ON")))
         << rig->text("Label22").toStdString();
 
     ASSERT_TRUE(rig->waitReplyWindowClosed());
-    rig->click("Command21");  // NO SHOW "ON": the picture is muted
+    rig->click(controls::kNoShowOn);  // NO SHOW "ON": the picture is muted
     ASSERT_TRUE(rig->waitForText("Label12", QStringLiteral(" ACK ")));
     ASSERT_TRUE(rig->waitReplyWindowClosed());
     rig->send(QStringLiteral("CRA"));

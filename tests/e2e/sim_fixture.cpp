@@ -1,4 +1,5 @@
 #include "tests/e2e/sim_fixture.h"
+#include "tests/support/controls.h"
 
 #include <stdlib.h>
 
@@ -39,7 +40,7 @@ void SimFixture::TearDown() {
 
 ::testing::AssertionResult SimFixture::flushLog() {
     const std::size_t before = log->count("CR0");
-    rig->click("Command44");
+    rig->click(controls::kStatus);
     if (PanelRig::waitFor([&] { return log->count("CR0") > before; }))
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "the simulator never logged the marker";

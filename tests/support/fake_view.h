@@ -12,7 +12,7 @@ class FakeView final : public View {
 public:
     void captionChanged(LabelId label, const std::string& caption) override {
         ++captionUpdates;
-        if (label == LabelId::Label12) label12 = caption;
+        if (label == LabelId::ReceivedTrace) label12 = caption;
     }
     void setPortSelectorVisible(bool visible) override { frame8Visible = visible; }
     void selectOption1() override { option1Selected = true; }

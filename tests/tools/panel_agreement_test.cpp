@@ -24,7 +24,7 @@ std::string framed(std::string_view code) {
 // The decoded-reply label after `answer` came in for `query`, or "(unchanged)".
 std::string decoded(std::string_view query, const std::string& answer) {
     const auto result = panel::DecodeReply(framed(query), "", panel::RenderTrace(answer));
-    return result.label22.value_or("(unchanged)");
+    return result.caption.value_or("(unchanged)");
 }
 
 TEST(PanelCatalogueAgreement, EveryButtonCodeGetsAckOrADecodableAnswer) {

@@ -103,7 +103,7 @@ TEST_F(ClickButtonTest, SpaceOnTheFocusedButtonClicksItAndEnterDoesNot) {
 TEST_F(ClickButtonTest, ComShowsThePortSelectorAndStartsItsTimer) {
     click(control(QStringLiteral("Command33")));
     EXPECT_TRUE(control(QStringLiteral("Frame8"))->isVisible());
-    EXPECT_TRUE(form->controller().timers().timer3.isEnabled());
+    EXPECT_TRUE(form->controller().timers().selectorHide.isEnabled());
 }
 
 TEST_F(ClickButtonTest, OptionsSelectPortAndSpeedAndHideTheSelector) {
@@ -157,12 +157,12 @@ TEST_P(HoldTest, AnyMouseButtonStartsTheRepeatAndItsReleaseEndsIt) {
     press(button, mouseButton);
     EXPECT_EQ(port.written(), std::string(hold.code) + "\r");
     EXPECT_EQ(form->controller().state().RepeatKey, hold.key);
-    EXPECT_TRUE(form->controller().timers().timer1.isEnabled());
+    EXPECT_TRUE(form->controller().timers().repeat.isEnabled());
     EXPECT_TRUE(static_cast<QPushButton*>(button)->isDown());
 
     release(windowPos(button), mouseButton);
     EXPECT_EQ(form->controller().state().RepeatKey, 0);
-    EXPECT_FALSE(form->controller().timers().timer1.isEnabled());
+    EXPECT_FALSE(form->controller().timers().repeat.isEnabled());
     EXPECT_FALSE(static_cast<QPushButton*>(button)->isDown());
     EXPECT_EQ(port.writes().size(), 1u);  // no click action after the release
 }
@@ -186,7 +186,7 @@ protected:
     }
     bool holding() const {
         return form->controller().state().RepeatKey != 0 &&
-               form->controller().timers().timer1.isEnabled();
+               form->controller().timers().repeat.isEnabled();
     }
     QWidget* vol = nullptr;
     QWidget* brightness = nullptr;

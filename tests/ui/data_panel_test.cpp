@@ -163,8 +163,8 @@ TEST_F(Command34Test, ClickRestartsThePortSelectorTimer) {
     click(control(QStringLiteral("Command33")));
     ASSERT_TRUE(control(QStringLiteral("Frame8"))->isVisible());
     click(command34());
-    EXPECT_TRUE(form->controller().timers().timer3.isEnabled());
-    EXPECT_EQ(form->controller().timers().timer3.interval(), 5000);
+    EXPECT_TRUE(form->controller().timers().selectorHide.isEnabled());
+    EXPECT_EQ(form->controller().timers().selectorHide.interval(), 5000);
     EXPECT_TRUE(control(QStringLiteral("Frame8"))->isVisible());
 }
 

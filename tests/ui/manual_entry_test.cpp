@@ -43,8 +43,8 @@ TEST_P(SendTest, SendWritesTheTextAsTypedFollowedByCr) {
     ASSERT_EQ(port.writes().size(), 1u);
     EXPECT_EQ(port.writes().front(), typed.frame);
     EXPECT_EQ(form->controller().state().ManualCmd, typed.frame.substr(0, typed.frame.size() - 1));
-    EXPECT_EQ(form->controller().timers().timer2.interval(), 2000);
-    EXPECT_EQ(form->controller().timers().timer4.interval(), 2500);
+    EXPECT_EQ(form->controller().timers().replyWindow.interval(), 2000);
+    EXPECT_EQ(form->controller().timers().clearing.interval(), 2500);
     EXPECT_EQ(text1->text(), typed.text);  // kept after the send
     EXPECT_FALSE(control<QLabel>(QStringLiteral("Label11"))->text().isEmpty());
 }

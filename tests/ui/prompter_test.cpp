@@ -85,7 +85,7 @@ TEST(PortProblemWhileHolding, NoticeDoesNotKeepTheHoldFromEnding) {
     EXPECT_FALSE(notice->isModal());
     QTest::mouseRelease(form.windowHandle(), Qt::LeftButton, {}, at);
     EXPECT_EQ(form.controller().state().RepeatKey, 0);
-    EXPECT_FALSE(form.controller().timers().timer1.isEnabled());
+    EXPECT_FALSE(form.controller().timers().repeat.isEnabled());
     notice->close();
 }
 

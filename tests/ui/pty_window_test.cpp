@@ -6,9 +6,10 @@
 #include <QTest>
 
 #include "serial/qt_serial_port.h"
+#include "tests/support/controls.h"
 #include "tests/support/pseudo_terminal.h"
-#include "tests/ui/qt_printers.h"
 #include "tests/support/recording_prompter.h"
+#include "tests/ui/qt_printers.h"
 #include "ui/form1.h"
 
 namespace panel::test {
@@ -47,7 +48,7 @@ protected:
 };
 
 TEST_F(PtyWindowTest, PowerOnWritesItsFrameToTheLineAndItsTraceToLabel11) {
-    click("Command17");
+    click(controls::kPowerOn);
     EXPECT_EQ(line.read(4), "C00\r");
     EXPECT_EQ(form->findChild<QLabel*>(QStringLiteral("Label11"))->text(),
               QStringLiteral(" C 0 0 CR "));
@@ -57,13 +58,13 @@ TEST_F(PtyWindowTest, PowerOnWritesItsFrameToTheLineAndItsTraceToLabel11) {
 TEST_F(PtyWindowTest, ComShowsTheSelectorAnd9600HidesItAndSlowsTheOpenLine) {
     EXPECT_EQ(speedOf(line), speed_t(B19200));
     QWidget* frame8 = form->findChild<QWidget*>(QStringLiteral("Frame8"));
-    click("Command33");
+    click(controls::kPortSelector);
     EXPECT_TRUE(frame8->isVisible());
-    click("Option10");
+    click(controls::kBaud9600);
     EXPECT_FALSE(frame8->isVisible());
     EXPECT_TRUE(port->isOpen());
     EXPECT_EQ(speedOf(line), speed_t(B9600));
-    click("Command17");
+    click(controls::kPowerOn);
     EXPECT_EQ(line.read(4), "C00\r");  // still the same open line
 }
 

@@ -55,19 +55,19 @@ TEST_F(StartupTest, PortIsOpenOnCom1At19200AndNothingIsSentOrShown) {
     EXPECT_TRUE(prompter.failures.isEmpty());
     EXPECT_TRUE(prompter.problems.isEmpty());
     for (const Timer* timer :
-         {&form->controller().timers().timer1, &form->controller().timers().timer2,
-          &form->controller().timers().timer3, &form->controller().timers().timer4})
+         {&form->controller().timers().repeat, &form->controller().timers().replyWindow,
+          &form->controller().timers().selectorHide, &form->controller().timers().clearing})
         EXPECT_FALSE(timer->isEnabled());
 }
 
 TEST_F(StartupTest, ClosingByTheTitleBarReleasesThePortAndStopsTheTimers) {
     press(control(QStringLiteral("Command1")));
-    ASSERT_TRUE(form->controller().timers().timer1.isEnabled());
+    ASSERT_TRUE(form->controller().timers().repeat.isEnabled());
     form->close();
     EXPECT_FALSE(port.isOpen());
     EXPECT_EQ(form->controller().state().RepeatKey, 0);
-    EXPECT_FALSE(form->controller().timers().timer1.isEnabled());
-    EXPECT_FALSE(form->controller().timers().timer4.isEnabled());
+    EXPECT_FALSE(form->controller().timers().repeat.isEnabled());
+    EXPECT_FALSE(form->controller().timers().clearing.isEnabled());
 }
 
 TEST_F(StartupTest, EndClosesThePortThenTheWindowAndAsksTheProgramToEnd) {

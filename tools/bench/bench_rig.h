@@ -7,14 +7,12 @@
 
 #include <benchmark/benchmark.h>
 
-#include "core/controller.h"
-#include "tests/support/fake_port.h"
-#include "tests/support/virtual_clock.h"
+#include "tests/support/controller_rig.h"
 #include "tools/bench/counting_view.h"
 
 namespace panel::bench {
 
-class BenchRig {
+class BenchRig : public test::ControllerRig<CountingView> {
 public:
     BenchRig();
 
@@ -23,15 +21,6 @@ public:
     void startExchange(std::string_view code);
     // Fills RecvData with `count` characters of `pattern` in one received block.
     void fill(std::size_t count, std::string_view pattern);
-
-    test::VirtualClock clock;
-    test::FakeTimer& timer1 = clock.makeTimer("Timer1");
-    test::FakeTimer& timer2 = clock.makeTimer("Timer2");
-    test::FakeTimer& timer3 = clock.makeTimer("Timer3");
-    test::FakeTimer& timer4 = clock.makeTimer("Timer4");
-    test::FakePort port;
-    CountingView view;
-    Controller controller{port, Timers{timer1, timer2, timer3, timer4}, view};
 };
 
 // `count` characters repeating `pattern`.

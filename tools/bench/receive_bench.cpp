@@ -46,7 +46,7 @@ void ReceiveOneCharacter(benchmark::State& state, std::string_view query, std::s
     state.counters["per_char"] = PerItem(chars);
     state.counters["RecvData"] = static_cast<double>(rig.controller.state().RecvData.size());
     state.counters["Label12"] =
-        static_cast<double>(rig.controller.caption(LabelId::Label12).size());
+        static_cast<double>(rig.controller.caption(LabelId::ReceivedTrace).size());
 }
 
 // A reply window of single characters from empty: the most receive events one window can hold.

@@ -3,6 +3,7 @@
 
 #include <stdexcept>
 
+#include "tests/support/controls.h"
 #include "tools/bench/bench_rig.h"
 
 namespace panel::bench {
@@ -31,10 +32,10 @@ BENCHMARK(SendC00);
 // tick with its send and the Timer2 and Timer4 ticks.
 void FiveMillisecondRepeatPeriod(benchmark::State& state) {
     BenchRig rig;
-    rig.controller.press("Command48");
-    rig.controller.release("Command48");
-    rig.controller.press("Command5");
-    if (rig.timer1.interval() != 5 || !rig.timer1.isEnabled())
+    rig.controller.press(controls::kZoomUp);
+    rig.controller.release(controls::kZoomUp);
+    rig.controller.press(controls::kArrowUp);
+    if (rig.timers.repeat.interval() != 5 || !rig.timers.repeat.isEnabled())
         throw std::logic_error("Timer1 is not repeating every 5 ms");
     int kept = 0;
     for (auto _ : state) {

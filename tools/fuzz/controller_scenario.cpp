@@ -50,16 +50,15 @@ bool IsHoldKey(std::uint8_t key) {
 
 }  // namespace
 
-ControllerScenario::ControllerScenario()
-    : port_(fake_, ObservedPort::Observer{
-                       [this](const std::string& bytes, bool failed) {
-                           model_.writes.push_back(bytes);
-                           if (failed) onReport('F');
-                       },
-                       [this] { onReport('O'); },
-                   }),
-      view_([this](char kind) { onReport(kind); }),
-      controller_(port_, Timers{timer1_, timer2_, timer3_, timer4_}, view_) {
+ControllerScenario::ControllerScenario() {
+    port_.setObserver(ObservedPort::Observer{
+        [this](const std::string& bytes, bool failed) {
+            model_.writes.push_back(bytes);
+            if (failed) onReport('F');
+        },
+        [this] { onReport('O'); },
+    });
+    view_.setReporter([this](char kind) { onReport(kind); });
     clock_.onTick([this](const test::FakeTimer& timer) { onTick(timer); });
 }
 
@@ -74,18 +73,18 @@ void ControllerScenario::onReport(char kind) {
 }
 
 void ControllerScenario::expectSend(std::string frame, bool framed) {
-    model_.labels[Index(LabelId::Label11)] = RenderTrace(frame);
+    model_.labels[Index(LabelId::SentTrace)] = RenderTrace(frame);
     model_.awaitReply = 1;
     if (framed) model_.sendData = frame;
     model_.expectedWrites.push_back(std::move(frame));
 }
 
 void ControllerScenario::expectRender(const std::string& data) {
-    std::string& label12 = model_.labels[Index(LabelId::Label12)];
+    std::string& label12 = model_.labels[Index(LabelId::ReceivedTrace)];
     label12 = RenderTrace(data);
     const Decoded decoded = DecodeReply(model_.sendData, "", label12);
     if (decoded.pressureValue) model_.pressureValue = *decoded.pressureValue;
-    if (decoded.label22) model_.labels[Index(LabelId::Label22)] = *decoded.label22;
+    if (decoded.caption) model_.labels[Index(LabelId::DecodedReply)] = *decoded.caption;
 }
 
 void ControllerScenario::receiveEvent(int kind, const std::string& block) {
@@ -116,16 +115,16 @@ void ControllerScenario::fail(test::FakePort::Op op) {
 }
 
 void ControllerScenario::onTick(const test::FakeTimer& timer) {
-    if (&timer == &timer1_) {
+    if (&timer == &timers_.repeat) {
         if (model_.repeatKey != 0) {
             if (auto code = RepeatCode(model_.repeatKey))
                 expectSend(std::string(*code) + "\r", true);
         }
-    } else if (&timer == &timer2_) {
-        if (model_.awaitReply == 1) model_.labels[Index(LabelId::Label12)] = " X X X X";
+    } else if (&timer == &timers_.replyWindow) {
+        if (model_.awaitReply == 1) model_.labels[Index(LabelId::ReceivedTrace)] = " X X X X";
         model_.recvData.clear();
         model_.awaitReply = 0;
-    } else if (&timer == &timer4_) {
+    } else if (&timer == &timers_.clearing) {
         for (auto& label : model_.labels) label.clear();
     }
 }
@@ -171,8 +170,8 @@ std::string ControllerScenario::step(ByteReader& in) {
             const HoldRow* row = FindHold(name);
             if (row) {
                 model_.repeatKey = 0;
-                model_.labels[Index(LabelId::Label11)].clear();
-                model_.labels[Index(LabelId::Label12)].clear();
+                model_.labels[Index(LabelId::SentTrace)].clear();
+                model_.labels[Index(LabelId::ReceivedTrace)].clear();
                 model_.recvData.clear();
                 if (row->zoomRelease) model_.arrowMode = 3;
             }
@@ -239,14 +238,14 @@ std::string ControllerScenario::step(ByteReader& in) {
             } else {
                 expectRender(data);
             }
-            controller_.Hyouji(data, mode);
+            controller_.display(data, mode);
             return {};
         }
         default: {
             // The receive handler's own call, RecvData passed by reference.
             const std::uint8_t mode = static_cast<std::uint8_t>(2 + in.byte() % 254);
             expectRender(model_.recvData);
-            controller_.Hyouji(controller_.state().RecvData, mode);
+            controller_.display(controller_.state().RecvData, mode);
             return {};
         }
     }
@@ -268,9 +267,9 @@ std::string ControllerScenario::check() const {
     if (s.PanelOpen != model_.panelOpen) return "PanelOpen differs from the model";
     if (s.PressureValue != model_.pressureValue) return "PressureValue differs from the model";
     if (model_.writes != model_.expectedWrites) return "the frames written differ from the model";
-    if (timer1_.isEnabled() != (s.RepeatKey != 0))
+    if (timers_.repeat.isEnabled() != (s.RepeatKey != 0))
         return "Timer1 runs without a held button, or a held button does not repeat";
-    if (timer2_.interval() > timer4_.interval())
+    if (timers_.replyWindow.interval() > timers_.clearing.interval())
         return "the reply window outlasts the clearing delay";
     for (std::size_t i = 0; i < kLabelNames.size(); ++i) {
         const auto label = static_cast<LabelId>(i);

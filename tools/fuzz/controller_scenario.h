@@ -11,8 +11,7 @@
 #include <vector>
 
 #include "core/controller.h"
-#include "tests/support/fake_port.h"
-#include "tests/support/virtual_clock.h"
+#include "tests/support/controller_rig.h"
 #include "tools/fuzz/byte_reader.h"
 #include "tools/fuzz/observed_port.h"
 #include "tools/fuzz/recording_view.h"
@@ -54,15 +53,13 @@ private:
     void onTick(const test::FakeTimer& timer);
     void onReport(char kind);
 
-    test::VirtualClock clock_;
-    test::FakeTimer& timer1_ = clock_.makeTimer("Timer1");
-    test::FakeTimer& timer2_ = clock_.makeTimer("Timer2");
-    test::FakeTimer& timer3_ = clock_.makeTimer("Timer3");
-    test::FakeTimer& timer4_ = clock_.makeTimer("Timer4");
-    test::FakePort fake_;
-    ObservedPort port_;
-    RecordingView view_;
-    Controller controller_;
+    test::ControllerRig<RecordingView, ObservedPort> rig_;
+    test::VirtualClock& clock_ = rig_.clock;
+    test::FakeTimers& timers_ = rig_.timers;
+    test::FakePort& fake_ = rig_.port.fake();
+    ObservedPort& port_ = rig_.port;
+    RecordingView& view_ = rig_.view;
+    Controller& controller_ = rig_.controller;
 
     Model model_;
     std::set<test::FakePort::Op> failing_;

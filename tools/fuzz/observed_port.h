@@ -17,8 +17,8 @@ public:
         std::function<void()> opened;
     };
 
-    ObservedPort(test::FakePort& port, Observer observer)
-        : port_(port), observer_(std::move(observer)) {}
+    void setObserver(Observer observer) { observer_ = std::move(observer); }
+    test::FakePort& fake() { return port_; }
 
     void setListener(PortListener* listener) override { port_.setListener(listener); }
     PortResult setCommPort(int port) override { return port_.setCommPort(port); }
@@ -36,7 +36,7 @@ public:
     bool writtenWhileClosed = false;
 
 private:
-    test::FakePort& port_;
+    test::FakePort port_;
     Observer observer_;
 };
 

@@ -12,7 +12,7 @@ namespace panel::fuzz {
 
 class RecordingView final : public View {
 public:
-    explicit RecordingView(std::function<void(char)> report) : report_(std::move(report)) {}
+    void setReporter(std::function<void(char)> report) { report_ = std::move(report); }
 
     void captionChanged(LabelId label, const std::string& caption) override {
         captions[static_cast<std::size_t>(label)] = caption;

@@ -72,7 +72,7 @@ std::string CheckPressure(double reading) {
 std::string CheckDecoded(std::string_view query, std::string_view sendData, std::string_view prefix,
                          std::string_view trace, const Decoded& d) {
     if (query.empty()) {
-        if (d.label22 || d.pressureValue) return "a decoder applied to a frame of no query";
+        if (d.caption || d.pressureValue) return "a decoder applied to a frame of no query";
         return {};
     }
     if (query != "CR PRESSURE" && d.pressureValue)
@@ -80,8 +80,8 @@ std::string CheckDecoded(std::string_view query, std::string_view sendData, std:
     if (const std::size_t width = TableWidth(query)) {
         // A table decoder reads only its prefix.
         const Decoded again = DecodeReply(sendData, prefix, trace.substr(0, width));
-        if (again.label22 != d.label22) return std::string(query) + " read beyond its prefix";
-        if (!d.label22) return {};
+        if (again.caption != d.caption) return std::string(query) + " read beyond its prefix";
+        if (!d.caption) return {};
         const std::string_view code = trace.substr(0, width);
         for (std::size_t i = 0; i < code.size(); ++i) {
             const char c = code[i];
@@ -89,31 +89,31 @@ std::string CheckDecoded(std::string_view query, std::string_view sendData, std:
             if (!ok || code.size() != width)
                 return std::string(query) + " matched a code of no documented shape";
         }
-        if (d.label22->empty() ||
-            ((*d.label22)[0] != ' ' && *d.label22 != "Cooling down  PWR Management"))
+        if (d.caption->empty() ||
+            ((*d.caption)[0] != ' ' && *d.caption != "Cooling down  PWR Management"))
             return std::string(query) + " set a caption of no documented form";
         return {};
     }
-    if (query == "CR PRESSURE" && !d.label22) {
+    if (query == "CR PRESSURE" && !d.caption) {
         // A reading the 16-bit steps cannot carry leaves the label alone, and only that.
         if (PressureFromReading(ReadNumber(trace))) return "CR PRESSURE set no caption";
         return d.pressureValue ? "CR PRESSURE set PressureValue without a caption" : "";
     }
-    if (!d.label22) return std::string(query) + " set no caption";
+    if (!d.caption) return std::string(query) + " set no caption";
     if (query == "CR3") {
-        if (*d.label22 != std::string(trace.substr(0, 38)) + " Hour Use")
+        if (*d.caption != std::string(trace.substr(0, 38)) + " Hour Use")
             return "CR3 caption wrong";
     } else if (query == "CR6") {
         const std::string expected = "  S1=" + Piece(trace, 1, 10) +
                                      " C  ,   S2= " + Piece(trace, 15, 8) +
                                      " C , S3=" + Piece(trace, 25, 10) + " C";
-        if (*d.label22 != expected) return "CR6 caption wrong";
+        if (*d.caption != expected) return "CR6 caption wrong";
     } else if (query == "CR9") {
-        if (*d.label22 != trace) return "CR9 caption is not the trace";
+        if (*d.caption != trace) return "CR9 caption is not the trace";
     } else if (query == "CR PRESSURE") {
         // Out of range leaves both as they were; otherwise both are set and agree.
         if (!d.pressureValue) return "CR PRESSURE set a caption without PressureValue";
-        if (*d.label22 != std::to_string(*d.pressureValue) + " hPa")
+        if (*d.caption != std::to_string(*d.pressureValue) + " hPa")
             return "CR PRESSURE caption is not PressureValue and \" hPa\"";
     }
     return {};

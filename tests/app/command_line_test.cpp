@@ -1,8 +1,11 @@
-// The command line: help, version, port list, device replacement, refusal of unknown options.
-#include "serial/command_line.h"
+// The command line: help, version, port list, device replacement, refusal of unknown options,
+// and which of them are answered on the terminal alone.
+#include "app/command_line.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <vector>
 
 namespace panel {
 namespace {
@@ -17,7 +20,7 @@ struct Outcome {
 };
 
 Outcome run(QStringList arguments, const QList<PortListing>& ports = {}) {
-    arguments.prepend(QStringLiteral("./build/ui/projector-panel"));
+    arguments.prepend(QStringLiteral("./build/app/projector-panel"));
     QString out;
     QString err;
     QTextStream outStream(&out);
@@ -141,6 +144,37 @@ TEST(CommandLineTest, ListPortsSaysSoWhenThereAreNone) {
     EXPECT_EQ(r.result.exitCode, 0);
     EXPECT_EQ(r.out, "No serial ports found.\n");
 }
+
+struct FrontDoorCase {
+    const char* name;
+    friend void PrintTo(const FrontDoorCase& c, std::ostream* os) { *os << c.name; }
+    std::vector<const char*> arguments;
+    FrontDoor expected;
+};
+
+class FrontDoorTest : public ::testing::TestWithParam<FrontDoorCase> {};
+
+// What the terminal answers must never need a display; what starts the panel must reach the window.
+TEST_P(FrontDoorTest, AnswersNeedingNoWindowStayOnTheTerminal) {
+    std::vector<const char*> argv{"projector-panel"};
+    argv.insert(argv.end(), GetParam().arguments.begin(), GetParam().arguments.end());
+    EXPECT_EQ(frontDoorFor(static_cast<int>(argv.size()), argv.data()), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, FrontDoorTest,
+    ::testing::Values(
+        FrontDoorCase{"NoArguments", {}, FrontDoor::Window},
+        FrontDoorCase{"Devices", {"--com1", "/dev/pts/3", "--com2=/dev/pts/4"}, FrontDoor::Window},
+        FrontDoorCase{"QtsOwnOption", {"-platform", "offscreen"}, FrontDoor::Window},
+        FrontDoorCase{"Help", {"--com1", "/dev/pts/3", "--help"}, FrontDoor::Terminal},
+        FrontDoorCase{"ShortHelp", {"-h"}, FrontDoor::Terminal},
+        FrontDoorCase{"ShortVersion", {"-v"}, FrontDoor::Terminal},
+        FrontDoorCase{"Version", {"--version"}, FrontDoor::Terminal},
+        FrontDoorCase{"ListPorts", {"--list-ports"}, FrontDoor::Terminal},
+        FrontDoorCase{"Mistyped", {"--comm1", "/dev/pts/3"}, FrontDoor::Terminal},
+        FrontDoorCase{"MistypedWithValue", {"--colour=red"}, FrontDoor::Terminal}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace panel

@@ -1,8 +1,8 @@
 #include <QApplication>
 #include <memory>
-#include <string_view>
 
-#include "serial/command_line.h"
+#include "app/command_line.h"
+#include "app/version.h"
 #include "serial/qt_serial_port.h"
 #include "ui/form1.h"
 #include "ui/screenshot_tour.h"
@@ -12,27 +12,14 @@
 namespace {
 
 void nameApplication() {
-    QCoreApplication::setApplicationName(QStringLiteral("projector-panel"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.40"));
-}
-
-// Help, version, the port list and a mistyped long option are answered on the terminal alone,
-// which must work where no display can be opened. Single-dash options are Qt's own (-platform).
-bool answeredWithoutWindow(int argc, char* argv[]) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (arg == "-h") return true;
-        if (!arg.starts_with("--")) continue;
-        const std::string_view name = arg.substr(0, arg.find('='));
-        if (name != "--com1" && name != "--com2") return true;
-    }
-    return false;
+    QCoreApplication::setApplicationName(QString::fromLatin1(panel::kProgramName));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(panel::kProgramVersion));
 }
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    if (answeredWithoutWindow(argc, argv)) {
+    if (panel::frontDoorFor(argc, argv) == panel::FrontDoor::Terminal) {
         QCoreApplication terminal(argc, argv);
         nameApplication();
         return panel::parseCommandLine(QCoreApplication::arguments()).exitCode;

@@ -19,6 +19,14 @@ struct CommandLine {
 
 inline constexpr int kCommandLineUsageError = 2;
 
+// What the program needs to answer a command line: a terminal alone, or the window.
+enum class FrontDoor { Terminal, Window };
+
+// Decided from the raw arguments, before any QCoreApplication exists: help, version, the port
+// list and a mistyped long option must be answered where no display can be opened. Single-dash
+// options other than -h and -v are Qt's own (-platform) and are left to QApplication.
+FrontDoor frontDoorFor(int argc, const char* const argv[]);
+
 // One serial port the system knows of, as --list-ports shows it.
 struct PortListing {
     QString device;
