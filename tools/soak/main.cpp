@@ -39,6 +39,7 @@ int main(int argc, char** argv) {
     panel::soak::SoakOptions options;
     options.seed = std::random_device{}() * 0x100000000ull + std::random_device{}();
     options.simBinary = QStringLiteral(PROJECTOR_SIM_BINARY);
+    bool seedGiven = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -48,6 +49,7 @@ int main(int argc, char** argv) {
                 if (!(options.minutes > 0)) return usage("--minutes must be above 0");
             } else if (arg == "--seed" && hasValue) {
                 options.seed = std::stoull(argv[++i]);
+                seedGiven = true;
             } else if (arg == "--sim" && hasValue) {
                 options.simBinary = QString::fromLocal8Bit(argv[++i]);
             } else if (arg == "--timing-report-only") {
@@ -59,9 +61,12 @@ int main(int argc, char** argv) {
             return usage(("bad value for " + arg).c_str());
         }
     }
-    // First, so that a run that dies can still be replayed.
-    std::printf("soak seed: %llu\n", static_cast<unsigned long long>(options.seed));
-    std::fflush(stdout);
+    // A seed drawn here is printed first, so that a run that dies can still be replayed
+    // (scripts/soak draws and prints its own).
+    if (!seedGiven) {
+        std::printf("soak seed: %llu\n", static_cast<unsigned long long>(options.seed));
+        std::fflush(stdout);
+    }
 
     char pattern[] = "/tmp/panel-soak-XXXXXX";
     if (!mkdtemp(pattern)) return usage("no scratch directory under /tmp");

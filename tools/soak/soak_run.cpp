@@ -233,7 +233,7 @@ void SoakRun::holdOp(const Op& op) {
             incarnation->ledger.finish(opNumber_, releasedAt, std::max(1, twinTicks), periods + 2);
 
     if (form_->controller().state().RepeatKey != 0 ||
-        form_->controller().timers().timer1.isEnabled())
+        form_->controller().timers().repeat.isEnabled())
         fail("after the release of " + op.control + " the repeat is still armed");
 }
 
