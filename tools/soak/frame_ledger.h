@@ -34,7 +34,7 @@ class FrameLedger {
 public:
     // A frame may be read this long after its hold's release and still count as sent before it:
     // the simulator, too, waits for a core on a busy machine.
-    static constexpr std::int64_t kReadSlackUs = 250'000;
+    static constexpr std::int64_t kReadSlackUs = 500'000;
     // Frames sent this long before the line went down may be lost with it.
     static constexpr std::int64_t kLossMarginUs = 1'000'000;
 
