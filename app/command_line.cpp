@@ -7,6 +7,8 @@
 #include <string_view>
 
 #include "app/version.h"
+#include "serial/port_help.h"
+#include "serial/port_url.h"
 
 namespace panel {
 
@@ -45,9 +47,14 @@ QString describe(Option option, const PortDevices& defaults) {
         case Option::ListPorts:
             return QStringLiteral("List the serial ports found, then exit.");
         case Option::Com1:
-            return QStringLiteral("Use DEVICE as COM1 (default %1).").arg(defaults.com1);
+            return QStringLiteral(
+                       "Use DEVICE as COM1 (default %1). DEVICE may be rfc2217://HOST:PORT "
+                       "(a device server; the panel sets its line speed) or socket://HOST:PORT "
+                       "(raw TCP; the line settings are left to the server).")
+                .arg(defaults.com1);
         case Option::Com2:
-            return QStringLiteral("Use DEVICE as COM2 (default %1).").arg(defaults.com2);
+            return QStringLiteral("Use DEVICE as COM2 (default %1), or a URL as for --com1.")
+                .arg(defaults.com2);
     }
     return {};
 }
@@ -119,13 +126,21 @@ FrontDoor frontDoorFor(int argc, const char* const argv[]) {
         const std::string_view arg = argv[i];
         const bool isLong = arg.starts_with("--");
         if (!isLong && arg != "-h" && arg != "-v") continue;
-        const std::string_view name = isLong ? arg.substr(2, arg.find('=') - 2) : arg.substr(1);
+        const std::size_t equals = arg.find('=');
+        const std::string_view name = isLong ? arg.substr(2, equals - 2) : arg.substr(1);
         const auto spec = std::find_if(kOptions.begin(), kOptions.end(), [&](const OptionSpec& s) {
             return s.longName == name || (!s.shortName.empty() && s.shortName == name);
         });
         // A mistyped long option is refused on the terminal.
         if (spec == kOptions.end() || spec->answeredAt == FrontDoor::Terminal)
             return FrontDoor::Terminal;
+        // So is a malformed device-server URL.
+        if (spec->valueName.empty()) continue;
+        const char* value = equals != std::string_view::npos ? argv[i] + equals + 1
+                            : i + 1 < argc                   ? argv[++i]
+                                                             : "";
+        const QString device = QString::fromLocal8Bit(value);
+        if (isPortUrl(device) && !parsePortUrl(device).url) return FrontDoor::Terminal;
     }
     return FrontDoor::Window;
 }
@@ -183,11 +198,20 @@ CommandLine parseCommandLine(const QStringList& arguments, QTextStream& out, QTe
         if (value.trimmed().isEmpty())
             return refuse(QStringLiteral("--%1 needs a device name.")
                               .arg(parsed.option(option).names().constLast()));
+        if (isPortUrl(value)) {
+            const ParsedPortUrl url = parsePortUrl(value);
+            if (!url.url)
+                return refuse(
+                    QStringLiteral("--%1 %2: %3.")
+                        .arg(parsed.option(option).names().constLast(), value, url.error));
+        }
         *device = value;
     }
 
     if (parsed.isSet(Option::ListPorts)) {
-        listPorts(out, ports());
+        const QList<PortListing> found = ports();
+        listPorts(out, found);
+        for (const PortListing& port : found) err << portProblem(port.device);
         return finish(0);
     }
     return result;

@@ -3,7 +3,10 @@
 
 #include "app/command_line.h"
 #include "app/version.h"
+#include "desktop/desktop_identity.h"
+#include "serial/network_port.h"
 #include "serial/qt_serial_port.h"
+#include "serial/routed_serial_port.h"
 #include "ui/form1.h"
 #include "ui/screenshot_tour.h"
 #include "ui/shown_report.h"
@@ -27,6 +30,7 @@ int main(int argc, char* argv[]) {
 
     QApplication app(argc, argv);
     nameApplication();
+    panel::applyDesktopIdentity();
 
     const panel::CommandLine commandLine = panel::parseCommandLine(QApplication::arguments());
     if (commandLine.exitNow) return commandLine.exitCode;
@@ -36,8 +40,11 @@ int main(int argc, char* argv[]) {
     std::unique_ptr<panel::Prompter> quiet;
     if (!screenshotDir.isEmpty()) quiet = std::make_unique<panel::StderrPrompter>();
 
-    panel::QtSerialPort port(commandLine.devices);
+    panel::QtSerialPort localPort(commandLine.devices);
+    panel::NetworkPort networkPort(commandLine.devices);
+    panel::RoutedSerialPort port(commandLine.devices, localPort, networkPort);
     panel::Form1 form(port, quiet.get());
+    form.describePorts(commandLine.devices.com1, commandLine.devices.com2);
     QObject::connect(&form, &panel::Form1::programEnded, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     // A development aid: start-up timing of this binary (scripts/measure).

@@ -192,8 +192,8 @@ const std::string& Controller::caption(LabelId label) const {
     return decodedReply_;
 }
 
-void Controller::onComm() {
-    if (port_.commEvent() != kCommEventReceived) return;
+void Controller::onComm(int kind) {
+    if (kind != kCommEventReceived) return;
     if (PortResult failed = port_.input(inputBuffer_)) {
         ioFailed(*failed);
         return;

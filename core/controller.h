@@ -87,7 +87,7 @@ public:
     bool portSelectorVisible() const { return portSelectorVisible_; }
 
 private:
-    void onComm() override;
+    void onComm(int kind) override;
     void onPortFailure(const PortError& error) override;
 
     void repeatTick();

@@ -7,9 +7,8 @@
 
 namespace panel {
 
-// A failed port operation: a number and the serial layer's own description text.
+// A failed port operation, in the serial layer's own words.
 struct PortError {
-    int number = 0;
     std::string description;
 };
 
@@ -26,8 +25,9 @@ enum CommEventKind : int {
 class PortListener {
 public:
     virtual ~PortListener() = default;
-    // Raised whenever at least one received character is waiting, or another port event occurred.
-    virtual void onComm() = 0;
+    // Raised whenever at least one received character is waiting (kind kCommEventReceived), or
+    // another port event occurred.
+    virtual void onComm(int kind) = 0;
     // The device failed on its own while open (unplugged, hung up). The port is already closed.
     virtual void onPortFailure(const PortError& error) = 0;
 };
@@ -55,8 +55,6 @@ public:
     virtual PortResult output(std::string_view bytes) = 0;
     // Takes every byte waiting, in arrival order, into `bytes` (replacing its content).
     virtual PortResult input(std::string& bytes) = 0;
-    // Why the current receive event was raised (see CommEventKind).
-    virtual int commEvent() const = 0;
 };
 
 }  // namespace panel

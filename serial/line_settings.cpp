@@ -10,8 +10,7 @@ namespace panel {
 namespace {
 
 PortError malformed(std::string_view text, std::string_view why) {
-    return {QSerialPort::UnsupportedOperationError,
-            "Invalid serial settings \"" + std::string(text) + "\": " + std::string(why)};
+    return {"Invalid serial settings \"" + std::string(text) + "\": " + std::string(why)};
 }
 
 bool parseSpeed(std::string_view field, qint32& speed) {

@@ -3,6 +3,8 @@
 #include <QMetaObject>
 #include <cerrno>
 
+#include "serial/port_help.h"
+
 namespace panel {
 
 namespace {
@@ -79,10 +81,8 @@ std::string QtSerialPort::deviceName() const {
 
 PortResult QtSerialPort::setCommPort(int port) {
     if (port != 1 && port != 2)
-        return PortError{QSerialPort::UnsupportedOperationError,
-                         "There is no port " + std::to_string(port) + " (only 1 and 2)"};
-    if (device_.isOpen())
-        return PortError{QSerialPort::OpenError, "The port number cannot change while it is open"};
+        return PortError{"There is no port " + std::to_string(port) + " (only 1 and 2)"};
+    if (device_.isOpen()) return PortError{"The port number cannot change while it is open"};
     commPort_ = port;
     return std::nullopt;
 }
@@ -115,16 +115,22 @@ PortResult QtSerialPort::setOpen(bool open) {
     }
     device_.setPortName(devicePath());
     if (auto error = applySettings()) return error;
-    if (!device_.open(QIODevice::ReadWrite)) return lastError("The port could not be opened");
+    if (!device_.open(QIODevice::ReadWrite)) {
+        PortError error = lastError("The port could not be opened");
+        // Qt's text alone rarely tells the operator what to do about it.
+        error.description = describeOpenFailure(devicePath(), device_.error(),
+                                                QString::fromStdString(error.description))
+                                .toStdString();
+        return error;
+    }
     device_.clearError();
     ++openCount_;
-    commEvent_ = 0;
     return std::nullopt;
 }
 
 PortResult QtSerialPort::output(std::string_view bytes) {
     // A closed QSerialPort refuses the write silently, so the state is checked here.
-    if (!device_.isOpen()) return PortError{QSerialPort::NotOpenError, std::string(kNotOpen)};
+    if (!device_.isOpen()) return PortError{std::string(kNotOpen)};
     if (bytes.empty()) return std::nullopt;
     Busy busy(*this);
     device_.clearError();  // so that a failure below is not confused with an older one
@@ -140,7 +146,7 @@ PortResult QtSerialPort::output(std::string_view bytes) {
 
 PortResult QtSerialPort::input(std::string& bytes) {
     bytes.clear();
-    if (!device_.isOpen()) return PortError{QSerialPort::NotOpenError, std::string(kNotOpen)};
+    if (!device_.isOpen()) return PortError{std::string(kNotOpen)};
     // Only the buffer QSerialPort already filled is taken: no system call, nothing to fail.
     const QByteArray waiting = device_.readAll();
     bytes.assign(waiting.constData(), static_cast<std::size_t>(waiting.size()));
@@ -150,11 +156,10 @@ PortResult QtSerialPort::input(std::string& bytes) {
 PortError QtSerialPort::lastError(std::string_view fallback) const {
     const QSerialPort::SerialPortError code = device_.error();
     const QString text = device_.errorString();
-    const int number = static_cast<int>(code);
-    if (code == QSerialPort::NoError) return {number, std::string(fallback)};
+    if (code == QSerialPort::NoError) return {std::string(fallback)};
     if (isMeaningless(text) || (isReadSide(code) && !saysDeviceGone(text)))
-        return {number, fallbackText(code)};
-    return {number, text.toStdString()};
+        return {fallbackText(code)};
+    return {text.toStdString()};
 }
 
 void QtSerialPort::closeAfterFailure() {
@@ -190,8 +195,7 @@ void QtSerialPort::raiseComm(int kind) {
     const auto deliver = [this, kind] {
         if (!listener_ || !device_.isOpen()) return;
         if (kind == kCommEventReceived && device_.bytesAvailable() == 0) return;
-        commEvent_ = kind;
-        listener_->onComm();
+        listener_->onComm(kind);
     };
     if (busy_ > 0)
         QMetaObject::invokeMethod(this, deliver, Qt::QueuedConnection);

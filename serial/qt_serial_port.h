@@ -33,7 +33,6 @@ public:
 
     PortResult output(std::string_view bytes) override;
     PortResult input(std::string& bytes) override;
-    int commEvent() const override { return commEvent_; }
 
     // The settings the next open applies, or that the open port runs at.
     const LineSettings& lineSettings() const { return settings_; }
@@ -59,7 +58,6 @@ private:
     PortListener* listener_ = nullptr;
     int commPort_ = 1;
     LineSettings settings_;
-    int commEvent_ = 0;
     int busy_ = 0;
     // Counts successful opens; a failure report queued for an earlier open is dropped.
     std::uint64_t openCount_ = 0;

@@ -10,6 +10,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QWindow>
+#include <tuple>
 
 #include "ui/control_factory.h"
 #include "ui/layout.h"
@@ -217,6 +218,16 @@ void Form1::captionChanged(LabelId label, const std::string& caption) {
 
 void Form1::setPortSelectorVisible(bool visible) {
     frame8_->setVisible(visible);
+}
+
+void Form1::describePorts(const QString& com1, const QString& com2) {
+    for (const auto& [name, caption, device] :
+         {std::tuple{"Option1", "COM1", &com1}, std::tuple{"Option2", "COM2", &com2}}) {
+        auto* option = findChild<QRadioButton*>(QLatin1String(name));
+        const QString text = QStringLiteral("%1: %2").arg(QLatin1String(caption), *device);
+        option->setToolTip(text);
+        option->setAccessibleDescription(text);
+    }
 }
 
 void Form1::selectOption1() {

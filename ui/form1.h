@@ -35,6 +35,9 @@ public:
     explicit Form1(SerialPort& port, Prompter* prompter = nullptr, QWidget* parent = nullptr);
     ~Form1() override;
 
+    // Names the device or URL behind COM1 and COM2 in their tooltips and accessible descriptions.
+    void describePorts(const QString& com1, const QString& com2);
+
     // The load handler: the start-up steps, with the window placed at their geometry step.
     void load();
 

@@ -5,7 +5,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <QFile>
 #include <vector>
+
+#include "tests/support/pseudo_terminal.h"
 
 namespace panel {
 namespace {
@@ -65,8 +70,11 @@ INSTANTIATE_TEST_SUITE_P(
                    {"--com1=/dev/ttyUSB1", "--com2=/dev/ttyACM0"},
                    "/dev/ttyUSB1",
                    "/dev/ttyACM0"},
-        DeviceCase{
-            "LastOneWins", {"--com1", "/dev/a", "--com1", "/dev/b"}, "/dev/b", "/dev/ttyS1"}),
+        DeviceCase{"LastOneWins", {"--com1", "/dev/a", "--com1", "/dev/b"}, "/dev/b", "/dev/ttyS1"},
+        DeviceCase{"NetworkUrls",
+                   {"--com1", "rfc2217://hall-a:4001", "--com2=socket://[::1]:7000"},
+                   "rfc2217://hall-a:4001",
+                   "socket://[::1]:7000"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct RefusedCase {
@@ -96,7 +104,13 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusedCase{"QtsHelpAll", {"--help-all"}, "help-all"},
                       RefusedCase{"StrayArgument", {"/dev/ttyUSB0"}, "/dev/ttyUSB0"},
                       RefusedCase{
-                          "UnknownAfterGoodOption", {"--com1", "/dev/ttyUSB0", "--demo"}, "demo"}),
+                          "UnknownAfterGoodOption", {"--com1", "/dev/ttyUSB0", "--demo"}, "demo"},
+                      RefusedCase{"UrlWithoutPort",
+                                  {"--com1", "rfc2217://hall-a"},
+                                  "--com1 rfc2217://hall-a: no port (HOST:PORT)."},
+                      RefusedCase{"UrlOfUnknownScheme",
+                                  {"--com2=telnet://hall-a:23"},
+                                  "--com2 telnet://hall-a:23: unknown scheme 'telnet'"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CommandLineTest, HelpListsEveryOptionAndExitsZero) {
@@ -109,6 +123,10 @@ TEST(CommandLineTest, HelpListsEveryOptionAndExitsZero) {
             EXPECT_THAT(r.out, HasSubstr(name));
         EXPECT_THAT(r.out, ::testing::StartsWith("Usage: projector-panel [options]\n"));
         EXPECT_THAT(r.out, HasSubstr("/dev/ttyS0"));  // the defaults are told
+        EXPECT_THAT(r.out, HasSubstr("rfc2217://HOST:PORT"));
+        EXPECT_THAT(QString::fromStdString(r.out).simplified().toStdString(),
+                    HasSubstr("socket://HOST:PORT (raw TCP; the line settings are left to the "
+                              "server)"));
         EXPECT_EQ(r.err, "");
     }
 }
@@ -145,6 +163,29 @@ TEST(CommandLineTest, ListPortsSaysSoWhenThereAreNone) {
     EXPECT_EQ(r.out, "No serial ports found.\n");
 }
 
+// Another serial program's lock, in the plain form (the owner's pid, padded to ten characters).
+TEST(CommandLineTest, ListPortsSaysOnStderrWhoHoldsALockedPort) {
+    test::PseudoTerminal line;
+    ASSERT_TRUE(line.ok());
+    QString name = line.path().mid(5);  // below /dev/
+    QFile lock(QStringLiteral("/run/lock/LCK..") +
+               name.replace(QLatin1Char('/'), QLatin1Char('_')));
+    if (!lock.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        GTEST_SKIP() << "cannot write the lock file " << lock.fileName().toStdString();
+    lock.write(QByteArray::number(getpid()).rightJustified(10) + '\n');
+    lock.close();
+    const Outcome r = run({"--list-ports"}, {{line.path(), "", ""}});
+    lock.remove();
+
+    EXPECT_EQ(r.result.exitCode, 0);
+    EXPECT_THAT(r.out, HasSubstr(line.path().toStdString()));
+    const std::string device = line.path().toStdString();
+    EXPECT_THAT(r.err,
+                ::testing::StartsWith(device + ": Permission error while locking the device\n" +
+                                      device + " is in use by "));
+    EXPECT_THAT(r.err, HasSubstr(" (pid " + std::to_string(getpid()) + "): close that program"));
+}
+
 struct FrontDoorCase {
     const char* name;
     friend void PrintTo(const FrontDoorCase& c, std::ostream* os) { *os << c.name; }
@@ -173,6 +214,11 @@ INSTANTIATE_TEST_SUITE_P(
         FrontDoorCase{"Version", {"--version"}, FrontDoor::Terminal},
         FrontDoorCase{"ListPorts", {"--list-ports"}, FrontDoor::Terminal},
         FrontDoorCase{"Mistyped", {"--comm1", "/dev/pts/3"}, FrontDoor::Terminal},
+        FrontDoorCase{"NetworkUrls",
+                      {"--com1", "rfc2217://hall-a:4001", "--com2=socket://[::1]:7000"},
+                      FrontDoor::Window},
+        FrontDoorCase{"MalformedUrl", {"--com1", "socket://hall-a"}, FrontDoor::Terminal},
+        FrontDoorCase{"MalformedUrlWithEquals", {"--com2=rfc2217://h:0"}, FrontDoor::Terminal},
         FrontDoorCase{"MistypedWithValue", {"--colour=red"}, FrontDoor::Terminal}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -271,7 +271,7 @@ TEST_F(StartUpTest, OpensCom1At19200AndSelectsOption1) {
 }
 
 TEST_F(StartUpTest, PortThatCannotOpenGivesOneMessageAndTheWindowRuns) {
-    port.makeUnopenable(1, PortError{2, "No such file or directory"});
+    port.makeUnopenable(1, PortError{"No such file or directory"});
     controller.load();
     EXPECT_EQ(view.modalFailures, (std::vector<std::string>{"No such file or directory"}));
     EXPECT_FALSE(port.isOpen());
@@ -295,7 +295,7 @@ TEST_F(PortSelectionTest, SelectingCom2ClosesCom1OpensCom2AndHidesTheSelector) {
 }
 
 TEST_F(PortSelectionTest, FailedSelectionReportsAndFallsBack) {
-    port.makeUnopenable(2, PortError{13, "Permission denied"});
+    port.makeUnopenable(2, PortError{"Permission denied"});
     click(controls::kPortSelector);
     click(controls::kCom2);
     EXPECT_EQ(view.modalFailures, (std::vector<std::string>{"Permission denied"}));
@@ -305,8 +305,8 @@ TEST_F(PortSelectionTest, FailedSelectionReportsAndFallsBack) {
 }
 
 TEST_F(PortSelectionTest, LastFailureOfTheStepsIsReported) {
-    port.failOn(Op::Close, PortError{1, "close failed"});
-    port.failOn(Op::SetCommPort, PortError{2, "port change failed"});
+    port.failOn(Op::Close, PortError{"close failed"});
+    port.failOn(Op::SetCommPort, PortError{"port change failed"});
     click(controls::kCom2);
     EXPECT_EQ(view.modalFailures, (std::vector<std::string>{"port change failed"}));
     EXPECT_EQ(std::count(port.log().begin(), port.log().end(), "open"), 0)
@@ -314,7 +314,7 @@ TEST_F(PortSelectionTest, LastFailureOfTheStepsIsReported) {
 }
 
 TEST_F(PortSelectionTest, SelectionOnAClosedPortOpensTheChosenPort) {
-    port.makeUnopenable(2, PortError{2, "No such file or directory"});
+    port.makeUnopenable(2, PortError{"No such file or directory"});
     click(controls::kCom2);  // fails: port closed, number back to 1
     ASSERT_FALSE(port.isOpen());
     click(controls::kCom1);
@@ -337,12 +337,12 @@ TEST_F(PortSelectionTest, SpeedSelectionChangesTheOpenPortWithoutClosingIt) {
 }
 
 TEST_F(PortSelectionTest, FailedSpeedSelectionIsReported) {
-    port.failOn(Op::SetSettings, PortError{12, "Unsupported operation"});
+    port.failOn(Op::SetSettings, PortError{"Unsupported operation"});
     click(controls::kBaud9600);
     EXPECT_EQ(view.modalFailures, (std::vector<std::string>{"Unsupported operation"}));
     EXPECT_FALSE(view.frame8Visible);
     // The port is still open: its own failure later is told as usual.
-    port.hangUp(PortError{9, "The device was disconnected"});
+    port.hangUp(PortError{"The device was disconnected"});
     EXPECT_EQ(view.problems.size(), 1u);
 }
 
@@ -376,7 +376,7 @@ TEST_F(PortSelectionTest, EndClosesThePortAndEndsTheProgram) {
 class PortFailureTest : public ControllerFixture {};
 
 TEST_F(PortFailureTest, WriteFailureClosesThePortAndIsReportedOnce) {
-    port.failOn(Op::Output, PortError{7, "Write error"});
+    port.failOn(Op::Output, PortError{"Write error"});
     click(controls::kPowerOn);
     EXPECT_FALSE(port.isOpen());
     EXPECT_EQ(view.problems, (std::vector<std::string>{"/dev/fake1: Write error"}));
@@ -391,7 +391,7 @@ TEST_F(PortFailureTest, WriteFailureClosesThePortAndIsReportedOnce) {
 }
 
 TEST_F(PortFailureTest, HangUpIsReportedOnceAndAReselectOpensThePortAgain) {
-    port.hangUp(PortError{9, "The device was disconnected"});
+    port.hangUp(PortError{"The device was disconnected"});
     EXPECT_EQ(view.problems, (std::vector<std::string>{"/dev/fake1: The device was disconnected"}));
     click(controls::kPowerOn);
     EXPECT_TRUE(port.writes().empty());
@@ -400,13 +400,13 @@ TEST_F(PortFailureTest, HangUpIsReportedOnceAndAReselectOpensThePortAgain) {
     ASSERT_TRUE(port.isOpen());
     click(controls::kPowerOn);
     EXPECT_EQ(port.written(), "C00\r");
-    port.hangUp(PortError{9, "The device was disconnected"});
+    port.hangUp(PortError{"The device was disconnected"});
     EXPECT_EQ(view.problems.size(), 2u) << "told again after a successful open";
 }
 
 TEST_F(PortFailureTest, ReadFailureClosesThePortAndLeavesTheReplyWindowRunning) {
     click(controls::kStatus);
-    port.failOn(Op::Input, PortError{8, "Read error"});
+    port.failOn(Op::Input, PortError{"Read error"});
     port.receive("00\r");
     EXPECT_FALSE(port.isOpen());
     EXPECT_EQ(view.problems, (std::vector<std::string>{"/dev/fake1: Read error"}));

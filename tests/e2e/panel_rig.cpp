@@ -26,7 +26,9 @@ std::chrono::microseconds monotonicNow() {
 
 PanelRig::PanelRig(const QString& com1, const QString& com2)
     : port_(std::make_unique<QtSerialPort>(PortDevices{com1, com2})),
-      form_(std::make_unique<Form1>(*port_, &prompts_)) {
+      network_(std::make_unique<NetworkPort>(PortDevices{com1, com2})),
+      routed_(std::make_unique<RoutedSerialPort>(PortDevices{com1, com2}, *port_, *network_)),
+      form_(std::make_unique<Form1>(*routed_, &prompts_)) {
     form_->load();
     form_->show();
     form_->activateWindow();
@@ -35,6 +37,8 @@ PanelRig::PanelRig(const QString& com1, const QString& com2)
 
 PanelRig::~PanelRig() {
     form_.reset();
+    routed_.reset();
+    network_.reset();
     port_.reset();
 }
 

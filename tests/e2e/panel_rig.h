@@ -7,7 +7,9 @@
 #include <functional>
 #include <memory>
 
+#include "serial/network_port.h"
 #include "serial/qt_serial_port.h"
+#include "serial/routed_serial_port.h"
 #include "tests/support/recording_prompter.h"
 #include "ui/form1.h"
 
@@ -15,13 +17,14 @@ namespace panel::e2e {
 
 class PanelRig {
 public:
-    // A Form1 over COM1 = `com1`, COM2 = `com2`, loaded, shown and active.
+    // A Form1 over COM1 = `com1`, COM2 = `com2` (device paths or device-server URLs), loaded,
+    // shown and active.
     explicit PanelRig(const QString& com1,
                       const QString& com2 = QStringLiteral("/nonexistent/panel-e2e-com2"));
     ~PanelRig();
 
     Form1& form() { return *form_; }
-    QtSerialPort& port() { return *port_; }
+    SerialPort& port() { return *routed_; }
     test::RecordingPrompter& prompts() { return prompts_; }
     Controller& controller() { return form_->controller(); }
 
@@ -52,6 +55,8 @@ private:
 
     test::RecordingPrompter prompts_;
     std::unique_ptr<QtSerialPort> port_;
+    std::unique_ptr<NetworkPort> network_;
+    std::unique_ptr<RoutedSerialPort> routed_;
     std::unique_ptr<Form1> form_;
 };
 

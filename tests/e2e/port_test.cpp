@@ -74,8 +74,11 @@ TEST_F(PortBusyTest, SecondPanelReportsTheFailureAndTakesTheLineOnceItIsFree) {
 
     ASSERT_EQ(second->prompts().failures.size(), 1)
         << second->prompts().failures.join('\n').toStdString();
-    EXPECT_EQ(second->prompts().failures.front(), qtsOwnOpenFailure(device));
-    EXPECT_FALSE(second->prompts().failures.front().isEmpty());
+    // Qt's words, then the line that says who has the port.
+    EXPECT_TRUE(second->prompts().failures.front().startsWith(qtsOwnOpenFailure(device) + '\n'))
+        << second->prompts().failures.front().toStdString();
+    EXPECT_TRUE(
+        second->prompts().failures.front().contains(device + QStringLiteral(" is in use by ")));
     EXPECT_FALSE(second->port().isOpen());
     EXPECT_TRUE(second->form().isVisible());
 

@@ -18,14 +18,16 @@ ScratchDir::~ScratchDir() {
     if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
 }
 
-void SimFixture::start(std::vector<std::string> args) {
+void SimFixture::start(std::vector<std::string> args,
+                       const std::function<QString(const std::string& device)>& route) {
     if (std::find(args.begin(), args.end(), "--warmup") == args.end())
         args.insert(args.end(), {"--warmup", "1"});
     log = std::make_unique<FrameLogReader>(scratch / "frames.log");
     args.insert(args.end(), {"--log", log->path()});
     sim = std::make_unique<SimProcess>(args);
     ASSERT_FALSE(sim->device().empty()) << "the simulator did not start";
-    rig = std::make_unique<PanelRig>(QString::fromStdString(sim->device()));
+    rig = std::make_unique<PanelRig>(route ? route(sim->device())
+                                           : QString::fromStdString(sim->device()));
     ASSERT_TRUE(rig->form().isActiveWindow());
     ASSERT_TRUE(rig->prompts().failures.isEmpty())
         << rig->prompts().failures.join('\n').toStdString();

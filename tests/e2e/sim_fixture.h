@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,8 +31,10 @@ private:
 
 class SimFixture : public ::testing::Test {
 protected:
-    // Starts the simulator with `args` (a short warm-up unless given) and a log, then the panel.
-    void start(std::vector<std::string> args);
+    // Starts the simulator with `args` (a short warm-up unless given) and a log, then the panel,
+    // on the simulator's device or on the URL `route` gives for it (ser2net in front).
+    void start(std::vector<std::string> args,
+               const std::function<QString(const std::string& device)>& route = {});
     void TearDown() override;
 
     // Sends the STATUS query as a marker and waits for the simulator to log it: every frame sent

@@ -28,6 +28,7 @@ constexpr Target kTargets[] = {
     {"trace", CheckTrace},
     {"replies", CheckReplies},
     {"controller", CheckController},
+    {"telnet", CheckTelnet},
 };
 
 struct KeptInput {

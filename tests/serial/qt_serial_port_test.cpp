@@ -45,10 +45,10 @@ class RecordingListener final : public PortListener {
 public:
     explicit RecordingListener(SerialPort& port) : port_(port) {}
 
-    void onComm() override {
+    void onComm(int kind) override {
         if (insideOperation) ++reentered;
-        events.push_back(port_.commEvent());
-        if (port_.commEvent() != kCommEventReceived) return;
+        events.push_back(kind);
+        if (kind != kCommEventReceived) return;
         std::string block;
         if (auto error = port_.input(block)) inputErrors.push_back(*error);
         received += block;
@@ -115,7 +115,7 @@ protected:
 };
 
 std::string describe(const PortResult& result) {
-    return result ? std::to_string(result->number) + " " + result->description : "success";
+    return result ? result->description : "success";
 }
 
 // --- settings on the line ---------------------------------------------------------------------
@@ -296,7 +296,7 @@ PortError qtsOwnOpenFailure(const QString& path) {
     plain.setPortName(path);
     const bool opened = plain.open(QIODevice::ReadWrite);
     EXPECT_FALSE(opened) << path.toStdString();
-    return {plain.error(), plain.errorString().toStdString()};
+    return {plain.errorString().toStdString()};
 }
 
 TEST_F(QtSerialPortTest, UnopenableDevicesGiveQtsOwnDescription) {
@@ -308,13 +308,12 @@ TEST_F(QtSerialPortTest, UnopenableDevicesGiveQtsOwnDescription) {
         const PortResult error = call([&] { return missing.setOpen(true); });
         ASSERT_TRUE(error);
         const PortError expected = qtsOwnOpenFailure(path);
-        EXPECT_EQ(error->number, expected.number);
-        EXPECT_EQ(error->description, expected.description);
-        EXPECT_FALSE(error->description.empty());
+        // Qt's own words first; the line of help after them is port_help_test's.
+        EXPECT_THAT(error->description, ::testing::StartsWith(expected.description + '
+'));
+        EXPECT_FALSE(expected.description.empty());
         EXPECT_FALSE(missing.isOpen());
     }
-    EXPECT_EQ(qtsOwnOpenFailure("/dev/panel-test-no-such-device").number,
-              QSerialPort::DeviceNotFoundError);
     settle(50);
     EXPECT_THAT(listener->failures, IsEmpty()) << "an open failure is returned, not reported";
 }
@@ -325,7 +324,6 @@ TEST_F(QtSerialPortTest, DeviceAlreadyOpenElsewhereGivesItsDescription) {
     const PortResult busy = call([&] { return second.setOpen(true); });
     ASSERT_TRUE(busy);
     EXPECT_FALSE(busy->description.empty());
-    EXPECT_NE(busy->number, QSerialPort::NoError);
     EXPECT_FALSE(second.isOpen());
 
     // The first keeps the line; once it lets go the second may take it.
@@ -350,7 +348,6 @@ TEST_P(ClosedPortTest, OutputAndInputFailWithoutWriting) {
     }
     const PortResult written = output("C00\r");
     ASSERT_TRUE(written);
-    EXPECT_EQ(written->number, QSerialPort::NotOpenError);
     EXPECT_EQ(written->description, "The port is not open");
     std::string bytes = "left over";
     const PortResult read = call([&] { return port->input(bytes); });
@@ -382,7 +379,6 @@ TEST_F(QtSerialPortTest, FarEndHangUpClosesThePortAndIsReportedOnce) {
     ASSERT_EQ(listener->failures.size(), 1u);
     EXPECT_TRUE(meaningful(listener->failures.front().description))
         << listener->failures.front().description;
-    EXPECT_NE(listener->failures.front().number, QSerialPort::NoError);
     EXPECT_EQ(lineErrors, 1) << "the port kept raising errors after the first";
 
     // A later selection opens a port again, and the old failure is not reported anew.

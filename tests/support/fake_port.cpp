@@ -10,7 +10,7 @@ PortResult FakePort::failure(Op op) const {
 PortResult FakePort::setCommPort(int port) {
     log_.push_back("port " + std::to_string(port));
     if (auto f = failure(Op::SetCommPort)) return f;
-    if (open_) return PortError{8005, "Port already open"};
+    if (open_) return PortError{"Port already open"};
     port_ = port;
     return std::nullopt;
 }
@@ -26,7 +26,7 @@ PortResult FakePort::setOpen(bool open) {
     log_.push_back(open ? "open" : "close");
     if (auto f = failure(open ? Op::Open : Op::Close)) return f;
     if (open) {
-        if (open_) return PortError{8005, "Port already open"};
+        if (open_) return PortError{"Port already open"};
         if (auto it = unopenable_.find(port_); it != unopenable_.end()) return it->second;
     }
     open_ = open;
@@ -35,7 +35,7 @@ PortResult FakePort::setOpen(bool open) {
 
 PortResult FakePort::output(std::string_view bytes) {
     if (auto f = failure(Op::Output)) return f;
-    if (!open_) return PortError{8018, "Operation valid only when the port is open"};
+    if (!open_) return PortError{"Operation valid only when the port is open"};
     writes_.emplace_back(bytes);
     return std::nullopt;
 }
@@ -50,14 +50,12 @@ PortResult FakePort::input(std::string& bytes) {
 
 void FakePort::receive(const std::string& block) {
     pending_ += block;
-    event_ = kCommEventReceived;
-    if (listener_) listener_->onComm();
+    if (listener_) listener_->onComm(kCommEventReceived);
 }
 
 void FakePort::raiseEvent(int kind, const std::string& block) {
     pending_ += block;
-    event_ = kind;
-    if (listener_) listener_->onComm();
+    if (listener_) listener_->onComm(kind);
 }
 
 void FakePort::hangUp(PortError error) {

@@ -22,7 +22,6 @@ public:
     PortResult setOpen(bool open) override;
     PortResult output(std::string_view bytes) override;
     PortResult input(std::string& bytes) override;
-    int commEvent() const override { return event_; }
 
     // Every operation of kind `op` fails with this error until cleared.
     void failOn(Op op, PortError error) { failures_[op] = std::move(error); }
@@ -54,7 +53,6 @@ private:
     int port_ = 1;
     std::string settings_ = "9600,N,8,1";
     bool open_ = false;
-    int event_ = 0;
     std::string pending_;
     std::vector<std::string> writes_;
     std::vector<std::string> log_;

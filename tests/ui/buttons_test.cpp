@@ -123,7 +123,7 @@ TEST_F(ClickButtonTest, OptionsSelectPortAndSpeedAndHideTheSelector) {
 }
 
 TEST_F(ClickButtonTest, FailedPortSelectionIsShownAndLeavesTheSelectorUp) {
-    port.makeUnopenable(2, PortError{2, "No such file or directory"});
+    port.makeUnopenable(2, PortError{"No such file or directory"});
     click(control(QStringLiteral("Command33")));
     click(control(QStringLiteral("Option2")));
     EXPECT_EQ(prompter.failures, QStringList{QStringLiteral("No such file or directory")});

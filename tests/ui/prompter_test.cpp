@@ -75,7 +75,7 @@ TEST(PortProblemWhileHolding, NoticeDoesNotKeepTheHoldFromEnding) {
     form.load();
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    port.failOn(FakePort::Op::Output, PortError{1, "Input/output error"});
+    port.failOn(FakePort::Op::Output, PortError{"Input/output error"});
     QWidget* vol = form.findChild<QWidget*>(QStringLiteral("Command1"));
     const QPoint at = vol->mapTo(&form, vol->rect().center());
     QTest::mousePress(form.windowHandle(), Qt::LeftButton, {}, at);

@@ -80,7 +80,7 @@ TEST_F(StartupTest, EndClosesThePortThenTheWindowAndAsksTheProgramToEnd) {
 
 TEST(StartupFailure, UnopenablePortStillOpensTheWindowWithOneMessage) {
     FakePort port;
-    port.makeUnopenable(1, PortError{2, "No such file or directory"});
+    port.makeUnopenable(1, PortError{"No such file or directory"});
     RecordingPrompter prompter;
     Form1 form(port, &prompter);
     form.load();

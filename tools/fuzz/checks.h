@@ -20,4 +20,8 @@ std::string CheckReplies(std::span<const std::uint8_t> data);
 // blocks, clock advances and port failures, with its invariants checked after every step.
 std::string CheckController(std::span<const std::uint8_t> data);
 
+// The Telnet/RFC 2217 client fed arbitrary server bytes, cut into reads: nothing crashes, no more
+// data comes out than went in, and a well-formed stream's data bytes come out exactly.
+std::string CheckTelnet(std::span<const std::uint8_t> data);
+
 }  // namespace panel::fuzz

@@ -111,7 +111,7 @@ void ControllerScenario::receiveEvent(int kind, const std::string& block) {
 
 void ControllerScenario::fail(test::FakePort::Op op) {
     failing_.insert(op);
-    fake_.failOn(op, PortError{static_cast<int>(op) + 1, "fuzzed failure"});
+    fake_.failOn(op, PortError{"fuzzed failure"});
 }
 
 void ControllerScenario::onTick(const test::FakeTimer& timer) {
@@ -215,10 +215,10 @@ std::string ControllerScenario::step(ByteReader& in) {
         }
         case 10:
             onReport('F');
-            fake_.hangUp(PortError{9, "The device was disconnected"});
+            fake_.hangUp(PortError{"The device was disconnected"});
             return {};
         case 11:
-            fake_.makeUnopenable(1 + in.byte() % 2, PortError{2, "No such device"});
+            fake_.makeUnopenable(1 + in.byte() % 2, PortError{"No such device"});
             return {};
         case 12: {
             static constexpr std::array<int, 4> kKinds{1, 3, kCommEventOther, kCommEventReceived};
@@ -294,7 +294,7 @@ std::string ControllerScenario::run(std::span<const std::uint8_t> data) {
     try {
         // The first byte sets the port up before start-up: COM1 missing, settings or opens refused.
         const std::uint8_t setup = in.byte();
-        if (setup & 1) fake_.makeUnopenable(1, PortError{2, "No such device"});
+        if (setup & 1) fake_.makeUnopenable(1, PortError{"No such device"});
         if (setup & 2) fail(Op::SetSettings);
         if (setup & 4) fail(Op::Open);
         controller_.load();

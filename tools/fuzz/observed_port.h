@@ -31,7 +31,6 @@ public:
     PortResult setOpen(bool open) override;
     PortResult output(std::string_view bytes) override;
     PortResult input(std::string& bytes) override { return port_.input(bytes); }
-    int commEvent() const override { return port_.commEvent(); }
 
     bool writtenWhileClosed = false;
 

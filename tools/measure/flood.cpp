@@ -33,10 +33,14 @@ void sleepSeconds(double seconds) {
 
 // Whether `pid` holds `device` open: the port really is open and taking the flood.
 bool holdsOpen(pid_t pid, const QString& device) {
+    // A device-server URL is held as a socket.
+    const bool url = device.contains(QLatin1String("://"));
     const QString target = QFileInfo(device).canonicalFilePath();
     const QDir fds(QStringLiteral("/proc/%1/fd").arg(pid));
     for (const QFileInfo& fd : fds.entryInfoList(QDir::Files | QDir::System))
-        if (fd.symLinkTarget() == target) return true;
+        if (url ? fd.symLinkTarget().contains(QLatin1String("socket:"))
+                : fd.symLinkTarget() == target)
+            return true;
     return false;
 }
 

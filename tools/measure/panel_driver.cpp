@@ -10,10 +10,19 @@
 
 namespace panel::measure {
 
+namespace {
+
+PortDevices devices(const QString& com1) {
+    return {com1, QStringLiteral("/nonexistent/panel-measure-com2")};
+}
+
+}  // namespace
+
 PanelDriver::PanelDriver(const QString& com1)
-    : port_(std::make_unique<QtSerialPort>(
-          PortDevices{com1, QStringLiteral("/nonexistent/panel-measure-com2")})),
-      form_(std::make_unique<Form1>(*port_, &prompter_)) {
+    : port_(std::make_unique<QtSerialPort>(devices(com1))),
+      network_(std::make_unique<NetworkPort>(devices(com1))),
+      routed_(std::make_unique<RoutedSerialPort>(devices(com1), *port_, *network_)),
+      form_(std::make_unique<Form1>(*routed_, &prompter_)) {
     form_->load();
     form_->show();
     form_->activateWindow();
@@ -22,11 +31,13 @@ PanelDriver::PanelDriver(const QString& com1)
 
 PanelDriver::~PanelDriver() {
     form_.reset();
+    routed_.reset();
+    network_.reset();
     port_.reset();
 }
 
 bool PanelDriver::ready() const {
-    return port_->isOpen() && form_->isActiveWindow();
+    return routed_->isOpen() && form_->isActiveWindow();
 }
 
 QPoint PanelDriver::windowPos(const char* name) const {

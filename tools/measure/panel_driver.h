@@ -7,7 +7,9 @@
 #include <functional>
 #include <memory>
 
+#include "serial/network_port.h"
 #include "serial/qt_serial_port.h"
+#include "serial/routed_serial_port.h"
 #include "ui/form1.h"
 #include "ui/stderr_prompter.h"
 
@@ -20,6 +22,7 @@ struct HoldTimes {
 
 class PanelDriver {
 public:
+    // COM1 is `com1`, a device or a device-server URL.
     explicit PanelDriver(const QString& com1);
     ~PanelDriver();
 
@@ -44,6 +47,8 @@ private:
 
     StderrPrompter prompter_;
     std::unique_ptr<QtSerialPort> port_;
+    std::unique_ptr<NetworkPort> network_;
+    std::unique_ptr<RoutedSerialPort> routed_;
     std::unique_ptr<Form1> form_;
 };
 

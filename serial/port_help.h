@@ -1,0 +1,37 @@
+// Plain help when a local serial device will not open: one line telling the operator what to do
+// on this system, said after Qt's own description (which for a busy port speaks of permissions).
+#pragma once
+
+#include <QList>
+#include <QSerialPort>
+#include <QString>
+
+namespace panel {
+
+// A process that holds a device: has it open, or owns its lock file.
+struct PortHolder {
+    qint64 pid = 0;
+    QString program;
+    friend bool operator==(const PortHolder&, const PortHolder&) = default;
+};
+
+// The processes other than this one that hold `device`, as the lock files of serial programs and
+// /proc show them, by process id; and this process when it owns the lock. Processes of other users
+// are seen only by root.
+QList<PortHolder> portHolders(const QString& device);
+
+// One line of help after Qt failed to open `device`, given Qt's error and its description; empty
+// when there is nothing useful to add.
+QString openFailureHelp(const QString& device, QSerialPort::SerialPortError error,
+                        const QString& description);
+
+// Qt's description, then the help on a line of its own when there is any.
+QString describeOpenFailure(const QString& device, QSerialPort::SerialPortError error,
+                            const QString& description);
+
+// For the port list: what an open of `device` would meet that shows without opening it (no
+// access, or another program holds the lock), as describeOpenFailure's lines preceded by the
+// device's name and ending in a newline; empty when nothing shows.
+QString portProblem(const QString& device);
+
+}  // namespace panel

@@ -1,0 +1,214 @@
+#include "serial/telnet/com_port_client.h"
+
+#include <libtelnet.h>
+
+namespace panel {
+
+namespace {
+
+constexpr unsigned char kComPortOption = 44;
+// Client-to-server command codes; the server answers each with the code plus 100.
+constexpr unsigned char kSetBaudRate = 1;
+constexpr unsigned char kSetDataSize = 2;
+constexpr unsigned char kSetParity = 3;
+constexpr unsigned char kSetStopSize = 4;
+constexpr unsigned char kSetControl = 5;
+constexpr unsigned char kServerOffset = 100;
+
+// What we agree to when the server asks, and what we accept from it.
+const telnet_telopt_t kOptions[] = {
+    {TELNET_TELOPT_BINARY, TELNET_WILL, TELNET_DO},
+    {kComPortOption, TELNET_WILL, TELNET_DONT},
+    {-1, 0, 0},
+};
+
+std::string parityName(std::uint8_t code) {
+    switch (code) {
+        case 1:
+            return "no parity";
+        case 2:
+            return "odd parity";
+        case 3:
+            return "even parity";
+        case 4:
+            return "mark parity";
+        case 5:
+            return "space parity";
+        default:
+            return "parity " + std::to_string(code);
+    }
+}
+
+std::string stopName(std::uint8_t code) {
+    switch (code) {
+        case 1:
+            return "1 stop bit";
+        case 2:
+            return "2 stop bits";
+        case 3:
+            return "1.5 stop bits";
+        default:
+            return "stop size " + std::to_string(code);
+    }
+}
+
+std::string controlName(std::uint8_t code) {
+    return code == 1 ? "no flow control" : "flow control " + std::to_string(code);
+}
+
+}  // namespace
+
+ComPortClient::ComPortClient(Sender sender) : sender_(std::move(sender)) {
+    telnet_ = telnet_init(kOptions, &ComPortClient::onEvent, 0, this);
+}
+
+ComPortClient::~ComPortClient() {
+    telnet_free(telnet_);
+}
+
+void ComPortClient::start() {
+    telnet_negotiate(telnet_, TELNET_WILL, TELNET_TELOPT_BINARY);
+    telnet_negotiate(telnet_, TELNET_DO, TELNET_TELOPT_BINARY);
+    telnet_negotiate(telnet_, TELNET_WILL, kComPortOption);
+}
+
+void ComPortClient::receive(std::string_view bytes, std::string& data) {
+    data_ = &data;
+    telnet_recv(telnet_, bytes.data(), bytes.size());
+    data_ = nullptr;
+}
+
+void ComPortClient::send(std::string_view data) {
+    telnet_send(telnet_, data.data(), data.size());
+}
+
+void ComPortClient::requestSettings(const ComPortSettings& settings) {
+    requested_ = settings;
+    requestSent_ = false;
+    baud_.reset();
+    dataSize_.reset();
+    parity_.reset();
+    stopSize_.reset();
+    control_.reset();
+    if (comPort_ == Option::Agreed) sendRequest();
+}
+
+void ComPortClient::sendRequest() {
+    const ComPortSettings& s = *requested_;
+    const char baud[] = {static_cast<char>(kSetBaudRate), static_cast<char>(s.baud >> 24),
+                         static_cast<char>(s.baud >> 16), static_cast<char>(s.baud >> 8),
+                         static_cast<char>(s.baud)};
+    telnet_subnegotiation(telnet_, kComPortOption, baud, sizeof baud);
+    for (const auto& [command, value] :
+         {std::pair{kSetDataSize, s.dataSize}, std::pair{kSetParity, s.parity},
+          std::pair{kSetStopSize, s.stopSize}, std::pair{kSetControl, s.control}}) {
+        const char message[] = {static_cast<char>(command), static_cast<char>(value)};
+        telnet_subnegotiation(telnet_, kComPortOption, message, sizeof message);
+    }
+    requestSent_ = true;
+}
+
+ComPortClient::Answer ComPortClient::answer(std::string& why) const {
+    if (!requested_) return Answer::Confirmed;
+    if (comPort_ == Option::Refused) {
+        why = "the device server does not offer control of the serial line (RFC 2217)";
+        return Answer::Refused;
+    }
+    const ComPortSettings& s = *requested_;
+    const auto check = [&](const auto& got, auto wanted, const std::string& name) {
+        if (!got) {
+            why = "the device server did not confirm " + name;
+            return Answer::Waiting;
+        }
+        if (*got == wanted) return Answer::Confirmed;
+        why = "the device server did not confirm " + name;
+        return Answer::Refused;
+    };
+    Answer worst = Answer::Confirmed;
+    std::string first;
+    const auto note = [&](Answer a) {
+        // A refusal outranks a missing answer; the first of each kind is the one described.
+        if (a == Answer::Refused && worst != Answer::Refused) {
+            worst = a;
+            first = why;
+        } else if (a == Answer::Waiting && worst == Answer::Confirmed) {
+            worst = a;
+            first = why;
+        }
+    };
+    note(check(baud_, s.baud, std::to_string(s.baud) + " baud"));
+    note(check(dataSize_, s.dataSize, std::to_string(s.dataSize) + " data bits"));
+    note(check(parity_, s.parity, parityName(s.parity)));
+    note(check(stopSize_, s.stopSize, stopName(s.stopSize)));
+    note(check(control_, s.control, controlName(s.control)));
+    why = first;
+    return worst;
+}
+
+void ComPortClient::onEvent(telnet_t*, telnet_event_t* event, void* self) {
+    static_cast<ComPortClient*>(self)->handle(*event);
+}
+
+void ComPortClient::handle(const telnet_event_t& event) {
+    switch (event.type) {
+        case TELNET_EV_DATA:
+            // After a switch to compression every byte is the server's inflated output, which
+            // no serial line sends: none of it is delivered.
+            if (data_ && !compressed_) data_->append(event.data.buffer, event.data.size);
+            break;
+        case TELNET_EV_COMPRESS:
+            // libtelnet starts inflating on the server's word alone, negotiated or not.
+            if (event.compress.state) {
+                compressed_ = true;
+                fail("the device server switched to compressed data");
+            }
+            break;
+        case TELNET_EV_SEND:
+            sender_({event.data.buffer, event.data.size});
+            break;
+        case TELNET_EV_DO:
+            if (event.neg.telopt == kComPortOption && comPort_ != Option::Agreed) {
+                comPort_ = Option::Agreed;
+                if (requested_ && !requestSent_) sendRequest();
+            }
+            break;
+        case TELNET_EV_DONT:
+            if (event.neg.telopt == kComPortOption) comPort_ = Option::Refused;
+            break;
+        case TELNET_EV_SUBNEGOTIATION:
+            if (event.sub.telopt == kComPortOption)
+                onComPortReply(reinterpret_cast<const unsigned char*>(event.sub.buffer),
+                               event.sub.size);
+            break;
+        case TELNET_EV_ERROR:
+            fail(std::string("the device server broke the Telnet protocol: ") +
+                 (event.error.msg ? event.error.msg : "unknown fault"));
+            break;
+        default:
+            break;
+    }
+}
+
+void ComPortClient::fail(const std::string& why) {
+    if (protocolError_.empty()) protocolError_ = why;
+}
+
+void ComPortClient::onComPortReply(const unsigned char* buffer, std::size_t size) {
+    if (size < 2 || !requestSent_) return;
+    const unsigned char command = buffer[0];
+    if (command == kServerOffset + kSetBaudRate) {
+        if (size < 5) return;
+        baud_ = (std::uint32_t{buffer[1]} << 24) | (std::uint32_t{buffer[2]} << 16) |
+                (std::uint32_t{buffer[3]} << 8) | std::uint32_t{buffer[4]};
+    } else if (command == kServerOffset + kSetDataSize) {
+        dataSize_ = buffer[1];
+    } else if (command == kServerOffset + kSetParity) {
+        parity_ = buffer[1];
+    } else if (command == kServerOffset + kSetStopSize) {
+        stopSize_ = buffer[1];
+    } else if (command == kServerOffset + kSetControl) {
+        control_ = buffer[1];
+    }
+}
+
+}  // namespace panel

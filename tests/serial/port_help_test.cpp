@@ -1,0 +1,227 @@
+// Plain help when a local device will not open, each case met for real: missing paths, a file, a
+// directory, /dev/null, a second opener here or in another process, and a device the user may not
+// open. Qt's description comes first, then one line saying what to do.
+#include "serial/port_help.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <functional>
+
+#include "serial/qt_serial_port.h"
+#include "tests/support/pseudo_terminal.h"
+
+namespace panel {
+namespace {
+
+using test::PseudoTerminal;
+using ::testing::Contains;
+using ::testing::HasSubstr;
+using ::testing::Not;
+using ::testing::StartsWith;
+
+// What QSerialPort itself says when it cannot open `path`.
+QString qtsOwnDescription(const QString& path) {
+    QSerialPort plain;
+    plain.setPortName(path);
+    return plain.open(QIODevice::ReadWrite) ? QStringLiteral("<it opened>") : plain.errorString();
+}
+
+// The description the panel's adapter gives for `path`, split into lines.
+QStringList openFailureLines(const QString& path) {
+    QtSerialPort port(PortDevices{path, path});
+    const PortResult error = port.setOpen(true);
+    if (!error) return {QStringLiteral("<it opened>")};
+    return QString::fromStdString(error->description).split(QLatin1Char('\n'));
+}
+
+QString thisProgram() {
+    QFile comm(QStringLiteral("/proc/self/comm"));
+    return comm.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(comm.readAll()).trimmed()
+                                          : QString();
+}
+
+struct LocalCase {
+    const char* name;
+    std::function<QString(const QTemporaryDir&)> path;
+    const char* help;  // %1 is the path
+    friend void PrintTo(const LocalCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class LocalFailureTest : public ::testing::TestWithParam<LocalCase> {};
+
+TEST_P(LocalFailureTest, QtsDescriptionThenOneLineOfHelp) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = GetParam().path(dir);
+    const QStringList lines = openFailureLines(path);
+    ASSERT_EQ(lines.size(), 2) << lines.join('|').toStdString();
+    EXPECT_EQ(lines[0], qtsOwnDescription(path));
+    EXPECT_EQ(lines[1], QString::fromLatin1(GetParam().help).arg(path));
+}
+
+const char* const kNotFound =
+    "Nothing answers at %1: check that the cable or USB serial adapter is plugged in, and run "
+    "\"projector-panel --list-ports\" to see this machine's serial ports.";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LocalFailureTest,
+    ::testing::Values(
+        LocalCase{"no such device", [](auto&) { return QStringLiteral("/dev/panel-test-none"); },
+                  kNotFound},
+        LocalCase{"link to nothing",
+                  [](const QTemporaryDir& dir) {
+                      const QString link = dir.filePath(QStringLiteral("projector"));
+                      QFile::link(dir.filePath(QStringLiteral("gone")), link);
+                      return link;
+                  },
+                  kNotFound},
+        LocalCase{"null device", [](auto&) { return QStringLiteral("/dev/null"); },
+                  "%1 is a device but not a serial port: choose a serial device such as "
+                  "/dev/ttyS0 or /dev/ttyUSB0."},
+        LocalCase{"regular file",
+                  [](const QTemporaryDir& dir) {
+                      const QString path = dir.filePath(QStringLiteral("notes.txt"));
+                      QFile file(path);
+                      file.open(QIODevice::WriteOnly);
+                      return path;
+                  },
+                  "%1 is a regular file, not a serial port: choose a serial device such as "
+                  "/dev/ttyS0 or /dev/ttyUSB0."},
+        LocalCase{"directory", [](const QTemporaryDir& dir) { return dir.path(); },
+                  "%1 is a directory, not a serial port: choose a serial device such as "
+                  "/dev/ttyS0 or /dev/ttyUSB0."}),
+    [](const auto& info) {
+        std::string name = info.param.name;
+        std::replace(name.begin(), name.end(), ' ', '_');
+        return name;
+    });
+
+QString inUseHelp(const QString& device, const QString& program, qint64 pid) {
+    return QStringLiteral(
+               "%1 is in use by %2 (pid %3): close that program, or choose another port.")
+        .arg(device, program)
+        .arg(pid);
+}
+
+TEST(PortHelpTest, SecondOpenerHereNamesThisProgramAndThePortListSaysSo) {
+    PseudoTerminal line;
+    ASSERT_TRUE(line.ok());
+    QtSerialPort first(PortDevices{line.path(), line.path()});
+    ASSERT_FALSE(first.setOpen(true));
+    const QString help = inUseHelp(line.path(), thisProgram(), getpid());
+
+    EXPECT_EQ(openFailureLines(line.path()),
+              QStringList({QStringLiteral("Permission error while locking the device"), help}));
+    EXPECT_EQ(portProblem(line.path()),
+              line.path() + QStringLiteral(": Permission error while locking the device\n") + help +
+                  QLatin1Char('\n'));
+
+    ASSERT_FALSE(first.setOpen(false));
+    EXPECT_EQ(portProblem(line.path()), QString());
+}
+
+// port_opener, started and waited for.
+class Opener {
+public:
+    explicit Opener(const QStringList& args) {
+        process_.start(QStringLiteral(PORT_OPENER), args);
+        process_.waitForStarted();
+    }
+    ~Opener() {
+        process_.closeWriteChannel();
+        if (!process_.waitForFinished(5000)) process_.kill();
+    }
+    qint64 pid() const { return process_.processId(); }
+    // Its first line ("opened" or "failed").
+    QString firstLine() {
+        while (!process_.canReadLine() && process_.waitForReadyRead(5000)) {
+        }
+        return QString::fromLocal8Bit(process_.readLine()).trimmed();
+    }
+    // Everything it printed, once it has ended.
+    QString rest() {
+        process_.waitForFinished(5000);
+        return QString::fromLocal8Bit(process_.readAll());
+    }
+
+private:
+    QProcess process_;
+};
+
+TEST(PortHelpTest, SecondOpenerInAnotherProgramIsNamedUntilItLetsGo) {
+    PseudoTerminal line;
+    ASSERT_TRUE(line.ok());
+    auto holder = std::make_unique<Opener>(QStringList{QStringLiteral("--hold"), line.path()});
+    ASSERT_EQ(holder->firstLine(), QStringLiteral("opened"));
+
+    const QStringList lines = openFailureLines(line.path());
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines[1], inUseHelp(line.path(), QStringLiteral("port_opener"), holder->pid()));
+
+    holder.reset();
+    EXPECT_EQ(openFailureLines(line.path()), QStringList{QStringLiteral("<it opened>")});
+}
+
+TEST(PortHelpTest, HoldersIncludeProgramsWithTheDeviceOpenButNotThisOne) {
+    PseudoTerminal line;  // this process holds the device too
+    ASSERT_TRUE(line.ok());
+    QProcess reader;
+    reader.setStandardInputFile(line.path());
+    reader.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+    ASSERT_TRUE(reader.waitForStarted());
+
+    const QList<PortHolder> holders = portHolders(line.path());
+    EXPECT_THAT(holders, Contains(PortHolder{reader.processId(), QStringLiteral("sleep")}));
+    for (const PortHolder& holder : holders) EXPECT_NE(holder.pid, getpid());
+    reader.kill();
+    reader.waitForFinished();
+}
+
+struct PermissionCase {
+    const char* name;
+    mode_t mode;
+    const char* help;  // %1 is the device
+    friend void PrintTo(const PermissionCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class PermissionTest : public ::testing::TestWithParam<PermissionCase> {};
+
+// The device is made root's, group dialout, as Debian's serial devices are; the opener runs as
+// nobody, who is in neither.
+TEST_P(PermissionTest, NamesTheWayToAccess) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "opening the device as the user nobody needs root; running as uid "
+                     << geteuid();
+    PseudoTerminal line;
+    ASSERT_TRUE(line.ok());
+    const QByteArray path = QFile::encodeName(line.path());
+    ASSERT_EQ(chown(path.constData(), 0, 20), 0);  // Debian's dialout group
+    ASSERT_EQ(chmod(path.constData(), GetParam().mode), 0);
+
+    Opener opener({QStringLiteral("--as-nobody"), line.path()});
+    ASSERT_EQ(opener.firstLine(), QStringLiteral("failed"));
+    const QString help = QString::fromLatin1(GetParam().help).arg(line.path());
+    EXPECT_EQ(opener.rest(),
+              QStringLiteral("Permission denied\n%1\n--\n%2: Permission denied\n%1\n")
+                  .arg(help, line.path()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PermissionTest,
+    ::testing::Values(
+        PermissionCase{"group", 0660,
+                       "Your user may not use %1: it belongs to the group dialout. Join that group "
+                       "with \"sudo adduser $USER dialout\", then log out and in again."},
+        PermissionCase{"owner", 0600,
+                       "Only the owner of %1, root, may use it (mode 0600): ask the administrator "
+                       "for access."}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace panel

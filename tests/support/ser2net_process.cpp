@@ -1,0 +1,132 @@
+#include "tests/support/ser2net_process.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <chrono>
+#include <thread>
+
+namespace panel::test {
+
+namespace {
+
+// Read from the kernel's table rather than by connecting, which would open the device.
+bool listening(std::uint16_t port) {
+    QFile table(QStringLiteral("/proc/net/tcp"));
+    if (!table.open(QIODevice::ReadOnly)) return false;
+    const QByteArray local =
+        QByteArray("0100007F:") + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
+    for (const QByteArray& line : table.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() > 3 && fields[1] == local && fields[3] == "0A") return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::uint16_t freeLoopbackPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    std::uint16_t port = 0;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0)
+        port = ntohs(address.sin_port);
+    ::close(fd);
+    return port;
+}
+
+Ser2NetProcess::Ser2NetProcess(const QString& device, const std::string& extraOptions)
+    : rfc2217Port_(freeLoopbackPort()), socketPort_(freeLoopbackPort()) {
+    const std::string path = device.toStdString();
+    // The device is opened only while a client is connected; 19200n81 until told otherwise.
+    const std::string config =
+        "connection: &rfc2217\n"
+        "    accepter: telnet(rfc2217),tcp,127.0.0.1," +
+        std::to_string(rfc2217Port_) +
+        "\n"
+        "    connector: serialdev," +
+        path +
+        ",19200n81,local\n"
+        "    options:\n"
+        "        mdns: false\n" +
+        extraOptions +
+        "connection: &raw\n"
+        "    accepter: tcp,127.0.0.1," +
+        std::to_string(socketPort_) +
+        "\n"
+        "    connector: serialdev," +
+        path +
+        ",19200n81,local\n"
+        "    options:\n"
+        "        mdns: false\n" +
+        extraOptions;
+    QFile file(dir_.filePath(QStringLiteral("ser2net.yaml")));
+    if (!file.open(QIODevice::WriteOnly)) return;
+    file.write(config.data(), static_cast<qint64>(config.size()));
+    file.close();
+    start();
+}
+
+Ser2NetProcess::~Ser2NetProcess() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGTERM);
+    ::waitpid(pid_, nullptr, 0);
+}
+
+bool Ser2NetProcess::start() {
+    if (pid_ > 0) return true;
+    const std::string config = dir_.filePath(QStringLiteral("ser2net.yaml")).toStdString();
+    const std::string pidFile = dir_.filePath(QStringLiteral("ser2net.pid")).toStdString();
+    const std::string logFile = dir_.filePath(QStringLiteral("ser2net.log")).toStdString();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        std::FILE* log = std::freopen(logFile.c_str(), "a", stderr);
+        (void)log;
+        // -n: stay in the foreground, so the pid is ours to stop.
+        ::execlp("ser2net", "ser2net", "-n", "-d", "-c", config.c_str(), "-P", pidFile.c_str(),
+                 static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    if (pid < 0) return false;
+    pid_ = pid;
+    using namespace std::chrono_literals;
+    for (int i = 0; i < 200; ++i) {
+        if (listening(rfc2217Port_) && listening(socketPort_)) return true;
+        if (::waitpid(pid_, nullptr, WNOHANG) == pid_) break;
+        std::this_thread::sleep_for(25ms);
+    }
+    kill();
+    return false;
+}
+
+void Ser2NetProcess::kill() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+}
+
+QString Ser2NetProcess::rfc2217Url() const {
+    return QStringLiteral("rfc2217://127.0.0.1:%1").arg(rfc2217Port_);
+}
+
+QString Ser2NetProcess::socketUrl() const {
+    return QStringLiteral("socket://127.0.0.1:%1").arg(socketPort_);
+}
+
+std::string Ser2NetProcess::log() const {
+    QFile file(dir_.filePath(QStringLiteral("ser2net.log")));
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return file.readAll().toStdString();
+}
+
+}  // namespace panel::test
