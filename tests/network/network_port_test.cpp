@@ -144,8 +144,9 @@ TEST_F(NetworkPortTest, DeviceServerKilledIsToldOnceAndASelectionReconnects) {
     ASSERT_TRUE(waitUntil([&] { return !listener->failures.empty(); }));
     settle(300);
     ASSERT_THAT(listener->failures, SizeIs(1));
-    EXPECT_THAT(listener->failures.front().description,
-                HasSubstr(server.rfc2217Url().toStdString() + ": "));
+    // The reason alone, as the local adapter gives it: the controller puts the device in front
+    // when it tells the operator, so the URL in here would be shown twice.
+    EXPECT_EQ(listener->failures.front().description, "the device server closed the connection");
     EXPECT_FALSE(port->isOpen());
     EXPECT_TRUE(port->output("C00\r")) << "writes to the lost connection must fail";
 

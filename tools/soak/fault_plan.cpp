@@ -7,7 +7,8 @@ namespace panel::soak {
 
 const char* FaultName(FaultKind kind) {
     static constexpr std::array<const char*, kFaultKinds> kNames{
-        "clean restart", "latency", "split", "noise", "flood", "no reply", "hang-up"};
+        "clean restart", "latency",  "split",   "noise",
+        "flood",         "no reply", "hang-up", "ser2net restart"};
     return kNames[static_cast<std::size_t>(kind)];
 }
 
@@ -22,11 +23,12 @@ Fault FaultPlan::next() {
     Fault fault;
     fault.line = random_.between(1, 2);
     fault.afterMs = random_.between(1500, 6000);
-    fault.kind = static_cast<FaultKind>(random_.below(kFaultKinds));
+    fault.kind = static_cast<FaultKind>(random_.below(network_ ? kFaultKinds : kLocalFaultKinds));
     fault.restartGapMs = random_.between(0, 1200);
     auto& args = fault.args;
     switch (fault.kind) {
         case FaultKind::Clean:
+        case FaultKind::DeviceServer:
             break;
         case FaultKind::Latency:
             args = {"--latency", std::to_string(random_.between(20, 1500))};

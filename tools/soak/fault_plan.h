@@ -9,15 +9,17 @@
 
 namespace panel::soak {
 
-enum class FaultKind { Clean, Latency, Split, Noise, Flood, NoReply, HangUp };
-inline constexpr int kFaultKinds = 7;
+enum class FaultKind { Clean, Latency, Split, Noise, Flood, NoReply, HangUp, DeviceServer };
+inline constexpr int kFaultKinds = 8;
+// The device server's restart comes only when the lines go through one.
+inline constexpr int kLocalFaultKinds = 7;
 
 struct Fault {
     int line = 1;     // the simulator behind COM1 or COM2
     int afterMs = 0;  // from the previous fault
     FaultKind kind = FaultKind::Clean;
     std::vector<std::string> args;  // the simulator's fault options
-    int restartGapMs = 0;           // how long the line stays down before the simulator returns
+    int restartGapMs = 0;  // how long the line stays down before the simulator (or server) returns
 };
 
 const char* FaultName(FaultKind kind);
@@ -25,11 +27,14 @@ std::string Describe(const Fault& fault);
 
 class FaultPlan {
 public:
-    explicit FaultPlan(std::uint64_t seed) : random_(seed) {}
+    // With `network`, ser2net in front of a simulator is killed and started again too.
+    explicit FaultPlan(std::uint64_t seed, bool network = false)
+        : random_(seed), network_(network) {}
     Fault next();
 
 private:
     SoakRandom random_;
+    bool network_;
 };
 
 }  // namespace panel::soak

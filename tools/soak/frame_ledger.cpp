@@ -33,7 +33,9 @@ std::optional<LoggedFrame> ParseLogLine(const std::string& line) {
 }
 
 bool FrameLedger::cutByOutage(const ExpectedFrames& group) const {
-    return downAt_ && group.endAt >= *downAt_ - kLossMarginUs;
+    for (const auto& [down, up] : outages_)
+        if (group.endAt >= down - kLossMarginUs && group.sentAt <= up) return true;
+    return false;
 }
 
 int FrameLedger::fewest(std::size_t index) const {

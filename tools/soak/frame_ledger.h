@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace panel::soak {
@@ -45,8 +46,13 @@ public:
     // The line's speed changed, or the client closed it: a frame read after this may carry the
     // new speed although it was sent before.
     void speedChanged(std::int64_t at) { speedChanges_.push_back(at); }
+    // The path to the simulator broke at `at` (the simulator went, or the device server in
+    // front of it); lineUp() when it serves again through the same simulator.
     void lineDown(std::int64_t at) {
-        if (!downAt_ || at < *downAt_) downAt_ = at;
+        if (outages_.empty() || outages_.back().second != kOpen) outages_.push_back({at, kOpen});
+    }
+    void lineUp(std::int64_t at) {
+        if (!outages_.empty() && outages_.back().second == kOpen) outages_.back().second = at;
     }
 
     // Checks one logged frame; returns the broken rule, or an empty string.
@@ -70,7 +76,8 @@ private:
     std::size_t cursor_ = 0;
     int consumed_ = 0;  // frames of groups_[cursor_] taken so far
     std::vector<std::int64_t> speedChanges_;
-    std::optional<std::int64_t> downAt_;
+    static constexpr std::int64_t kOpen = INT64_MAX;
+    std::vector<std::pair<std::int64_t, std::int64_t>> outages_;  // down, up again
     std::size_t checked_ = 0;
     std::size_t lost_ = 0;
     std::size_t readAfterSpeedChange_ = 0;

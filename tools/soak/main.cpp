@@ -1,6 +1,6 @@
 // panel-soak: a seeded random operator against two failing simulators, for minutes on end, with
 // every invariant checked from outside. scripts/soak builds and runs it:
-//   panel-soak [--minutes N] [--seed S] [--timing-report-only] [--sim PROJECTOR_SIM]
+//   panel-soak [--minutes N] [--seed S] [--timing-report-only] [--network] [--sim PROJECTOR_SIM]
 #include <stdlib.h>
 
 #include <QApplication>
@@ -28,7 +28,7 @@ void quietHandler(QtMsgType type, const QMessageLogContext& context, const QStri
 int usage(const char* why) {
     std::fprintf(stderr,
                  "panel-soak: %s\nusage: panel-soak [--minutes N] [--seed S] "
-                 "[--timing-report-only] [--sim PROJECTOR_SIM]\n",
+                 "[--timing-report-only] [--network] [--sim PROJECTOR_SIM]\n",
                  why);
     return 2;
 }
@@ -52,6 +52,8 @@ int main(int argc, char** argv) {
                 seedGiven = true;
             } else if (arg == "--sim" && hasValue) {
                 options.simBinary = QString::fromLocal8Bit(argv[++i]);
+            } else if (arg == "--network") {
+                options.network = true;
             } else if (arg == "--timing-report-only") {
                 options.timingReportOnly = true;
             } else {

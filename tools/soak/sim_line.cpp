@@ -1,5 +1,10 @@
 #include "tools/soak/sim_line.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QFile>
 #include <algorithm>
 #include <cmath>
@@ -7,14 +12,93 @@
 #include "tools/soak/monotonic.h"
 
 namespace panel::soak {
+namespace {
 
-SimLine::SimLine(int number, QString simBinary, QString workDir, QString)
+// A TCP port on 127.0.0.1 that nothing listens on now.
+std::uint16_t freeLoopbackPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    std::uint16_t port = 0;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0)
+        port = ntohs(address.sin_port);
+    ::close(fd);
+    return port;
+}
+
+}  // namespace
+
+void SimLine::startServer() {
+    if (serverPort_ == 0) {
+        serverPort_ = freeLoopbackPort();
+        const QString config = QStringLiteral(
+                                   "connection: &com%1\n"
+                                   "    accepter: telnet(rfc2217),tcp,127.0.0.1,%2\n"
+                                   "    connector: serialdev,%3,19200n81,local\n"
+                                   "    options:\n"
+                                   "        mdns: false\n")
+                                   .arg(number_)
+                                   .arg(serverPort_)
+                                   .arg(link_);
+        QFile file(workDir_ + QStringLiteral("/ser2net-com%1.yaml").arg(number_));
+        if (file.open(QIODevice::WriteOnly)) file.write(config.toUtf8());
+    }
+    const QString stem = workDir_ + QStringLiteral("/ser2net-com%1").arg(number_);
+    server_ = std::make_unique<QProcess>();
+    server_->setStandardErrorFile(stem + QStringLiteral(".err"), QIODevice::Append);
+    // -n: in the foreground, so that the process is ours to kill.
+    server_->start(QStringLiteral("ser2net"),
+                   {QStringLiteral("-n"), QStringLiteral("-c"), stem + QStringLiteral(".yaml"),
+                    QStringLiteral("-P"), stem + QStringLiteral(".pid")});
+}
+
+void SimLine::killServer() {
+    if (!server_) return;
+    const std::int64_t now = NowMicros();
+    serverDownAt_ = now;
+    serverDown_ = true;
+    if (Incarnation* incarnation = live()) incarnation->ledger.lineDown(now);
+    server_->kill();
+    server_->waitForFinished(5000);
+    server_.reset();
+}
+
+void SimLine::serverBack() {
+    serverDown_ = false;
+    if (Incarnation* incarnation = live()) incarnation->ledger.lineUp(NowMicros());
+}
+
+bool SimLine::serverListening() const {
+    // Read from the kernel's table rather than by connecting, which would open the device.
+    QFile table(QStringLiteral("/proc/net/tcp"));
+    if (!server_ || !table.open(QIODevice::ReadOnly)) return false;
+    const QByteArray local = QByteArray("0100007F:") +
+                             QByteArray::number(serverPort_, 16).toUpper().rightJustified(4, '0');
+    for (const QByteArray& line : table.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() > 3 && fields[1] == local && fields[3] == "0A") return true;
+    }
+    return false;
+}
+
+QString SimLine::url() const {
+    return QStringLiteral("rfc2217://127.0.0.1:%1").arg(serverPort_);
+}
+
+SimLine::SimLine(int number, QString simBinary, QString workDir)
     : number_(number),
       simBinary_(std::move(simBinary)),
       workDir_(std::move(workDir)),
       link_(workDir_ + QStringLiteral("/com%1").arg(number)) {}
 
 SimLine::~SimLine() {
+    if (server_) {
+        server_->kill();
+        server_->waitForFinished(5000);
+    }
     for (Incarnation& incarnation : incarnations_) {
         if (!incarnation.process) continue;
         incarnation.process->disconnect(this);

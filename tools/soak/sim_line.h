@@ -39,7 +39,7 @@ class SimLine final : public QObject {
     Q_OBJECT
 
 public:
-    SimLine(int number, QString simBinary, QString workDir, QString bindAddress = {});
+    SimLine(int number, QString simBinary, QString workDir);
     ~SimLine() override;
 
     int number() const { return number_; }
@@ -63,6 +63,20 @@ public:
     std::size_t lost() const;
     std::size_t readAfterSpeedChange() const;
 
+    // The device server in front of the link (--network): ser2net, Telnet with RFC 2217, on a
+    // free loopback port, opening the link for each client, so a restarted simulator is reached
+    // again at the next connection.
+    void startServer();
+    // Killed outright, as a crashed device server goes; frames on their way are lost with it.
+    void killServer();
+    bool serverListening() const;
+    // The server has come back: what is sent through it from now on must arrive again.
+    void serverBack();
+    QString url() const;
+    // When the server last went down (0: never).
+    std::int64_t serverDownAt() const { return serverDownAt_; }
+    bool serverDown() const { return !server_ || serverDown_; }
+
 signals:
     // The live incarnation has finished (stopped, hung up or crashed).
     void ended(int line);
@@ -79,6 +93,11 @@ private:
     std::size_t checkedGone_ = 0;
     std::size_t lostGone_ = 0;
     std::size_t afterSpeedGone_ = 0;
+
+    std::unique_ptr<QProcess> server_;
+    std::uint16_t serverPort_ = 0;
+    std::int64_t serverDownAt_ = 0;
+    bool serverDown_ = false;
 };
 
 }  // namespace panel::soak

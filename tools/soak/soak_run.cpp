@@ -13,7 +13,9 @@
 #include <sstream>
 
 #include "core/catalogue.h"
+#include "serial/network_port.h"
 #include "serial/qt_serial_port.h"
+#include "serial/routed_serial_port.h"
 #include "tools/projector-sim/frame_log.h"
 #include "tools/soak/monotonic.h"
 #include "ui/form1.h"
@@ -52,7 +54,7 @@ SoakRun::SoakRun(SoakOptions options)
     : options_(std::move(options)),
       script_(options_.seed),
       // The faults draw from a stream of their own: the operator's draws stay the same.
-      faults_(options_.seed ^ 0x5eedfa017ull) {
+      faults_(options_.seed ^ 0x5eedfa017ull, options_.network) {
     for (int line = 1; line <= 2; ++line) {
         auto& sim = lines_[static_cast<std::size_t>(line - 1)];
         sim = std::make_unique<SimLine>(line, options_.simBinary, options_.workDir);
@@ -65,6 +67,8 @@ SoakRun::SoakRun(SoakOptions options)
 
 SoakRun::~SoakRun() {
     form_.reset();
+    routed_.reset();
+    netPort_.reset();
     port_.reset();
 }
 
@@ -120,6 +124,13 @@ bool SoakRun::openPortSelector() {
 }
 
 // ---- what was sent -------------------------------------------------------------------------
+
+bool SoakRun::serverWentSinceOpen() const {
+    if (!options_.network || model_.boundLine == 0) return false;
+    const std::int64_t down =
+        lines_[static_cast<std::size_t>(model_.boundLine - 1)]->serverDownAt();
+    return down != 0 && down >= model_.openedAt;
+}
 
 Incarnation* SoakRun::bound() {
     if (model_.boundLine == 0) return nullptr;
@@ -293,16 +304,20 @@ void SoakRun::portOp(int port, const std::string& record) {
     if (failures_ > failuresBefore) {
         model_.open = false;
         model_.nextReselectAt = now + 500'000;
-        if (port_->isOpen())
+        if (panelPort_->isOpen())
             return fail("a failed selection of COM" + std::to_string(port) + " left the port open");
-        if (live && live->up && !live->downBy(NowMicros() + 200'000))
+        if (live && live->up && !live->downBy(NowMicros() + 200'000) &&
+            !(options_.network && line.serverDown()))
             fail("selecting COM" + std::to_string(port) +
                  " failed while its simulator was serving: " + lastFailure_);
         return;
     }
-    if (!port_->isOpen())
+    if (!panelPort_->isOpen())
         return fail("selecting COM" + std::to_string(port) + " showed nothing but left it closed");
-    if (!live) return fail("COM" + std::to_string(port) + " opened with no simulator behind it");
+    // Through a device server the connection opens with no simulator behind it and is lost
+    // at once; that outage is told like any other.
+    if (!live && !options_.network)
+        return fail("COM" + std::to_string(port) + " opened with no simulator behind it");
     if (outageOutstanding_) {
         ++outagesSurvived_;
         outageOutstanding_ = false;
@@ -310,7 +325,8 @@ void SoakRun::portOp(int port, const std::string& record) {
     model_.open = true;
     model_.told = false;
     model_.boundLine = port;
-    model_.boundId = live->id;
+    model_.boundId = live ? live->id : 0;
+    model_.openedAt = now;
     boundDownSeen_.reset();
 }
 
@@ -385,8 +401,28 @@ void SoakRun::scheduleFault() {
 void SoakRun::applyFault(const Fault& fault) {
     ++faultCounts_[FaultName(fault.kind)];
     note("   fault: " + Describe(fault));
-    restarts_[fault.line] = Restart{fault, false};
     SimLine& line = *lines_[static_cast<std::size_t>(fault.line - 1)];
+    if (fault.kind == FaultKind::DeviceServer) {
+        line.killServer();
+        const int number = fault.line;
+        QTimer::singleShot(fault.restartGapMs, this, [this, number] {
+            if (windingDown_) return;
+            SimLine& again = *lines_[static_cast<std::size_t>(number - 1)];
+            again.startServer();
+            // Served again once it listens; then the next fault.
+            auto* poll = new QTimer(this);
+            connect(poll, &QTimer::timeout, this, [this, poll, &again] {
+                if (!again.serverListening() && !windingDown_) return;
+                again.serverBack();
+                poll->deleteLater();
+                poll->stop();
+                scheduleFault();
+            });
+            poll->start(20);
+        });
+        return;
+    }
+    restarts_[fault.line] = Restart{fault, false};
     if (line.live())
         line.stop();
     else
@@ -437,16 +473,17 @@ void SoakRun::portProblem(QWidget*, const QString& text) {
     if (!model_.open || model_.told)
         return fail("a port problem was told again before any port had opened: " +
                     text.toStdString());
-    const QString link = lines_[static_cast<std::size_t>(model_.boundLine - 1)]->link();
-    if (!text.startsWith(link + QStringLiteral(": ")))
-        return fail("the port problem does not name the line " + link.toStdString() + ": " +
-                    text.toStdString());
+    SimLine& line = *lines_[static_cast<std::size_t>(model_.boundLine - 1)];
+    const QString name = options_.network ? line.url() : line.link();
+    if (!text.startsWith(name + QStringLiteral(": ")) || text.count(name) != 1)
+        return fail("the port problem does not name the line " + name.toStdString() +
+                    " once, in front: " + text.toStdString());
     model_.told = true;
     model_.open = false;
     model_.nextReselectAt = now + 200'000;
     outageOutstanding_ = true;
     Incarnation* incarnation = bound();
-    if (incarnation && !incarnation->downBy(now + 100'000))
+    if (incarnation && !incarnation->downBy(now + 100'000) && !serverWentSinceOpen())
         unexplainedTell_ = PendingTell{model_.boundLine, model_.boundId, now, text.toStdString()};
 }
 
@@ -462,6 +499,8 @@ void SoakRun::periodicCheck() {
         Incarnation* incarnation = bound();
         if (!incarnation)
             boundDownSeen_ = now;
+        else if (serverWentSinceOpen())
+            boundDownSeen_ = lines_[static_cast<std::size_t>(model_.boundLine - 1)]->serverDownAt();
         else if (incarnation->downBy(now))
             boundDownSeen_ =
                 std::min(incarnation->downAt.value_or(now), incarnation->hangupAt.value_or(now));
@@ -476,7 +515,8 @@ void SoakRun::periodicCheck() {
         Incarnation* incarnation =
             lines_[static_cast<std::size_t>(unexplainedTell_->line - 1)]->find(
                 unexplainedTell_->id);
-        if (!incarnation || incarnation->downBy(unexplainedTell_->at + 500'000))
+        if (!incarnation || incarnation->downBy(unexplainedTell_->at + 500'000) ||
+            serverWentSinceOpen())
             unexplainedTell_.reset();
         else if (now - unexplainedTell_->at > 3'000'000)
             return fail("a port problem was told while its line was up: " + unexplainedTell_->text);
@@ -484,15 +524,17 @@ void SoakRun::periodicCheck() {
 }
 
 void SoakRun::checkWindowState() {
-    if (port_->isOpen()) {
+    if (panelPort_->isOpen()) {
         if (!model_.open) return fail("the port is open though no selection opened it");
-        if (port_->commPort() != model_.port)
-            return fail("the open port is COM" + std::to_string(port_->commPort()) + "; COM" +
+        if (panelPort_->commPort() != model_.port)
+            return fail("the open port is COM" + std::to_string(panelPort_->commPort()) + "; COM" +
                         std::to_string(model_.port) + " was selected");
     }
-    if (port_->lineSettings().baudRate != model_.baud)
-        return fail("the line is set to " + std::to_string(port_->lineSettings().baudRate) +
-                    " baud; " + std::to_string(model_.baud) + " was selected");
+    const int baud =
+        options_.network ? netPort_->lineSettings().baudRate : port_->lineSettings().baudRate;
+    if (baud != model_.baud)
+        return fail("the line is set to " + std::to_string(baud) + " baud; " +
+                    std::to_string(model_.baud) + " was selected");
 }
 
 // ---- waiting -------------------------------------------------------------------------------
@@ -521,19 +563,38 @@ int SoakRun::run() {
         std::fprintf(stderr, "soak: the simulators did not start\n");
         return 2;
     }
-    port_ = std::make_unique<QtSerialPort>(PortDevices{lines_[0]->link(), lines_[1]->link()});
-    form_ = std::make_unique<Form1>(*port_, this);
+    PortDevices devices{lines_[0]->link(), lines_[1]->link()};
+    if (options_.network) {
+        for (auto& line : lines_) line->startServer();
+        if (!waitUntil(
+                [this] { return lines_[0]->serverListening() && lines_[1]->serverListening(); },
+                20000)) {
+            std::fprintf(stderr, "soak: ser2net did not listen (see %s)\n",
+                         qPrintable(options_.workDir));
+            return 2;
+        }
+        devices = PortDevices{lines_[0]->url(), lines_[1]->url()};
+    }
+    port_ = std::make_unique<QtSerialPort>(devices);
+    panelPort_ = port_.get();
+    if (options_.network) {
+        netPort_ = std::make_unique<NetworkPort>(devices);
+        routed_ = std::make_unique<RoutedSerialPort>(devices, *port_, *netPort_);
+        panelPort_ = routed_.get();
+    }
+    form_ = std::make_unique<Form1>(*panelPort_, this);
     form_->load();
     form_->show();
     form_->activateWindow();
     (void)QTest::qWaitForWindowActive(form_.get());
-    if (!port_->isOpen()) {
+    if (!panelPort_->isOpen()) {
         std::fprintf(stderr, "soak: the panel did not open COM1: %s\n", lastFailure_.c_str());
         return 2;
     }
     model_.open = true;
     model_.boundLine = 1;
     model_.boundId = lines_[0]->live()->id;
+    model_.openedAt = NowMicros();
 
     probe_ = std::make_unique<LatenessProbe>();
     startedAt_ = NowMicros();
@@ -569,8 +630,13 @@ int SoakRun::run() {
     const std::int64_t rssEndKiB = residentKiB();
     checkTimer_.stop();
     form_.reset();
+    routed_.reset();
+    netPort_.reset();
     port_.reset();
-    for (auto& line : lines_) line->stop();
+    for (auto& line : lines_) {
+        line->killServer();
+        line->stop();
+    }
     (void)waitUntil([this] { return !lines_[0]->live() && !lines_[1]->live(); }, 10000);
     if (broken_.empty()) periodicCheck();
 
@@ -586,9 +652,10 @@ int SoakRun::run() {
     summary(ranUs);
     if (broken_.empty()) return 0;
 
-    std::printf("\nSOAK FAILED: %s\nseed: %llu (replay: scripts/soak --seed %llu --minutes %g)\n",
+    std::printf("\nSOAK FAILED: %s\nseed: %llu (replay: scripts/soak --seed %llu --minutes %g%s)\n",
                 broken_.c_str(), static_cast<unsigned long long>(options_.seed),
-                static_cast<unsigned long long>(options_.seed), options_.minutes);
+                static_cast<unsigned long long>(options_.seed), options_.minutes,
+                options_.network ? " --network" : "");
     std::printf("last %zu operations, newest last:\n", recent_.size());
     for (const std::string& line : recent_) std::printf("  %s\n", line.c_str());
     std::fflush(stdout);

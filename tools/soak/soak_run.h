@@ -25,7 +25,10 @@ class QWidget;
 
 namespace panel {
 class Form1;
+class NetworkPort;
 class QtSerialPort;
+class RoutedSerialPort;
+class SerialPort;
 }  // namespace panel
 
 namespace panel::soak {
@@ -37,6 +40,8 @@ struct SoakOptions {
     QString workDir;
     // Lateness and memory are printed but break nothing (a test on a shared machine).
     bool timingReportOnly = false;
+    // The simulators behind ser2net, reached over rfc2217://; ser2net is restarted too.
+    bool network = false;
 };
 
 class SoakRun final : public QObject, public Prompter {
@@ -75,6 +80,8 @@ private:
     void expect(const std::string& bytes, std::int64_t sentAt, std::int64_t endAt, int fewest,
                 int most, std::int64_t periodUs);
     Incarnation* bound();
+    // The device server of the open line has gone since the port opened (--network).
+    bool serverWentSinceOpen() const;
     void speedChangedOnBoundLine(std::int64_t at);
 
     // Faults.
@@ -99,6 +106,9 @@ private:
     FaultPlan faults_;
     std::array<std::unique_ptr<SimLine>, 2> lines_;
     std::unique_ptr<QtSerialPort> port_;
+    std::unique_ptr<NetworkPort> netPort_;      // --network
+    std::unique_ptr<RoutedSerialPort> routed_;  // --network
+    SerialPort* panelPort_ = nullptr;           // what the window drives
     std::unique_ptr<Form1> form_;
     std::unique_ptr<LatenessProbe> probe_;
     QTimer checkTimer_;
@@ -113,6 +123,7 @@ private:
         int boundLine = 0;  // the incarnation the open port reaches
         int boundId = 0;
         bool told = false;  // the outage of the open line has been told
+        std::int64_t openedAt = 0;
         std::int64_t nextReselectAt = 0;
     } model_;
 
