@@ -68,19 +68,21 @@ constexpr std::array kOneShot{
     OneShotRow{"Command36", "C02", kNone},
 };
 
-constexpr IntervalPair kHoldPair{200, 245};
-constexpr IntervalPair kBrightnessPair{25, 25};
+using namespace std::chrono_literals;
+
+constexpr IntervalPair kHoldPair = Pair(200, 245);
+constexpr IntervalPair kBrightnessPair = Pair(25, 25);
 
 constexpr std::array kHold{
-    HoldRow{"Command1", "C09", 1, HoldKind::Fixed, 250, kHoldPair},
-    HoldRow{"Command2", "C0A", 2, HoldKind::Fixed, 250, kHoldPair},
-    HoldRow{"Command15", "C20", 7, HoldKind::Fixed, 50, kBrightnessPair},
-    HoldRow{"Command35", "C21", 8, HoldKind::Fixed, 50, kBrightnessPair},
-    HoldRow{"Command48", "C30", 17, HoldKind::Fixed, 250, kHoldPair, true},
-    HoldRow{"Command49", "C31", 18, HoldKind::Fixed, 250, kHoldPair, true},
-    HoldRow{"Command50", "C8E", 19, HoldKind::Fixed, 250, kHoldPair},
-    HoldRow{"Command51", "C8F", 20, HoldKind::Fixed, 250, kHoldPair},
-    HoldRow{"Command6", "C3F", 13, HoldKind::Fixed, 500, kHoldPair},
+    HoldRow{"Command1", "C09", 1, HoldKind::Fixed, 250ms, kHoldPair},
+    HoldRow{"Command2", "C0A", 2, HoldKind::Fixed, 250ms, kHoldPair},
+    HoldRow{"Command15", "C20", 7, HoldKind::Fixed, 50ms, kBrightnessPair},
+    HoldRow{"Command35", "C21", 8, HoldKind::Fixed, 50ms, kBrightnessPair},
+    HoldRow{"Command48", "C30", 17, HoldKind::Fixed, 250ms, kHoldPair, true},
+    HoldRow{"Command49", "C31", 18, HoldKind::Fixed, 250ms, kHoldPair, true},
+    HoldRow{"Command50", "C8E", 19, HoldKind::Fixed, 250ms, kHoldPair},
+    HoldRow{"Command51", "C8F", 20, HoldKind::Fixed, 250ms, kHoldPair},
+    HoldRow{"Command6", "C3F", 13, HoldKind::Fixed, 500ms, kHoldPair},
     HoldRow{"Command5", "C3C", 3, HoldKind::Arrow},
     HoldRow{"Command7", "C3D", 4, HoldKind::Arrow},
     HoldRow{"Command9", "C3B", 5, HoldKind::Arrow},

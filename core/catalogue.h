@@ -1,6 +1,7 @@
 // The command buttons as data: the one-shot catalogue and the press-and-hold table.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -8,25 +9,36 @@
 
 namespace panel {
 
-// A reply window (Timer2) and clearing delay (Timer4), in milliseconds.
+// A reply window and a clearing delay, set together on the two timers before a send.
 struct IntervalPair {
-    int replyWindow;
-    int clearingDelay;
+    std::chrono::milliseconds replyWindow;
+    std::chrono::milliseconds clearingDelay;
     friend bool operator==(const IntervalPair&, const IntervalPair&) = default;
 };
 
-inline constexpr IntervalPair kLayoutPair{500, 1000};  // at start, and restored by every release
-inline constexpr IntervalPair kPictureModePair{2000, 2500};  // also the manual SEND
-inline constexpr IntervalPair kInputSignalPair{5000, 5500};
-inline constexpr int kArrowPacingInterval = 200;  // Timer1 after "A-IMAGE" or MENU "ON"
-inline constexpr int kZoomReleaseInterval = 5;    // Timer1 after a D.Zoom release
+constexpr IntervalPair Pair(int replyWindowMs, int clearingDelayMs) {
+    return {std::chrono::milliseconds{replyWindowMs}, std::chrono::milliseconds{clearingDelayMs}};
+}
+
+inline constexpr IntervalPair kLayoutPair = Pair(500, 1000);  // at start, restored by a release
+inline constexpr IntervalPair kPictureModePair = Pair(2000, 2500);  // also the manual SEND
+inline constexpr IntervalPair kInputSignalPair = Pair(5000, 5500);
+// What an arrow's press sets, chosen by ArrowMode: the arrows step a menu after "A-IMAGE" or MENU
+// "ON", and a picture after a D.Zoom release. In any other mode the arrow keeps the pair it finds.
+inline constexpr IntervalPair kArrowMenuPair = Pair(150, 190);
+inline constexpr IntervalPair kArrowZoomPair = Pair(5, 5);
+inline constexpr std::uint8_t kArrowModeMenu = 1;  // set by "A-IMAGE" and MENU "ON"
+inline constexpr std::uint8_t kArrowModeZoom = 3;  // set by a D.Zoom release
+// The repeat timer after "A-IMAGE" or MENU "ON", and after a D.Zoom release.
+inline constexpr std::chrono::milliseconds kArrowPacingInterval{200};
+inline constexpr std::chrono::milliseconds kZoomReleaseInterval{5};
 
 // A one-shot button: runs its three steps in order on a click.
 struct OneShotRow {
     std::string_view button;
     std::string_view code;
     std::optional<IntervalPair> intervals;  // step 1, before the send
-    bool setsArrowPacing = false;           // step 3: Timer1 200 ms, then ArrowMode 1
+    bool setsArrowPacing = false;           // step 3: repeat 200 ms, then kArrowModeMenu
 };
 
 enum class HoldKind {
@@ -39,9 +51,9 @@ struct HoldRow {
     std::string_view code;
     std::uint8_t key;  // RepeatKey while held
     HoldKind kind;
-    int repeatInterval = 0;        // Timer1, Fixed only
-    IntervalPair intervals{0, 0};  // Fixed only
-    bool zoomRelease = false;      // the release also sets Timer1 5 ms and ArrowMode 3
+    std::chrono::milliseconds repeatInterval{0};  // the repeat timer, Fixed only
+    IntervalPair intervals = Pair(0, 0);          // Fixed only
+    bool zoomRelease = false;  // the release also sets the repeat 5 ms and kArrowModeZoom
 };
 
 std::span<const OneShotRow> OneShotCatalogue();
@@ -49,7 +61,8 @@ std::span<const HoldRow> HoldCatalogue();
 
 const OneShotRow* FindOneShot(std::string_view button);
 const HoldRow* FindHold(std::string_view button);
-// The repeat table: the code a tick of Timer1 sends for `key`, or nothing for a key no button has.
+// The repeat table: the code a tick of the repeat timer sends for `key`, or nothing for a key no
+// button has.
 std::optional<std::string_view> RepeatCode(std::uint8_t key);
 
 }  // namespace panel

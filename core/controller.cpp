@@ -10,8 +10,9 @@
 namespace panel {
 namespace {
 
-constexpr int kRepeatDesignInterval = 200;
-constexpr int kSelectorHideDelay = 5000;
+// The window design's intervals of the repeat and port-selector timers.
+constexpr std::chrono::milliseconds kRepeatDesignInterval{200};
+constexpr std::chrono::milliseconds kSelectorHideDelay{5000};
 constexpr std::string_view kNoReply = " X X X X";
 
 }  // namespace
@@ -61,13 +62,12 @@ void Controller::load(const std::function<void()>& placeWindow) {
 Handled Controller::click(std::string_view control) {
     if (const OneShotRow* row = FindOneShot(control)) {
         if (row->intervals) {
-            timers_.replyWindow.setInterval(row->intervals->replyWindow);
-            timers_.clearing.setInterval(row->intervals->clearingDelay);
+            setPair(*row->intervals);
         }
         SendCommand(row->code);
         if (row->setsArrowPacing) {
             timers_.repeat.setInterval(kArrowPacingInterval);
-            state_.ArrowMode = 1;
+            state_.ArrowMode = kArrowModeMenu;
         }
         return Handled::Yes;
     }
@@ -102,16 +102,10 @@ Handled Controller::press(std::string_view control) {
         state_.RepeatKey = row->key;
         SendCommand(row->code);
         timers_.repeat.setInterval(row->repeatInterval);
-        timers_.replyWindow.setInterval(row->intervals.replyWindow);
-        timers_.clearing.setInterval(row->intervals.clearingDelay);
+        setPair(row->intervals);
     } else {
-        if (state_.ArrowMode == 1) {
-            timers_.replyWindow.setInterval(150);
-            timers_.clearing.setInterval(190);
-        } else if (state_.ArrowMode == 3) {
-            timers_.replyWindow.setInterval(5);
-            timers_.clearing.setInterval(5);
-        }
+        if (state_.ArrowMode == kArrowModeMenu) setPair(kArrowMenuPair);
+        if (state_.ArrowMode == kArrowModeZoom) setPair(kArrowZoomPair);
         state_.RepeatKey = row->key;
         SendCommand(row->code);
     }
@@ -128,19 +122,17 @@ Handled Controller::release(std::string_view control) {
     timers_.clearing.setEnabled(true);
     setCaption(LabelId::SentTrace, {});
     setCaption(LabelId::ReceivedTrace, {});
-    timers_.replyWindow.setInterval(kLayoutPair.replyWindow);
-    timers_.clearing.setInterval(kLayoutPair.clearingDelay);
+    setPair(kLayoutPair);
     clearRecvData();
     if (row->zoomRelease) {
         timers_.repeat.setInterval(kZoomReleaseInterval);
-        state_.ArrowMode = 3;
+        state_.ArrowMode = kArrowModeZoom;
     }
     return Handled::Yes;
 }
 
 void Controller::sendManual(std::string_view text) {
-    timers_.replyWindow.setInterval(kPictureModePair.replyWindow);
-    timers_.clearing.setInterval(kPictureModePair.clearingDelay);
+    setPair(kPictureModePair);
     state_.ManualCmd = std::string(text);
     SendCommand(state_.ManualCmd);
 }
@@ -280,6 +272,11 @@ void Controller::togglePanelTimer() {
 void Controller::end() {
     (void)port_.setOpen(false);
     view_.endProgram();
+}
+
+void Controller::setPair(const IntervalPair& pair) {
+    timers_.replyWindow.setInterval(pair.replyWindow);
+    timers_.clearing.setInterval(pair.clearingDelay);
 }
 
 void Controller::setCaption(LabelId label, std::string text) {

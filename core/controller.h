@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/catalogue.h"
 #include "core/serial_port.h"
 #include "core/timer.h"
 #include "core/view.h"
@@ -105,6 +106,7 @@ private:
     void togglePanelTimer();
     void end();
 
+    void setPair(const IntervalPair& pair);
     void showSent(const std::string& frame);
     void showReceived(const std::string& data);
     void setCaption(LabelId label, std::string text);

@@ -243,6 +243,11 @@ std::optional<Pressure> PressureFromReading(double reading) {
     const double rounded = std::nearbyint(reading);  // halves to the even neighbour
     if (!std::isfinite(rounded) || rounded < -6553 || rounded > 6553) return std::nullopt;
     const auto value = static_cast<std::int16_t>(rounded);
+    // The reading is the count of a 10-bit converter on a 5 V reference, so count * 5 / 1024 is
+    // the sensor's voltage; the sensor gives 0.204 V at 150 hPa and 4.59 mV more per hPa, and the
+    // rest turns the voltage back into hPa. The product is 16-bit (hence the range above) and the
+    // steps stay separate and in this order: floating point is not associative, and a reading on
+    // a rounding edge must give the same hPa as it always has.
     const auto product = static_cast<std::int16_t>(value * 5);
     double hpa = product;
     hpa /= 1024;

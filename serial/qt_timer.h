@@ -17,8 +17,8 @@ public:
 
     void setTickHandler(std::function<void()> handler) override { handler_ = std::move(handler); }
 
-    void setInterval(int milliseconds) override { timer_.setInterval(milliseconds); }
-    int interval() const override { return timer_.interval(); }
+    void setInterval(std::chrono::milliseconds interval) override { timer_.setInterval(interval); }
+    std::chrono::milliseconds interval() const override { return timer_.intervalAsDuration(); }
 
     void setEnabled(bool enabled) override;
     bool isEnabled() const override { return timer_.isActive(); }

@@ -7,16 +7,14 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTextLayout>
+#include <array>
 #include <cmath>
 
 #include "ui/trace_label.h"
+#include "ui/utf8.h"
 
 namespace panel {
 namespace {
-
-QString fromUtf8(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 QColor rgb(std::uint32_t value) {
     return QColor::fromRgb(static_cast<QRgb>(value));
@@ -64,7 +62,7 @@ QString buttonStyle(const ControlSpec& control) {
              rgb(control.background).darker(140).name());
 }
 
-QWidget* makeFrame(QWidget* container) {
+QWidget* makeFrame(const ControlSpec&, QWidget* container) {
     auto* frame = new QFrame(container);
     // An etched edge shaded from the frame's own grey. Only the shading roles: a text box inside
     // keeps the platform's colours.
@@ -92,7 +90,7 @@ QWidget* makeButton(const ControlSpec& control, QWidget* container) {
     return button;
 }
 
-QWidget* makePicture(QWidget* container) {
+QWidget* makePicture(const ControlSpec&, QWidget* container) {
     auto* picture = new QLabel(container);
     picture->setPixmap(QPixmap(QStringLiteral(":/logo.png")));
     picture->setScaledContents(false);
@@ -100,19 +98,69 @@ QWidget* makePicture(QWidget* container) {
     return picture;
 }
 
+QWidget* makeLabel(const ControlSpec& control, QWidget* container) {
+    auto* label = new QLabel(FromUtf8(control.caption), container);
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(horizontal(control.align) | Qt::AlignTop);
+    return label;
+}
+
+QWidget* makeTraceLabel(const ControlSpec& control, QWidget* container) {
+    auto* label = new TraceLabel(container);
+    label->setAlignment(horizontal(control.align) | Qt::AlignVCenter);
+    label->setAccessibleDescription(FromUtf8(control.group));
+    return label;
+}
+
+QWidget* makeOption(const ControlSpec& control, QWidget* container) {
+    auto* option = new QRadioButton(FromUtf8(control.caption), container);
+    option->setChecked(control.selected);
+    return option;
+}
+
+QWidget* makeTextBox(const ControlSpec& control, QWidget* container) {
+    auto* text = new QLineEdit(container);
+    text->setAccessibleName(FromUtf8(control.group));
+    return text;
+}
+
+// The widget each kind of row makes, before the steps every kind shares.
+using Maker = QWidget* (*)(const ControlSpec&, QWidget*);
+struct KindMaker {
+    ControlKind kind;
+    Maker make;
+};
+constexpr std::array kMakers{
+    KindMaker{ControlKind::Frame, makeFrame},
+    KindMaker{ControlKind::Label, makeLabel},
+    KindMaker{ControlKind::TraceLabel, makeTraceLabel},
+    KindMaker{ControlKind::Button, makeButton},
+    KindMaker{ControlKind::HoldButton, makeButton},
+    KindMaker{ControlKind::Option, makeOption},
+    KindMaker{ControlKind::TextBox, makeTextBox},
+    KindMaker{ControlKind::Picture, makePicture},
+};
+
+QWidget* makeWidget(const ControlSpec& control, QWidget* container) {
+    for (const KindMaker& maker : kMakers) {
+        if (maker.kind == control.kind) return maker.make(control, container);
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 void ControlFactory::installFontSubstitutes() {
-    QFont::insertSubstitutions(fromUtf8(kFixedFace),
+    QFont::insertSubstitutions(FromUtf8(kFixedFace),
                                {QStringLiteral("IPAGothic"), QStringLiteral("MS Gothic"),
                                 QStringLiteral("Noto Sans Mono CJK JP")});
-    QFont::insertSubstitutions(fromUtf8(kProportionalFace),
+    QFont::insertSubstitutions(FromUtf8(kProportionalFace),
                                {QStringLiteral("IPAPGothic"), QStringLiteral("MS PGothic"),
                                 QStringLiteral("Noto Sans CJK JP")});
 }
 
 QFont ControlFactory::font(FontFace face, double points, bool bold) {
-    QFont font(fromUtf8(face == FontFace::Proportional ? kProportionalFace : kFixedFace));
+    QFont font(FromUtf8(face == FontFace::Proportional ? kProportionalFace : kFixedFace));
     font.setStyleHint(face == FontFace::Proportional ? QFont::SansSerif : QFont::TypeWriter);
     font.setPixelSize(static_cast<int>(std::lround(points * 96.0 / 72.0)));
     font.setWeight(bold ? QFont::Bold : QFont::Normal);
@@ -147,52 +195,14 @@ void ControlFactory::setButtonCaption(QAbstractButton* button, const QString& ca
 }
 
 QWidget* ControlFactory::create(const ControlSpec& control, QWidget* container) {
-    QWidget* widget = nullptr;
-    switch (control.kind) {
-        case ControlKind::Frame:
-            widget = makeFrame(container);
-            break;
-        case ControlKind::Label: {
-            auto* label = new QLabel(fromUtf8(control.caption), container);
-            label->setTextFormat(Qt::PlainText);
-            label->setAlignment(horizontal(control.align) | Qt::AlignTop);
-            widget = label;
-            break;
-        }
-        case ControlKind::TraceLabel: {
-            auto* label = new TraceLabel(container);
-            label->setAlignment(horizontal(control.align) | Qt::AlignVCenter);
-            label->setAccessibleDescription(fromUtf8(control.group));
-            widget = label;
-            break;
-        }
-        case ControlKind::Button:
-        case ControlKind::HoldButton:
-            widget = makeButton(control, container);
-            break;
-        case ControlKind::Option: {
-            auto* option = new QRadioButton(fromUtf8(control.caption), container);
-            option->setChecked(control.selected);
-            widget = option;
-            break;
-        }
-        case ControlKind::TextBox: {
-            auto* text = new QLineEdit(container);
-            text->setAccessibleName(fromUtf8(control.group));
-            widget = text;
-            break;
-        }
-        case ControlKind::Picture:
-            widget = makePicture(container);
-            break;
-    }
-    widget->setObjectName(fromUtf8(control.name));
+    QWidget* widget = makeWidget(control, container);
+    widget->setObjectName(FromUtf8(control.name));
     if (control.kind != ControlKind::Frame) paint(widget, control);
     if (control.face != FontFace::None)
         widget->setFont(font(control.face, control.points, control.bold));
     widget->setGeometry(pixelGeometry(control));
     if (auto* button = qobject_cast<QPushButton*>(widget))
-        setButtonCaption(button, fromUtf8(control.caption));
+        setButtonCaption(button, FromUtf8(control.caption));
     if (!control.visible) widget->hide();
     return widget;
 }

@@ -16,14 +16,11 @@
 #include "ui/layout.h"
 #include "ui/message_box_prompter.h"
 #include "ui/trace_label.h"
+#include "ui/utf8.h"
 #include "ui/window_geometry.h"
 
 namespace panel {
 namespace {
-
-QString fromUtf8(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 std::string nameOf(const QObject* object) {
     return object->objectName().toStdString();
@@ -48,7 +45,7 @@ Form1::Form1(SerialPort& port, Prompter* prompter, QWidget* parent)
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    setWindowTitle(fromUtf8(kWindowCaption));
+    setWindowTitle(FromUtf8(kWindowCaption));
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, QColor::fromRgb(kWindowColour));
     setPalette(palette);
@@ -76,17 +73,17 @@ void Form1::build() {
     QHash<QString, int> captionCount;
     for (const ControlSpec& row : Controls()) {
         if (row.kind == ControlKind::Button || row.kind == ControlKind::HoldButton)
-            ++captionCount[fromUtf8(row.caption)];
+            ++captionCount[FromUtf8(row.caption)];
     }
 
     for (const ControlSpec& row : Controls()) {
         QWidget* container = this;
-        if (!row.container.empty()) container = findChild<QWidget*>(fromUtf8(row.container));
+        if (!row.container.empty()) container = findChild<QWidget*>(FromUtf8(row.container));
         QWidget* widget = ControlFactory::create(row, container);
-        const QString caption = fromUtf8(row.caption);
+        const QString caption = FromUtf8(row.caption);
         if (captionCount.value(caption) > 1 && !row.group.empty()) {
             ControlFactory::setButtonCaption(static_cast<QAbstractButton*>(widget), caption,
-                                             caption + QStringLiteral(", ") + fromUtf8(row.group));
+                                             caption + QStringLiteral(", ") + FromUtf8(row.group));
         }
     }
 
@@ -104,7 +101,7 @@ void Form1::build() {
 
 void Form1::wire() {
     for (const ControlSpec& row : Controls()) {
-        const QString name = fromUtf8(row.name);
+        const QString name = FromUtf8(row.name);
         if (row.kind == ControlKind::HoldButton) {
             holds_.watch(findChild<QPushButton*>(name));
         } else if (row.kind == ControlKind::Button || row.kind == ControlKind::Option) {
@@ -192,7 +189,7 @@ void Form1::command34Clicked() {
 }
 
 void Form1::setCommand34Caption(std::string_view caption) {
-    ControlFactory::setButtonCaption(command34_, fromUtf8(caption));
+    ControlFactory::setButtonCaption(command34_, FromUtf8(caption));
 }
 
 void Form1::sendManual() {

@@ -9,14 +9,10 @@
 #include <cstdio>
 #include <ctime>
 
+#include "core/monotonic.h"
+
 namespace panel {
 namespace {
-
-long long monotonicMicros() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<long long>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
-}
 
 long long residentKiB() {
     QFile status(QStringLiteral("/proc/self/status"));
@@ -38,7 +34,8 @@ bool ShownReport::eventFilter(QObject* watched, QEvent* event) {
         QMetaObject::invokeMethod(
             this,
             [] {
-                std::printf("%lld %lld\n", monotonicMicros(), residentKiB());
+                std::printf("%lld %lld\n", static_cast<long long>(MonotonicMicros()),
+                            residentKiB());
                 std::fflush(stdout);
                 QCoreApplication::quit();
             },

@@ -7,6 +7,8 @@
 namespace panel::test {
 namespace {
 
+using namespace std::chrono_literals;
+
 struct OneShotCase {
     const char* button;
     const char* frame;
@@ -69,7 +71,7 @@ class OneShotButtonTest : public ControllerFixture,
 
 TEST_P(OneShotButtonTest, ClickWritesItsFrameAndLeavesItsIntervals) {
     const OneShotCase& c = GetParam();
-    const int timer1Before = timers.repeat.interval();
+    const auto timer1Before = timers.repeat.interval();
     click(c.button);
     ASSERT_EQ(port.writes().size(), 1u);
     EXPECT_EQ(port.writes()[0], c.frame);
@@ -78,7 +80,7 @@ TEST_P(OneShotButtonTest, ClickWritesItsFrameAndLeavesItsIntervals) {
     EXPECT_TRUE(timers.replyWindow.isEnabled());
     EXPECT_TRUE(timers.clearing.isEnabled());
     EXPECT_FALSE(timers.repeat.isEnabled()) << "a click never starts the repeat";
-    EXPECT_EQ(timers.repeat.interval(), c.arrowPacing ? 200 : timer1Before);
+    EXPECT_EQ(timers.repeat.interval(), c.arrowPacing ? 200ms : timer1Before);
     EXPECT_EQ(state().ArrowMode, c.arrowPacing ? 1 : 0);
 
     // Clicking again sends the same frame again.
@@ -144,7 +146,7 @@ TEST_P(HoldButtonTest, PressSendsAtOnceAndStartsTheRepeat) {
     EXPECT_EQ(port.writes()[0], c.frame);
     EXPECT_EQ(state().RepeatKey, c.key);
     EXPECT_TRUE(timers.repeat.isEnabled());
-    EXPECT_EQ(timers.repeat.interval(), c.repeat ? c.repeat : 200);
+    EXPECT_EQ(timers.repeat.interval().count(), c.repeat ? c.repeat : 200);
     EXPECT_EQ(pair(), c.repeat ? c.pair : std::pair(2000, 2500));
 }
 
@@ -165,7 +167,7 @@ TEST_P(HoldButtonTest, ReleaseRestoresTheLayoutPair) {
     EXPECT_FALSE(timers.replyWindow.isEnabled());
     EXPECT_TRUE(timers.clearing.isEnabled());
     EXPECT_EQ(pair(), (std::pair{500, 1000}));
-    EXPECT_EQ(timers.repeat.interval(), c.zoom ? 5 : (c.repeat ? c.repeat : 200));
+    EXPECT_EQ(timers.repeat.interval().count(), c.zoom ? 5 : (c.repeat ? c.repeat : 200));
     EXPECT_EQ(state().ArrowMode, c.zoom ? 3 : 0);
 }
 

@@ -20,7 +20,7 @@ protected:
     const std::string& label(LabelId id) const { return controller.caption(id); }
     const FormState& state() const { return controller.state(); }
     std::pair<int, int> pair() const {
-        return {timers.replyWindow.interval(), timers.clearing.interval()};
+        return {timers.replyWindow.interval().count(), timers.clearing.interval().count()};
     }
 
     void click(std::string_view name) { ASSERT_EQ(controller.click(name), Handled::Yes) << name; }

@@ -8,6 +8,8 @@
 namespace panel::test {
 namespace {
 
+using namespace std::chrono_literals;
+
 using Op = FakePort::Op;
 
 class SendTest : public ControllerFixture {};
@@ -57,13 +59,13 @@ class ReplyWindowTest : public ControllerFixture {};
 
 TEST_F(ReplyWindowTest, NoAnswerIsMarkedAtTheReplyWindowsClose) {
     click(controls::kPowerOn);
-    clock.advance(499);
+    clock.advance(499ms);
     EXPECT_EQ(label(LabelId::ReceivedTrace), "");
-    clock.advance(1);
+    clock.advance(1ms);
     EXPECT_EQ(label(LabelId::ReceivedTrace), " X X X X");
     EXPECT_EQ(state().AwaitReply, 0);
     EXPECT_FALSE(timers.replyWindow.isEnabled());
-    clock.advance(500);
+    clock.advance(500ms);
     EXPECT_EQ(label(LabelId::SentTrace), "");
     EXPECT_EQ(label(LabelId::ReceivedTrace), "");
     EXPECT_EQ(label(LabelId::DecodedReply), "");
@@ -74,21 +76,21 @@ TEST_F(ReplyWindowTest, AnySingleCharacterPreventsTheMark) {
     for (char c : std::string("\x06\r ?z\0", 6)) {
         click(controls::kPowerOn);
         port.receive(std::string(1, c));
-        clock.advance(500);
+        clock.advance(500ms);
         EXPECT_NE(label(LabelId::ReceivedTrace), " X X X X") << int(c);
         EXPECT_EQ(label(LabelId::ReceivedTrace), RenderTrace(std::string(1, c)));
-        clock.advance(1000);
+        clock.advance(1000ms);
     }
 }
 
 TEST_F(ReplyWindowTest, ReplyWindowEmptiesRecvDataButTheLabelsKeepTheReply) {
     click(controls::kStatus);
     port.receive("80\r");
-    clock.advance(500);
+    clock.advance(500ms);
     EXPECT_EQ(state().RecvData, "");
     EXPECT_EQ(label(LabelId::ReceivedTrace), " 8 0 CR ");
     EXPECT_EQ(label(LabelId::DecodedReply), " Stand by");
-    clock.advance(500);
+    clock.advance(500ms);
     EXPECT_EQ(label(LabelId::ReceivedTrace), "");
     EXPECT_EQ(label(LabelId::DecodedReply), "");
 }
@@ -108,20 +110,20 @@ TEST_F(ReplyWindowTest, ReplyInTwoPiecesGrowsTheTraceAndDecodesWhenComplete) {
 
 TEST_F(ReplyWindowTest, CharactersAfterTheWindowClosedAreStillShownAndDecoded) {
     click(controls::kInputMode);
-    clock.advance(1000);  // both timers ran out
+    clock.advance(1000ms);  // both timers ran out
     port.receive("3\r");
     EXPECT_EQ(label(LabelId::ReceivedTrace), " 3 CR ");
     EXPECT_EQ(label(LabelId::DecodedReply), " Video");
-    clock.advance(5000);
+    clock.advance(5000ms);
     EXPECT_EQ(label(LabelId::DecodedReply), " Video") << "no timer runs to clear it";
 }
 
 TEST_F(ReplyWindowTest, IntervalsLastSetStayInForce) {
     click(controls::kPictureReal);  // REAL: 2000 / 2500
     click(controls::kPowerOff);     // OFF sets none
-    clock.advance(1999);
+    clock.advance(1999ms);
     EXPECT_EQ(label(LabelId::ReceivedTrace), "");
-    clock.advance(1);
+    clock.advance(1ms);
     EXPECT_EQ(label(LabelId::ReceivedTrace), " X X X X");
     controller.sendManual("C00");
     EXPECT_EQ(pair(), (std::pair{2000, 2500}));
@@ -151,13 +153,13 @@ TEST_F(ReplyWindowTest, ManualQueriesDecodeOnlyWhenTypedExactly) {
     controller.sendManual("CR9");
     port.receive("ID 1.0\r");
     EXPECT_EQ(label(LabelId::DecodedReply), label(LabelId::ReceivedTrace));
-    clock.advance(3000);
+    clock.advance(3000ms);
     for (const char* typed : {"cr0", "CR0 ", " CR0"}) {
         controller.sendManual(typed);
         EXPECT_EQ(port.writes().back(), std::string(typed) + "\r");
         port.receive("00\r");
         EXPECT_EQ(label(LabelId::DecodedReply), "") << typed;
-        clock.advance(3000);
+        clock.advance(3000ms);
     }
     controller.sendManual("CR0");
     port.receive("00\r");
@@ -170,16 +172,16 @@ TEST_F(ReplyWindowTest, PressureOutOfRangeLeavesLabelAndValueThenLaterRepliesDec
     port.receive("512\r");
     EXPECT_EQ(label(LabelId::DecodedReply), "650 hPa");
     EXPECT_EQ(state().PressureValue, 650);
-    clock.advance(2000);  // reply window closes, labels stay until 2500
+    clock.advance(2000ms);  // reply window closes, labels stay until 2500
     controller.sendManual("CR PRESSURE");
     port.receive("1E999\r");
     EXPECT_EQ(label(LabelId::DecodedReply), "650 hPa");
     EXPECT_EQ(state().PressureValue, 650);
-    clock.advance(2000);
+    clock.advance(2000ms);
     controller.sendManual("CR PRESSURE");
     port.receive("99999\r");
     EXPECT_EQ(state().PressureValue, 650);
-    clock.advance(2000);
+    clock.advance(2000ms);
     controller.sendManual("CR PRESSURE");
     port.receive("1000\r");
     EXPECT_EQ(label(LabelId::DecodedReply), "1169 hPa");
@@ -192,7 +194,7 @@ TEST_F(ReplyWindowTest, OtherPortEventsAreIgnored) {
     EXPECT_EQ(state().RecvData, "");
     EXPECT_EQ(state().AwaitReply, 1);
     EXPECT_EQ(port.inputCalls(), 0);
-    clock.advance(500);
+    clock.advance(500ms);
     EXPECT_EQ(label(LabelId::ReceivedTrace), " X X X X");
 }
 
@@ -205,7 +207,7 @@ TEST_F(ReplyWindowTest, ReceivedTextIsCappedAt32767Characters) {
     port.receive("C");
     EXPECT_EQ(state().RecvData.size(), 32767u);
     EXPECT_EQ(label(LabelId::ReceivedTrace), RenderTrace(state().RecvData));
-    clock.advance(500);  // emptied: new characters are taken again
+    clock.advance(500ms);  // emptied: new characters are taken again
     port.receive("D");
     EXPECT_EQ(state().RecvData, "D");
     EXPECT_EQ(label(LabelId::ReceivedTrace), " D ");
@@ -219,7 +221,7 @@ TEST_F(ReplyWindowTest, IncrementalTraceAlwaysEqualsAFullRender) {
                 click(controls::kStatus);
                 break;
             case 1:
-                clock.advance(rng() % 700);
+                clock.advance(std::chrono::milliseconds{rng() % 700});
                 break;
             case 2:
                 rng() % 2 ? press(controls::kBrightnessUp) : release(controls::kBrightnessUp);
@@ -243,10 +245,10 @@ protected:
 };
 
 TEST_F(StartUpTest, OpensCom1At19200AndSelectsOption1) {
-    EXPECT_EQ(timers.repeat.interval(), 200);
-    EXPECT_EQ(timers.replyWindow.interval(), 500);
-    EXPECT_EQ(timers.selectorHide.interval(), 5000);
-    EXPECT_EQ(timers.clearing.interval(), 1000);
+    EXPECT_EQ(timers.repeat.interval(), 200ms);
+    EXPECT_EQ(timers.replyWindow.interval(), 500ms);
+    EXPECT_EQ(timers.selectorHide.interval(), 5000ms);
+    EXPECT_EQ(timers.clearing.interval(), 1000ms);
 
     std::vector<std::string> seen;
     controller.load([&] {
@@ -348,22 +350,22 @@ TEST_F(PortSelectionTest, FailedSpeedSelectionIsReported) {
 
 TEST_F(PortSelectionTest, SelectorHidesItself5000MsAfterCom) {
     click(controls::kPortSelector);
-    clock.advance(4999);
+    clock.advance(4999ms);
     EXPECT_TRUE(view.frame8Visible);
-    clock.advance(1);
+    clock.advance(1ms);
     EXPECT_FALSE(view.frame8Visible);
     EXPECT_FALSE(timers.selectorHide.isEnabled());
 }
 
 TEST_F(PortSelectionTest, Command34PostponesTheSelectorsHiding) {
     click(controls::kPortSelector);
-    clock.advance(3000);
+    clock.advance(3000ms);
     controller.unlockPanel();
     click(controls::kDataPanel);
     EXPECT_EQ(state().PanelOpen, 0);
-    clock.advance(4999);
+    clock.advance(4999ms);
     EXPECT_TRUE(view.frame8Visible);
-    clock.advance(1);
+    clock.advance(1ms);
     EXPECT_FALSE(view.frame8Visible);
 }
 
@@ -382,10 +384,10 @@ TEST_F(PortFailureTest, WriteFailureClosesThePortAndIsReportedOnce) {
     EXPECT_EQ(view.problems, (std::vector<std::string>{"/dev/fake1: Write error"}));
     EXPECT_EQ(label(LabelId::SentTrace), " C 0 0 CR ") << "the trace shows as for any send";
     EXPECT_EQ(state().AwaitReply, 1);
-    clock.advance(500);
+    clock.advance(500ms);
     EXPECT_EQ(label(LabelId::ReceivedTrace), " X X X X");
     press(controls::kBrightnessUp);
-    clock.advance(1000);
+    clock.advance(1000ms);
     release(controls::kBrightnessUp);
     EXPECT_EQ(view.problems.size(), 1u) << "not told again on every repeat";
 }
@@ -411,7 +413,7 @@ TEST_F(PortFailureTest, ReadFailureClosesThePortAndLeavesTheReplyWindowRunning) 
     EXPECT_FALSE(port.isOpen());
     EXPECT_EQ(view.problems, (std::vector<std::string>{"/dev/fake1: Read error"}));
     EXPECT_EQ(state().RecvData, "");
-    clock.advance(500);
+    clock.advance(500ms);
     EXPECT_EQ(label(LabelId::ReceivedTrace), " X X X X");
 }
 

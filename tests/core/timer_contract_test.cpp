@@ -48,10 +48,10 @@ TEST_P(FakeTimerContract, TicksInTheExpectedOrder) {
     std::stable_sort(timed.begin(), timed.end(),
                      [](const Step& a, const Step& b) { return a.at < b.at; });
     for (const Step& s : timed) {
-        clock.advance(s.at - clock.now());
+        clock.advance(std::chrono::milliseconds{s.at} - clock.now());
         timer_contract::apply(s, timerOf(s.timer), failures);
     }
-    clock.advance(c.endAt - clock.now());
+    clock.advance(std::chrono::milliseconds{c.endAt} - clock.now());
 
     EXPECT_EQ(ticks, c.ticks);
     EXPECT_TRUE(failures.empty()) << failures.front();

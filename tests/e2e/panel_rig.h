@@ -11,11 +11,12 @@
 #include "serial/qt_serial_port.h"
 #include "serial/routed_serial_port.h"
 #include "tests/support/recording_prompter.h"
+#include "tests/support/window_driver.h"
 #include "ui/form1.h"
 
 namespace panel::e2e {
 
-class PanelRig {
+class PanelRig : public test::WindowDriver {
 public:
     // A Form1 over COM1 = `com1`, COM2 = `com2` (device paths or device-server URLs), loaded,
     // shown and active.
@@ -28,19 +29,8 @@ public:
     test::RecordingPrompter& prompts() { return prompts_; }
     Controller& controller() { return form_->controller(); }
 
-    QWidget* control(const char* name) const;
     QString text(const char* label) const;
 
-    // Ctrl+J and a double-click on the logo: the whole window in view.
-    bool openFullPanel();
-
-    void click(const char* name);
-    void press(const char* name);
-    void release(const char* name);
-    // Press, hold `length` on a precise timer inside the event loop, release: the repeat ticks and
-    // the release are taken in the order they fall due, as on a desktop. Returns how long the
-    // button was actually down.
-    std::chrono::microseconds hold(const char* name, std::chrono::milliseconds length);
     // Clicks into Text1, types `text` over what it held and clicks SEND.
     void send(const QString& text);
 
@@ -51,8 +41,6 @@ public:
     bool waitReplyWindowClosed();
 
 private:
-    QPoint windowPos(QWidget* target) const;
-
     test::RecordingPrompter prompts_;
     std::unique_ptr<QtSerialPort> port_;
     std::unique_ptr<NetworkPort> network_;

@@ -309,8 +309,7 @@ TEST_F(QtSerialPortTest, UnopenableDevicesGiveQtsOwnDescription) {
         ASSERT_TRUE(error);
         const PortError expected = qtsOwnOpenFailure(path);
         // Qt's own words first; the line of help after them is port_help_test's.
-        EXPECT_THAT(error->description, ::testing::StartsWith(expected.description + '
-'));
+        EXPECT_THAT(error->description, ::testing::StartsWith(expected.description + '\n'));
         EXPECT_FALSE(expected.description.empty());
         EXPECT_FALSE(missing.isOpen());
     }

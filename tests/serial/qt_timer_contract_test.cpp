@@ -21,6 +21,8 @@ void PrintTo(const Case& c, std::ostream* os) {
 
 namespace {
 
+using namespace std::chrono_literals;
+
 using namespace test::timer_contract;
 
 class QtTimerContractTest : public ::testing::TestWithParam<Case> {};
@@ -78,8 +80,8 @@ TEST(QtTimerTest, TickDueDuringAHandlerComesAfterItReturns) {
     QtTimer quick;
     std::string order;
     QEventLoop loop;
-    slow.setInterval(50);
-    quick.setInterval(100);
+    slow.setInterval(50ms);
+    quick.setInterval(100ms);
     slow.setTickHandler([&] {
         slow.setEnabled(false);
         order += "(";

@@ -61,7 +61,7 @@ inline void apply(const Step& step, Timer& timer, std::vector<std::string>& fail
     };
     switch (step.action) {
         case Action::SetInterval:
-            timer.setInterval(step.value);
+            timer.setInterval(std::chrono::milliseconds{step.value});
             break;
         case Action::Enable:
             timer.setEnabled(true);
@@ -70,7 +70,7 @@ inline void apply(const Step& step, Timer& timer, std::vector<std::string>& fail
             timer.setEnabled(false);
             break;
         case Action::Start:
-            timer.setInterval(step.value);
+            timer.setInterval(std::chrono::milliseconds{step.value});
             timer.setEnabled(true);
             break;
         case Action::ExpectEnabled:
@@ -80,9 +80,9 @@ inline void apply(const Step& step, Timer& timer, std::vector<std::string>& fail
             if (timer.isEnabled()) fail("should be disabled");
             break;
         case Action::ExpectInterval:
-            if (timer.interval() != step.value)
+            if (timer.interval() != std::chrono::milliseconds{step.value})
                 fail("should have interval " + std::to_string(step.value) + ", has " +
-                     std::to_string(timer.interval()));
+                     std::to_string(timer.interval().count()));
             break;
     }
 }

@@ -6,12 +6,12 @@ namespace panel::test {
 
 void FakeTimer::arm() {
     // A zero interval would fire forever at one instant; a real event loop would still move on.
-    due_ = clock_.now_ + std::max(interval_, 1);
+    due_ = clock_.now_ + std::max(interval_, std::chrono::milliseconds{1});
     order_ = clock_.nextOrder_++;
 }
 
-void FakeTimer::setInterval(int milliseconds) {
-    interval_ = milliseconds;
+void FakeTimer::setInterval(std::chrono::milliseconds interval) {
+    interval_ = interval;
     if (enabled_) arm();
 }
 
@@ -24,8 +24,8 @@ FakeTimer& VirtualClock::makeTimer(std::string name) {
     return timers_.emplace_back(*this, std::move(name));
 }
 
-void VirtualClock::advance(std::int64_t milliseconds) {
-    const std::int64_t end = now_ + milliseconds;
+void VirtualClock::advance(std::chrono::milliseconds duration) {
+    const std::chrono::milliseconds end = now_ + duration;
     for (;;) {
         FakeTimer* next = nullptr;
         for (auto& t : timers_) {

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "core/monotonic.h"
 #include "tools/projector-sim/flood_source.h"
 
 namespace sim {
@@ -35,12 +36,6 @@ int remainingMs(Clock::time_point deadline) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     return static_cast<int>(std::max<std::int64_t>(left.count(), 0));
-}
-
-std::int64_t monotonicMicros() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000 + ts.tv_nsec / 1000;
 }
 
 class TempDir {
@@ -313,12 +308,12 @@ TEST(SimProcess, LogHasOneStampedLinePerFrameAsSoonAsItArrives) {
     Client client(sim.device());
     ASSERT_TRUE(client.isOpen());
 
-    const std::int64_t t0 = monotonicMicros();
+    const std::int64_t t0 = panel::MonotonicMicros();
     ASSERT_EQ(client.ask("CR0\r", 3), "80\r");
-    const std::int64_t t1 = monotonicMicros();
+    const std::int64_t t1 = panel::MonotonicMicros();
     ASSERT_EQ(client.ask("CR PRESSURE\rC\\\x01\r", 5).size(), 5u);  // the pressure and ACK-less "?"
     client.read(2);
-    const std::int64_t t2 = monotonicMicros();
+    const std::int64_t t2 = panel::MonotonicMicros();
 
     // The answers came after the lines were written, so the lines are there now.
     std::ifstream in(log);

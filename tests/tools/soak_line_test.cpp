@@ -10,7 +10,7 @@
 #include <QTimer>
 #include <functional>
 
-#include "tools/soak/monotonic.h"
+#include "core/monotonic.h"
 #include "tools/soak/sim_line.h"
 
 namespace panel::soak {
@@ -45,11 +45,11 @@ TEST(SoakLine, FramesAreCheckedPerIncarnationAcrossARestartAtTheSameLink) {
     SimLine line(1, QStringLiteral(PROJECTOR_SIM_BINARY), dir.path());
     line.start({});
     ASSERT_TRUE(waitUntil([&] { return line.live() && line.live()->up; }));
-    const std::int64_t sent = NowMicros();
+    const std::int64_t sent = MonotonicMicros();
     line.live()->ledger.expect({"C00", 9600, sent, sent, 1, 1, 0, 1});
     send(line.link(), B9600, "C00");
-    ASSERT_TRUE(
-        waitUntil([&] { return line.check(NowMicros(), 10'000'000).empty() && line.caughtUp(); }));
+    ASSERT_TRUE(waitUntil(
+        [&] { return line.check(MonotonicMicros(), 10'000'000).empty() && line.caughtUp(); }));
     EXPECT_EQ(line.checked(), 1u);
 
     const int first = line.live()->id;
@@ -63,7 +63,7 @@ TEST(SoakLine, FramesAreCheckedPerIncarnationAcrossARestartAtTheSameLink) {
     send(line.link(), B19200, "CR0");
     std::string broken;
     ASSERT_TRUE(waitUntil([&] {
-        broken = line.check(NowMicros(), 10'000'000);
+        broken = line.check(MonotonicMicros(), 10'000'000);
         return !broken.empty();
     }));
     EXPECT_NE(broken.find("COM1 simulator #2"), std::string::npos) << broken;

@@ -4,6 +4,7 @@
 #include <QRadioButton>
 #include <QTest>
 
+#include "tests/support/controls.h"
 #include "tests/ui/form_fixture.h"
 
 namespace panel::test {
@@ -84,7 +85,7 @@ INSTANTIATE_TEST_SUITE_P(Catalogue, OneShotTest, ::testing::ValuesIn(kOneShots),
 class ClickButtonTest : public FormTest {};
 
 TEST_F(ClickButtonTest, OnlyTheLeftMouseButtonClicks) {
-    auto* power = control(QStringLiteral("Command17"));
+    auto* power = control(controls::kPowerOn);
     click(power, Qt::RightButton);
     click(power, Qt::MiddleButton);
     EXPECT_TRUE(port.writes().empty());
@@ -93,7 +94,7 @@ TEST_F(ClickButtonTest, OnlyTheLeftMouseButtonClicks) {
 }
 
 TEST_F(ClickButtonTest, SpaceOnTheFocusedButtonClicksItAndEnterDoesNot) {
-    ASSERT_EQ(QApplication::focusWidget(), control(QStringLiteral("Command17")));
+    ASSERT_EQ(QApplication::focusWidget(), control(controls::kPowerOn));
     key(Qt::Key_Return, {});
     EXPECT_TRUE(port.writes().empty());
     key(Qt::Key_Space, {});
@@ -101,13 +102,13 @@ TEST_F(ClickButtonTest, SpaceOnTheFocusedButtonClicksItAndEnterDoesNot) {
 }
 
 TEST_F(ClickButtonTest, ComShowsThePortSelectorAndStartsItsTimer) {
-    click(control(QStringLiteral("Command33")));
+    click(control(controls::kPortSelector));
     EXPECT_TRUE(control(QStringLiteral("Frame8"))->isVisible());
     EXPECT_TRUE(form->controller().timers().selectorHide.isEnabled());
 }
 
 TEST_F(ClickButtonTest, OptionsSelectPortAndSpeedAndHideTheSelector) {
-    click(control(QStringLiteral("Command33")));
+    click(control(controls::kPortSelector));
     click(control(QStringLiteral("Option2")));
     EXPECT_EQ(port.commPort(), 2);
     EXPECT_TRUE(port.isOpen());
@@ -115,7 +116,7 @@ TEST_F(ClickButtonTest, OptionsSelectPortAndSpeedAndHideTheSelector) {
     EXPECT_TRUE(control<QRadioButton>(QStringLiteral("Option9"))->isChecked());
     EXPECT_FALSE(control(QStringLiteral("Frame8"))->isVisible());
 
-    click(control(QStringLiteral("Command33")));
+    click(control(controls::kPortSelector));
     click(control(QStringLiteral("Option10")));
     EXPECT_EQ(port.settings(), "9600,N,8,1");
     EXPECT_TRUE(control<QRadioButton>(QStringLiteral("Option2"))->isChecked());
@@ -124,7 +125,7 @@ TEST_F(ClickButtonTest, OptionsSelectPortAndSpeedAndHideTheSelector) {
 
 TEST_F(ClickButtonTest, FailedPortSelectionIsShownAndLeavesTheSelectorUp) {
     port.makeUnopenable(2, PortError{"No such file or directory"});
-    click(control(QStringLiteral("Command33")));
+    click(control(controls::kPortSelector));
     click(control(QStringLiteral("Option2")));
     EXPECT_EQ(prompter.failures, QStringList{QStringLiteral("No such file or directory")});
     EXPECT_TRUE(control(QStringLiteral("Frame8"))->isVisible());
@@ -181,8 +182,8 @@ class HoldEndTest : public FormTest {
 protected:
     void SetUp() override {
         FormTest::SetUp();
-        vol = control(QStringLiteral("Command1"));
-        brightness = control(QStringLiteral("Command15"));
+        vol = control(controls::kVolumeUp);
+        brightness = control(controls::kBrightnessUp);
     }
     bool holding() const {
         return form->controller().state().RepeatKey != 0 &&

@@ -5,10 +5,13 @@
 #include <QTest>
 #include <vector>
 
+#include "tests/support/controls.h"
 #include "tests/ui/form_fixture.h"
 
 namespace panel::test {
 namespace {
+
+using namespace std::chrono_literals;
 
 constexpr int kCompact = 332;   // 4980 twips
 constexpr int kLocked = 418;    // 6275
@@ -41,7 +44,7 @@ void PrintTo(const Transition& t, std::ostream* out) {
 
 class PanelFixture : public FormTest {
 protected:
-    QPushButton* command34() { return control<QPushButton>(QStringLiteral("Command34")); }
+    QPushButton* dataPanelButton() { return control<QPushButton>(controls::kDataPanel); }
 
     void run(Event event) {
         switch (event) {
@@ -55,12 +58,12 @@ protected:
                 doubleClickLogo();
                 break;
             case Event::Command34Click:
-                ASSERT_LT(windowPos(command34()).y(), form->height());
-                click(command34());
+                ASSERT_LT(windowPos(dataPanelButton()).y(), form->height());
+                click(dataPanelButton());
                 break;
             case Event::Command34Key:
-                command34()->setFocus(Qt::TabFocusReason);
-                ASSERT_EQ(QApplication::focusWidget(), command34());
+                dataPanelButton()->setFocus(Qt::TabFocusReason);
+                ASSERT_EQ(QApplication::focusWidget(), dataPanelButton());
                 key(Qt::Key_Space, {});
                 break;
         }
@@ -69,8 +72,8 @@ protected:
     void expectState(int height, int panelOpen, bool shown, const char* caption) {
         EXPECT_EQ(form->height(), height);
         EXPECT_EQ(form->controller().state().PanelOpen, panelOpen);
-        EXPECT_EQ(!command34()->isHidden(), shown);
-        EXPECT_EQ(command34()->property("caption").toString(), QString::fromUtf8(caption));
+        EXPECT_EQ(!dataPanelButton()->isHidden(), shown);
+        EXPECT_EQ(dataPanelButton()->property("caption").toString(), QString::fromUtf8(caption));
     }
 };
 
@@ -160,11 +163,11 @@ class Command34Test : public PanelFixture {};
 
 TEST_F(Command34Test, ClickRestartsThePortSelectorTimer) {
     ctrlJ();
-    click(control(QStringLiteral("Command33")));
+    click(control(controls::kPortSelector));
     ASSERT_TRUE(control(QStringLiteral("Frame8"))->isVisible());
-    click(command34());
+    click(dataPanelButton());
     EXPECT_TRUE(form->controller().timers().selectorHide.isEnabled());
-    EXPECT_EQ(form->controller().timers().selectorHide.interval(), 5000);
+    EXPECT_EQ(form->controller().timers().selectorHide.interval(), 5000ms);
     EXPECT_TRUE(control(QStringLiteral("Frame8"))->isVisible());
 }
 
@@ -187,7 +190,7 @@ TEST_F(BoundaryTest, Command34ShrinksATallWindowAndEnlargesAShortOne) {
         form->setClientHeight(c.clientHeight);
         form->command34Clicked();
         EXPECT_EQ(form->height(), c.after);
-        EXPECT_EQ(command34()->property("caption").toString(), QString::fromUtf8(c.caption));
+        EXPECT_EQ(dataPanelButton()->property("caption").toString(), QString::fromUtf8(c.caption));
     }
 }
 
@@ -220,7 +223,7 @@ TEST_F(KeyChordTest, OnlyCtrlAloneWithJUnlocksTheTrace) {
         key(chord.key, chord.modifiers);
         if (chord.unlocks) {
             expectState(kUnlocked, 1, true, kClose);
-            command34()->hide();  // back to the initial state for the next chord
+            dataPanelButton()->hide();  // back to the initial state for the next chord
             form->command34Clicked();
             form->setClientHeight(kCompact);
         } else {
@@ -249,7 +252,7 @@ TEST_F(KeyChordTest, HeightChangesKeepTheTopEdgeWhereTheOperatorLeftIt) {
     EXPECT_EQ(form->pos(), where);
     doubleClickLogo();
     EXPECT_EQ(form->pos(), where);
-    click(command34());
+    click(dataPanelButton());
     EXPECT_EQ(form->pos(), where);
 }
 

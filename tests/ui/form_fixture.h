@@ -9,8 +9,8 @@
 #include <memory>
 
 #include "tests/support/fake_port.h"
-#include "tests/ui/qt_printers.h"
 #include "tests/support/recording_prompter.h"
+#include "tests/ui/qt_printers.h"
 #include "ui/form1.h"
 
 namespace panel::test {

@@ -9,6 +9,8 @@
 namespace panel::test {
 namespace {
 
+using namespace std::chrono_literals;
+
 class ManualEntryFixture : public FormTest {
 protected:
     void SetUp() override {
@@ -43,8 +45,8 @@ TEST_P(SendTest, SendWritesTheTextAsTypedFollowedByCr) {
     ASSERT_EQ(port.writes().size(), 1u);
     EXPECT_EQ(port.writes().front(), typed.frame);
     EXPECT_EQ(form->controller().state().ManualCmd, typed.frame.substr(0, typed.frame.size() - 1));
-    EXPECT_EQ(form->controller().timers().replyWindow.interval(), 2000);
-    EXPECT_EQ(form->controller().timers().clearing.interval(), 2500);
+    EXPECT_EQ(form->controller().timers().replyWindow.interval(), 2000ms);
+    EXPECT_EQ(form->controller().timers().clearing.interval(), 2500ms);
     EXPECT_EQ(text1->text(), typed.text);  // kept after the send
     EXPECT_FALSE(control<QLabel>(QStringLiteral("Label11"))->text().isEmpty());
 }

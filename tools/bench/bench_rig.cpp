@@ -4,6 +4,8 @@
 
 namespace panel::bench {
 
+using namespace std::chrono_literals;
+
 BenchRig::BenchRig() {
     controller.load();
     if (!port.isOpen()) throw std::runtime_error("the fake port did not open");
@@ -12,7 +14,7 @@ BenchRig::BenchRig() {
 void BenchRig::startExchange(std::string_view code) {
     controller.SendCommand(code);
     // The longest reply window in use, so that Timer2 has ticked and emptied RecvData.
-    clock.advance(5500);
+    clock.advance(5500ms);
     port.clearWrites();
     if (!controller.state().RecvData.empty()) throw std::logic_error("RecvData was not emptied");
 }

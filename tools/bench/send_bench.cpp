@@ -9,6 +9,8 @@
 namespace panel::bench {
 namespace {
 
+using namespace std::chrono_literals;
+
 // The fake port keeps every write; it is emptied now and then, outside the figure's main cost.
 constexpr int kWritesKept = 4096;
 
@@ -35,11 +37,11 @@ void FiveMillisecondRepeatPeriod(benchmark::State& state) {
     rig.controller.press(controls::kZoomUp);
     rig.controller.release(controls::kZoomUp);
     rig.controller.press(controls::kArrowUp);
-    if (rig.timers.repeat.interval() != 5 || !rig.timers.repeat.isEnabled())
+    if (rig.timers.repeat.interval() != 5ms || !rig.timers.repeat.isEnabled())
         throw std::logic_error("Timer1 is not repeating every 5 ms");
     int kept = 0;
     for (auto _ : state) {
-        rig.clock.advance(5);
+        rig.clock.advance(5ms);
         if (++kept == kWritesKept) {
             rig.port.clearWrites();
             kept = 0;

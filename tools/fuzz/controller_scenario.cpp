@@ -7,6 +7,7 @@
 #include "core/catalogue.h"
 #include "core/replies.h"
 #include "core/trace.h"
+#include "tests/support/controls.h"
 #include "tools/fuzz/checks.h"
 
 namespace panel::fuzz {
@@ -15,7 +16,8 @@ namespace {
 using Op = test::FakePort::Op;
 
 constexpr std::array<std::string_view, 8> kOtherControls{
-    "Option1", "Option2", "Option9", "Option10", "Command33", "Command16", "Command34", "Command99",
+    controls::kCom1,         controls::kCom2, controls::kBaud19200, controls::kBaud9600,
+    controls::kPortSelector, controls::kEnd,  controls::kDataPanel, controls::kNoSuchControl,
 };
 
 constexpr std::array<std::string_view, 9> kQueries{"CR0", "CR1", "CR4",         "CR3", "CR6",
@@ -33,11 +35,14 @@ std::size_t Index(LabelId label) {
 }
 
 // Every control name the window has, the catalogue's first, and one it does not have.
-std::vector<std::string_view> AllControls() {
-    std::vector<std::string_view> names;
-    for (const OneShotRow& row : OneShotCatalogue()) names.push_back(row.button);
-    for (const HoldRow& row : HoldCatalogue()) names.push_back(row.button);
-    names.insert(names.end(), kOtherControls.begin(), kOtherControls.end());
+const std::vector<std::string_view>& Controls() {
+    static const std::vector<std::string_view> names = [] {
+        std::vector<std::string_view> all;
+        for (const OneShotRow& row : OneShotCatalogue()) all.push_back(row.button);
+        for (const HoldRow& row : HoldCatalogue()) all.push_back(row.button);
+        all.insert(all.end(), kOtherControls.begin(), kOtherControls.end());
+        return all;
+    }();
     return names;
 }
 
@@ -130,125 +135,154 @@ void ControllerScenario::onTick(const test::FakeTimer& timer) {
 }
 
 std::string ControllerScenario::step(ByteReader& in) {
-    static const std::vector<std::string_view> controls = AllControls();
-    const std::uint8_t op = in.byte() % 16;
-    switch (op) {
-        case 0:  // clicks come twice as often as the other steps: most controls are clicked
-        case 1: {
-            const std::string_view name = controls[in.byte() % controls.size()];
-            const OneShotRow* row = FindOneShot(name);
-            bool known = row != nullptr;
-            for (std::string_view other : kOtherControls) known = known || other == name;
-            known = known && name != "Command99";
-            if (row) expectSend(std::string(row->code) + "\r", true);
-            if (row && row->setsArrowPacing) model_.arrowMode = 1;
-            if (name == "Command34") model_.panelOpen = 0;
-            const std::size_t before = events_.size();
-            const Handled handled = controller_.click(name);
-            // A failed speed choice is told in the selection's box but leaves the port as it was,
-            // so it does not stand for a port problem that later failures would repeat.
-            if (name == "Option9" || name == "Option10")
-                std::replace(events_.begin() + static_cast<std::ptrdiff_t>(before), events_.end(),
-                             'M', 'S');
-            if ((handled == Handled::Yes) != known)
-                return "click " + std::string(name) + " handled wrongly";
-            return {};
-        }
-        case 2: {
-            const std::string_view name = controls[in.byte() % controls.size()];
-            const HoldRow* row = FindHold(name);
-            if (row) {
-                model_.repeatKey = row->key;
-                expectSend(std::string(row->code) + "\r", true);
-            }
-            if ((controller_.press(name) == Handled::Yes) != (row != nullptr))
-                return "press " + std::string(name) + " handled wrongly";
-            return {};
-        }
-        case 3: {
-            const std::string_view name = controls[in.byte() % controls.size()];
-            const HoldRow* row = FindHold(name);
-            if (row) {
-                model_.repeatKey = 0;
-                model_.labels[Index(LabelId::SentTrace)].clear();
-                model_.labels[Index(LabelId::ReceivedTrace)].clear();
-                model_.recvData.clear();
-                if (row->zoomRelease) model_.arrowMode = 3;
-            }
-            if ((controller_.release(name) == Handled::Yes) != (row != nullptr))
-                return "release " + std::string(name) + " handled wrongly";
-            return {};
-        }
-        case 4: {
-            const std::uint8_t b = in.byte();
-            const std::string text =
-                b < 144 ? std::string(kQueries[b % kQueries.size()]) : in.bytes(b % 24);
-            model_.manualCmd = text;
-            expectSend(text + "\r", true);
-            controller_.sendManual(text);
-            return {};
-        }
-        case 5:
-            receiveEvent(kCommEventReceived, in.bytes(in.byte() % 16));
-            return {};
-        case 6: {
-            const std::size_t length = in.word();
-            const std::string pattern = in.bytes(1 + in.byte() % 4);
-            std::string block;
-            while (!pattern.empty() && block.size() < length) block += pattern;
-            receiveEvent(kCommEventReceived, block);
-            return {};
-        }
-        case 7: {
-            const std::uint8_t b = in.byte();
-            clock_.advance(b < 224 ? kAdvances[b % kAdvances.size()] : in.word() % 12000);
-            return {};
-        }
-        case 8:
-            fail(static_cast<Op>(in.byte() % 6));
-            return {};
-        case 9: {
-            const auto which = static_cast<Op>(in.byte() % 6);
-            failing_.erase(which);
-            fake_.clearFailure(which);
-            return {};
-        }
-        case 10:
-            onReport('F');
-            fake_.hangUp(PortError{"The device was disconnected"});
-            return {};
-        case 11:
-            fake_.makeUnopenable(1 + in.byte() % 2, PortError{"No such device"});
-            return {};
-        case 12: {
-            static constexpr std::array<int, 4> kKinds{1, 3, kCommEventOther, kCommEventReceived};
-            const int kind = kKinds[in.byte() % kKinds.size()];
-            receiveEvent(kind, in.bytes(in.byte() % 8));
-            return {};
-        }
-        case 13:
-            model_.panelOpen = 1;
-            controller_.unlockPanel();
-            return {};
-        case 14: {
-            const std::uint8_t mode = in.byte();
-            const std::string data = in.bytes(in.byte() % 16);
-            if (mode == 1) {
-                expectSend(data, false);
-            } else {
-                expectRender(data);
-            }
-            controller_.display(data, mode);
-            return {};
-        }
-        default: {
-            // The receive handler's own call, RecvData passed by reference.
-            const std::uint8_t mode = static_cast<std::uint8_t>(2 + in.byte() % 254);
-            expectRender(model_.recvData);
-            controller_.display(controller_.state().RecvData, mode);
-            return {};
-        }
+    using Action = std::string (ControllerScenario::*)(ByteReader&);
+    // Clicks come twice as often as the other steps: most controls are clicked.
+    static constexpr std::array<Action, 16> kActions{
+        &ControllerScenario::click,       &ControllerScenario::click,
+        &ControllerScenario::press,       &ControllerScenario::release,
+        &ControllerScenario::sendManual,  &ControllerScenario::receiveShort,
+        &ControllerScenario::receiveLong, &ControllerScenario::advance,
+        &ControllerScenario::failPort,    &ControllerScenario::mendPort,
+        &ControllerScenario::hangUp,      &ControllerScenario::removeDevice,
+        &ControllerScenario::otherEvent,  &ControllerScenario::unlockPanel,
+        &ControllerScenario::display,     &ControllerScenario::displayReceived,
+    };
+    return (this->*kActions[in.byte() % kActions.size()])(in);
+}
+
+std::string ControllerScenario::click(ByteReader& in) {
+    const std::string_view name = Controls()[in.byte() % Controls().size()];
+    const OneShotRow* row = FindOneShot(name);
+    bool known = row != nullptr;
+    for (std::string_view other : kOtherControls) known = known || other == name;
+    known = known && name != controls::kNoSuchControl;
+    if (row) expectSend(std::string(row->code) + "\r", true);
+    if (row && row->setsArrowPacing) model_.arrowMode = kArrowModeMenu;
+    if (name == controls::kDataPanel) model_.panelOpen = 0;
+    const std::size_t before = events_.size();
+    const Handled handled = controller_.click(name);
+    // A failed speed choice is told in the selection's box but leaves the port as it was, so it
+    // does not stand for a port problem that later failures would repeat.
+    if (name == controls::kBaud19200 || name == controls::kBaud9600)
+        std::replace(events_.begin() + static_cast<std::ptrdiff_t>(before), events_.end(), 'M',
+                     'S');
+    if ((handled == Handled::Yes) != known)
+        return "click " + std::string(name) + " handled wrongly";
+    return {};
+}
+
+std::string ControllerScenario::press(ByteReader& in) {
+    const std::string_view name = Controls()[in.byte() % Controls().size()];
+    const HoldRow* row = FindHold(name);
+    if (row) {
+        model_.repeatKey = row->key;
+        expectSend(std::string(row->code) + "\r", true);
     }
+    if ((controller_.press(name) == Handled::Yes) != (row != nullptr))
+        return "press " + std::string(name) + " handled wrongly";
+    return {};
+}
+
+std::string ControllerScenario::release(ByteReader& in) {
+    const std::string_view name = Controls()[in.byte() % Controls().size()];
+    const HoldRow* row = FindHold(name);
+    if (row) {
+        model_.repeatKey = 0;
+        model_.labels[Index(LabelId::SentTrace)].clear();
+        model_.labels[Index(LabelId::ReceivedTrace)].clear();
+        model_.recvData.clear();
+        if (row->zoomRelease) model_.arrowMode = kArrowModeZoom;
+    }
+    if ((controller_.release(name) == Handled::Yes) != (row != nullptr))
+        return "release " + std::string(name) + " handled wrongly";
+    return {};
+}
+
+std::string ControllerScenario::sendManual(ByteReader& in) {
+    const std::uint8_t b = in.byte();
+    const std::string text =
+        b < 144 ? std::string(kQueries[b % kQueries.size()]) : in.bytes(b % 24);
+    model_.manualCmd = text;
+    expectSend(text + "\r", true);
+    controller_.sendManual(text);
+    return {};
+}
+
+std::string ControllerScenario::receiveShort(ByteReader& in) {
+    receiveEvent(kCommEventReceived, in.bytes(in.byte() % 16));
+    return {};
+}
+
+std::string ControllerScenario::receiveLong(ByteReader& in) {
+    const std::size_t length = in.word();
+    const std::string pattern = in.bytes(1 + in.byte() % 4);
+    std::string block;
+    while (!pattern.empty() && block.size() < length) block += pattern;
+    receiveEvent(kCommEventReceived, block);
+    return {};
+}
+
+std::string ControllerScenario::advance(ByteReader& in) {
+    const std::uint8_t b = in.byte();
+    clock_.advance(
+        std::chrono::milliseconds{b < 224 ? kAdvances[b % kAdvances.size()] : in.word() % 12000});
+    return {};
+}
+
+std::string ControllerScenario::failPort(ByteReader& in) {
+    fail(static_cast<Op>(in.byte() % 6));
+    return {};
+}
+
+std::string ControllerScenario::mendPort(ByteReader& in) {
+    const auto which = static_cast<Op>(in.byte() % 6);
+    failing_.erase(which);
+    fake_.clearFailure(which);
+    return {};
+}
+
+std::string ControllerScenario::hangUp(ByteReader&) {
+    onReport('F');
+    fake_.hangUp(PortError{"The device was disconnected"});
+    return {};
+}
+
+std::string ControllerScenario::removeDevice(ByteReader& in) {
+    fake_.makeUnopenable(1 + in.byte() % 2, PortError{"No such device"});
+    return {};
+}
+
+std::string ControllerScenario::otherEvent(ByteReader& in) {
+    static constexpr std::array<int, 4> kKinds{1, 3, kCommEventOther, kCommEventReceived};
+    const int kind = kKinds[in.byte() % kKinds.size()];
+    receiveEvent(kind, in.bytes(in.byte() % 8));
+    return {};
+}
+
+std::string ControllerScenario::unlockPanel(ByteReader&) {
+    model_.panelOpen = 1;
+    controller_.unlockPanel();
+    return {};
+}
+
+std::string ControllerScenario::display(ByteReader& in) {
+    const std::uint8_t mode = in.byte();
+    const std::string data = in.bytes(in.byte() % 16);
+    if (mode == kDisplaySend) {
+        expectSend(data, false);
+    } else {
+        expectRender(data);
+    }
+    controller_.display(data, mode);
+    return {};
+}
+
+std::string ControllerScenario::displayReceived(ByteReader& in) {
+    // The receive handler's own call, RecvData passed by reference.
+    const std::uint8_t mode = static_cast<std::uint8_t>(2 + in.byte() % 254);
+    expectRender(model_.recvData);
+    controller_.display(controller_.state().RecvData, mode);
+    return {};
 }
 
 std::string ControllerScenario::check() const {

@@ -43,7 +43,23 @@ private:
         std::vector<std::string> writes;
     };
 
+    // One coded step, chosen by its first byte from a table of the actions below.
     std::string step(ByteReader& in);
+    std::string click(ByteReader& in);
+    std::string press(ByteReader& in);
+    std::string release(ByteReader& in);
+    std::string sendManual(ByteReader& in);
+    std::string receiveShort(ByteReader& in);
+    std::string receiveLong(ByteReader& in);
+    std::string advance(ByteReader& in);
+    std::string failPort(ByteReader& in);
+    std::string mendPort(ByteReader& in);
+    std::string hangUp(ByteReader& in);
+    std::string removeDevice(ByteReader& in);
+    std::string otherEvent(ByteReader& in);
+    std::string unlockPanel(ByteReader& in);
+    std::string display(ByteReader& in);
+    std::string displayReceived(ByteReader& in);
     std::string check() const;
 
     void expectSend(std::string frame, bool framed);

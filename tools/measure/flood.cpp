@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "core/monotonic.h"
 #include "tools/measure/measurements.h"
-#include "tools/measure/monotonic.h"
 #include "tools/measure/process_usage.h"
 
 extern char** environ;

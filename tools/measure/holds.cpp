@@ -57,7 +57,8 @@ int MeasureHolds(const QString& com1, const QString& logPath) {
             panel.release(kind.setUpButton);
         }
         const std::size_t before = log.count(kind.code);
-        panel.hold(kind.button, kind.periods * kind.periodMs + kind.periodMs / 2);
+        panel.hold(kind.button,
+                   std::chrono::milliseconds{kind.periods * kind.periodMs + kind.periodMs / 2});
         // Two more periods of the slowest kind: a repeat that outlived the release counts too.
         PanelDriver::waitFor([] { return false; }, 1100);
         if (!flush(panel, log)) {

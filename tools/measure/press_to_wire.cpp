@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "core/monotonic.h"
 #include "tools/measure/measurements.h"
-#include "tools/measure/monotonic.h"
 #include "tools/measure/panel_driver.h"
 #include "tools/measure/sim_log.h"
 #include "tools/measure/statistics.h"

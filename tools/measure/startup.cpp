@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "core/monotonic.h"
 #include "tools/measure/measurements.h"
-#include "tools/measure/monotonic.h"
 #include "tools/measure/process_usage.h"
 #include "tools/measure/statistics.h"
 

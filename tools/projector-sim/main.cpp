@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
     }
 
     const std::uint64_t seed = options.seed ? *options.seed : std::random_device{}();
-    sim::Simulator simulator(options, *pty, log.get(), seed, sim::monotonicNow());
+    sim::Simulator simulator(options, *pty, log.get(), seed, sim::MonotonicNow());
 
     // Printed last, once the device is fully served: a reader may open it the moment it sees this.
     std::printf("%s\n", pty->devicePath().c_str());

@@ -3,12 +3,13 @@
 
 #include <chrono>
 
+#include "core/monotonic.h"
+
 namespace sim {
 
 using Micros = std::chrono::microseconds;
 
-// CLOCK_MONOTONIC read directly, so that log stamps compare with any other process's monotonic
-// readings on the same machine.
-Micros monotonicNow();
+// Log stamps compare with any other process's monotonic readings on the same machine.
+using panel::MonotonicNow;
 
 }  // namespace sim

@@ -72,7 +72,7 @@ void Simulator::readClient(Micros& now) {
         const ssize_t n = ::read(pty_.masterFd(), buffer.data(), buffer.size());
         if (n > 0) {
             // Stamped right after the read returns: the log's periods are measured from this.
-            now = monotonicNow();
+            now = MonotonicNow();
             responder_.receive(std::string_view(buffer.data(), static_cast<std::size_t>(n)), now);
             continue;
         }
@@ -99,7 +99,7 @@ void Simulator::writeDue(Micros now) {
 
 void Simulator::arrive() {
     // The flood owed while nobody listened is not sent now in one burst.
-    if (flood_ && !clientPresent_) flood_->skip(monotonicNow());
+    if (flood_ && !clientPresent_) flood_->skip(MonotonicNow());
     clientPresent_ = true;
 }
 
@@ -117,7 +117,7 @@ void Simulator::run(const volatile std::sig_atomic_t& stop, const sigset_t& wait
     // Until a client shows up the master reports a hang-up; look once to start right.
     clientPresent_ = true;
     while (stop == 0) {
-        Micros now = monotonicNow();
+        Micros now = MonotonicNow();
         if (hangupAt_ && now >= *hangupAt_) {
             pty_.hangUp();
             pty_.removeLink();
@@ -151,7 +151,7 @@ void Simulator::run(const volatile std::sig_atomic_t& stop, const sigset_t& wait
         if (clientLeft_) {
             clientPresent_ = false;
             unsent_.clear();
-            nextProbe_ = monotonicNow() + kProbeInterval;
+            nextProbe_ = MonotonicNow() + kProbeInterval;
         }
         // After a hang-up the watch is read at once, whatever the poll said: an open that came
         // after the poll must not be missed. An open seen here may be an old one; the next poll

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "tools/soak/monotonic.h"
+#include "core/monotonic.h"
 
 namespace panel::soak {
 LatenessProbe::LatenessProbe() {
@@ -14,7 +14,7 @@ LatenessProbe::LatenessProbe() {
 }
 
 void LatenessProbe::tick() {
-    const std::int64_t now = NowMicros();
+    const std::int64_t now = MonotonicMicros();
     if (last_ != 0) {
         const double late = std::max(0.0, static_cast<double>(now - last_) / 1000.0 - kPeriodMs);
         const auto bin = std::min(kBins - 1, static_cast<std::size_t>(late / kBinMs));

@@ -2,6 +2,8 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -9,7 +11,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "tools/soak/monotonic.h"
+#include "core/monotonic.h"
 
 namespace panel::soak {
 namespace {
@@ -27,6 +29,11 @@ std::uint16_t freeLoopbackPort() {
         port = ntohs(address.sin_port);
     ::close(fd);
     return port;
+}
+
+// A soak that dies (a crash, an abort) must not leave its simulators and servers running.
+void stopWithUs(QProcess& process) {
+    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
 }
 
 }  // namespace
@@ -48,6 +55,7 @@ void SimLine::startServer() {
     }
     const QString stem = workDir_ + QStringLiteral("/ser2net-com%1").arg(number_);
     server_ = std::make_unique<QProcess>();
+    stopWithUs(*server_);
     server_->setStandardErrorFile(stem + QStringLiteral(".err"), QIODevice::Append);
     // -n: in the foreground, so that the process is ours to kill.
     server_->start(QStringLiteral("ser2net"),
@@ -57,7 +65,7 @@ void SimLine::startServer() {
 
 void SimLine::killServer() {
     if (!server_) return;
-    const std::int64_t now = NowMicros();
+    const std::int64_t now = MonotonicMicros();
     serverDownAt_ = now;
     serverDown_ = true;
     if (Incarnation* incarnation = live()) incarnation->ledger.lineDown(now);
@@ -68,7 +76,7 @@ void SimLine::killServer() {
 
 void SimLine::serverBack() {
     serverDown_ = false;
-    if (Incarnation* incarnation = live()) incarnation->ledger.lineUp(NowMicros());
+    if (Incarnation* incarnation = live()) incarnation->ledger.lineUp(MonotonicMicros());
 }
 
 bool SimLine::serverListening() const {
@@ -121,10 +129,12 @@ void SimLine::start(const std::vector<std::string>& faultArgs) {
     for (std::size_t i = 0; i < faultArgs.size(); ++i) {
         args << QString::fromStdString(faultArgs[i]);
         if (faultArgs[i] == "--hangup-after" && i + 1 < faultArgs.size())
-            incarnation.hangupAt = NowMicros() + std::llround(std::stod(faultArgs[i + 1]) * 1e6);
+            incarnation.hangupAt =
+                MonotonicMicros() + std::llround(std::stod(faultArgs[i + 1]) * 1e6);
     }
     incarnation.process = std::make_unique<QProcess>();
     QProcess* process = incarnation.process.get();
+    stopWithUs(*process);
     process->setStandardErrorFile(stem + QStringLiteral(".err"));
     const int id = incarnation.id;
     connect(process, &QProcess::readyReadStandardOutput, this, [this, id] {
@@ -133,20 +143,20 @@ void SimLine::start(const std::vector<std::string>& faultArgs) {
     connect(process, &QProcess::finished, this, [this, id] {
         Incarnation* found = find(id);
         if (!found) return;
-        const std::int64_t now = NowMicros();
+        const std::int64_t now = MonotonicMicros();
         found->finished = true;
         if (!found->downAt) found->downAt = found->hangupAt ? std::min(*found->hangupAt, now) : now;
         found->ledger.lineDown(*found->downAt);
         emit ended(number_);
     });
-    incarnation.spawnedAt = NowMicros();
+    incarnation.spawnedAt = MonotonicMicros();
     process->start(simBinary_, args);
 }
 
 void SimLine::stop() {
     Incarnation* incarnation = live();
     if (!incarnation) return;
-    const std::int64_t now = NowMicros();
+    const std::int64_t now = MonotonicMicros();
     if (!incarnation->downAt) incarnation->downAt = now;
     incarnation->ledger.lineDown(now);
     incarnation->process->terminate();

@@ -13,11 +13,11 @@
 #include <sstream>
 
 #include "core/catalogue.h"
+#include "core/monotonic.h"
 #include "serial/network_port.h"
 #include "serial/qt_serial_port.h"
 #include "serial/routed_serial_port.h"
 #include "tools/projector-sim/frame_log.h"
-#include "tools/soak/monotonic.h"
 #include "ui/form1.h"
 
 namespace panel::soak {
@@ -189,10 +189,11 @@ void SoakRun::clickOp(const Op& op) {
     }
     const OneShotRow* row = FindOneShot(op.control);
     // Expected before the click: the click's own event processing may already read the log.
-    const std::int64_t sentAt = NowMicros();
+    const std::int64_t sentAt = MonotonicMicros();
     expect(std::string(row->code), sentAt, sentAt, 1, 1, 0);
     click(op.control);
-    if (row->setsArrowPacing) model_.timer1Interval = kArrowPacingInterval;
+    if (row->setsArrowPacing)
+        model_.timer1Interval = static_cast<int>(kArrowPacingInterval.count());
 }
 
 void SoakRun::holdOp(const Op& op) {
@@ -202,11 +203,12 @@ void SoakRun::holdOp(const Op& op) {
         return;
     }
     const HoldRow* row = FindHold(op.control);
-    const int period = row->kind == HoldKind::Fixed ? row->repeatInterval : model_.timer1Interval;
+    const int period = row->kind == HoldKind::Fixed ? static_cast<int>(row->repeatInterval.count())
+                                                    : model_.timer1Interval;
     QWidget* widget = control(op.control);
     const QPoint at = widget->mapTo(form_.get(), widget->rect().center());
 
-    const std::int64_t pressedAt = NowMicros();
+    const std::int64_t pressedAt = MonotonicMicros();
     // Open-ended while held: the frames are checked as they come.
     expect(std::string(row->code), pressedAt, std::numeric_limits<std::int64_t>::max(), 1,
            std::numeric_limits<int>::max(), std::int64_t{period} * 1000);
@@ -226,14 +228,14 @@ void SoakRun::holdOp(const Op& op) {
     // The release is taken in its turn among the repeat ticks, as on a desktop.
     QTimer::singleShot(op.holdMs, Qt::PreciseTimer, &loop, [&] {
         twin.stop();
-        releasedAt = NowMicros();
+        releasedAt = MonotonicMicros();
         QTest::mouseRelease(form_->windowHandle(), Qt::LeftButton, {}, at);
         loop.quit();
     });
     loop.exec();
 
-    if (row->kind == HoldKind::Fixed) model_.timer1Interval = row->repeatInterval;
-    if (row->zoomRelease) model_.timer1Interval = kZoomReleaseInterval;
+    if (row->kind == HoldKind::Fixed) model_.timer1Interval = period;
+    if (row->zoomRelease) model_.timer1Interval = static_cast<int>(kZoomReleaseInterval.count());
     // 1 + n frames for n whole periods, within one period; no fewer than the twin allows.
     const auto periods = static_cast<int>((releasedAt - pressedAt) / (period * 1000));
     if (twinTicks < periods) ++holdsSlowed_;
@@ -278,7 +280,7 @@ void SoakRun::manualOp(const Op& op) {
              text.toStdString() + "\"");
         return;
     }
-    const std::int64_t sentAt = NowMicros();
+    const std::int64_t sentAt = MonotonicMicros();
     expect(op.text, sentAt, sentAt, 1, 1, 0);
     click("Command95");
 }
@@ -295,7 +297,7 @@ void SoakRun::portOp(int port, const std::string& record) {
         return;
     }
     const std::size_t failuresBefore = failures_;
-    const std::int64_t now = NowMicros();
+    const std::int64_t now = MonotonicMicros();
     if (model_.open) speedChangedOnBoundLine(now);  // the selection closes the open port first
     click(port == 1 ? "Option1" : "Option2");
     model_.port = port;
@@ -306,7 +308,7 @@ void SoakRun::portOp(int port, const std::string& record) {
         model_.nextReselectAt = now + 500'000;
         if (panelPort_->isOpen())
             return fail("a failed selection of COM" + std::to_string(port) + " left the port open");
-        if (live && live->up && !live->downBy(NowMicros() + 200'000) &&
+        if (live && live->up && !live->downBy(MonotonicMicros() + 200'000) &&
             !(options_.network && line.serverDown()))
             fail("selecting COM" + std::to_string(port) +
                  " failed while its simulator was serving: " + lastFailure_);
@@ -342,7 +344,7 @@ void SoakRun::speedOp(int baud) {
         return;
     }
     const std::size_t failuresBefore = failures_;
-    const std::int64_t now = NowMicros();
+    const std::int64_t now = MonotonicMicros();
     click(baud == 19200 ? "Option9" : "Option10");
     if (failures_ > failuresBefore)
         return fail("selecting " + std::to_string(baud) + " baud failed: " + lastFailure_);
@@ -381,7 +383,7 @@ void SoakRun::panelOp(const Op& op) {
 }
 
 void SoakRun::react() {
-    const std::int64_t now = NowMicros();
+    const std::int64_t now = MonotonicMicros();
     if (model_.open || now < model_.nextReselectAt) return;
     Incarnation* live = lines_[static_cast<std::size_t>(model_.port - 1)]->live();
     if (!live || !live->up || live->downBy(now + 300'000)) return;
@@ -467,7 +469,7 @@ void SoakRun::portSelectionFailed(QWidget*, const QString& text) {
 }
 
 void SoakRun::portProblem(QWidget*, const QString& text) {
-    const std::int64_t now = NowMicros();
+    const std::int64_t now = MonotonicMicros();
     note("   panel told: " + text.toStdString());
     if (windingDown_) return;
     if (!model_.open || model_.told)
@@ -488,7 +490,7 @@ void SoakRun::portProblem(QWidget*, const QString& text) {
 }
 
 void SoakRun::periodicCheck() {
-    const std::int64_t now = NowMicros();
+    const std::int64_t now = MonotonicMicros();
     for (auto& line : lines_)
         if (std::string broken = line->check(now, kPatienceUs); !broken.empty())
             return fail(broken);
@@ -547,9 +549,9 @@ void SoakRun::pause(int ms) {
 
 bool SoakRun::waitUntil(const std::function<bool()>& done, int ms) {
     // Not QTest::qWaitFor: it sleeps in 10 ms steps, which the lateness probe would count.
-    const std::int64_t deadline = NowMicros() + std::int64_t{ms} * 1000;
+    const std::int64_t deadline = MonotonicMicros() + std::int64_t{ms} * 1000;
     while (!done()) {
-        if (NowMicros() >= deadline) return false;
+        if (MonotonicMicros() >= deadline) return false;
         pause(5);
     }
     return true;
@@ -594,17 +596,17 @@ int SoakRun::run() {
     model_.open = true;
     model_.boundLine = 1;
     model_.boundId = lines_[0]->live()->id;
-    model_.openedAt = NowMicros();
+    model_.openedAt = MonotonicMicros();
 
     probe_ = std::make_unique<LatenessProbe>();
-    startedAt_ = NowMicros();
+    startedAt_ = MonotonicMicros();
     rssStartKiB_ = residentKiB();
     QTimer::singleShot(60'000, this, [this] { rssMinuteKiB_ = residentKiB(); });
     checkTimer_.start();
     scheduleFault();
 
     const auto length = static_cast<std::int64_t>(options_.minutes * 60e6);
-    while (NowMicros() - startedAt_ < length && broken_.empty()) {
+    while (MonotonicMicros() - startedAt_ < length && broken_.empty()) {
         react();
         if (!broken_.empty()) break;
         const Op op = script_.next();
@@ -613,7 +615,7 @@ int SoakRun::run() {
         checkWindowState();
         pause(op.pauseMs);
     }
-    const std::int64_t ranUs = NowMicros() - startedAt_;
+    const std::int64_t ranUs = MonotonicMicros() - startedAt_;
 
     // Wind down: no more faults; what was sent arrives, then the window and the lines go.
     windingDown_ = true;
