@@ -6,6 +6,7 @@
 #include <array>
 #include <string_view>
 
+#include "app/command_list.h"
 #include "app/version.h"
 #include "serial/port_help.h"
 #include "serial/port_url.h"
@@ -16,23 +17,51 @@ namespace {
 
 // Every option the program takes, written once: the parser and the front-door check both read
 // this table.
-enum class Option { Help, Version, ListPorts, Com1, Com2 };
+enum class Option {
+    Help,
+    Version,
+    ListPorts,
+    ListCommands,
+    Com1,
+    Com2,
+    Send,
+    Port,
+    Speed,
+    Wait,
+    Json
+};
+
+// What an option asks of the program, which decides the front door.
+enum class Role {
+    Answer,    // answered on the terminal, nothing opened
+    Device,    // names a device, for the window and the shell alike
+    Shell,     // runs the shell mode
+    Modifier,  // qualifies --send (or --list-commands), refused alone
+};
 
 struct OptionSpec {
     Option option;
     std::string_view longName;
     std::string_view shortName;  // empty when there is none
     std::string_view valueName;  // empty for a switch
-    FrontDoor answeredAt;
+    Role role;
 };
 
 constexpr std::array kOptions{
-    OptionSpec{Option::Help, "help", "h", "", FrontDoor::Terminal},
-    OptionSpec{Option::Version, "version", "v", "", FrontDoor::Terminal},
-    OptionSpec{Option::ListPorts, "list-ports", "", "", FrontDoor::Terminal},
-    OptionSpec{Option::Com1, "com1", "", "DEVICE", FrontDoor::Window},
-    OptionSpec{Option::Com2, "com2", "", "DEVICE", FrontDoor::Window},
+    OptionSpec{Option::Help, "help", "h", "", Role::Answer},
+    OptionSpec{Option::Version, "version", "v", "", Role::Answer},
+    OptionSpec{Option::ListPorts, "list-ports", "", "", Role::Answer},
+    OptionSpec{Option::ListCommands, "list-commands", "", "", Role::Answer},
+    OptionSpec{Option::Com1, "com1", "", "DEVICE", Role::Device},
+    OptionSpec{Option::Com2, "com2", "", "DEVICE", Role::Device},
+    OptionSpec{Option::Send, "send", "", "CODE", Role::Shell},
+    OptionSpec{Option::Port, "port", "", "1|2", Role::Modifier},
+    OptionSpec{Option::Speed, "speed", "", "19200|9600", Role::Modifier},
+    OptionSpec{Option::Wait, "wait", "", "MS", Role::Modifier},
+    OptionSpec{Option::Json, "json", "", "", Role::Modifier},
 };
+
+constexpr int kLongestWait = 3'600'000;  // an hour, in milliseconds
 
 QString qs(std::string_view text) {
     return QString::fromLatin1(text.data(), text.size());
@@ -46,6 +75,10 @@ QString describe(Option option, const PortDevices& defaults) {
             return QStringLiteral("Show the version, then exit.");
         case Option::ListPorts:
             return QStringLiteral("List the serial ports found, then exit.");
+        case Option::ListCommands:
+            return QStringLiteral(
+                "List the command buttons (group, caption, code, kind), then "
+                "exit.");
         case Option::Com1:
             return QStringLiteral(
                        "Use DEVICE as COM1 (default %1). DEVICE may be rfc2217://HOST:PORT "
@@ -55,8 +88,29 @@ QString describe(Option option, const PortDevices& defaults) {
         case Option::Com2:
             return QStringLiteral("Use DEVICE as COM2 (default %1), or a URL as for --com1.")
                 .arg(defaults.com2);
+        case Option::Send:
+            return QStringLiteral(
+                "Send CODE with no window, print the answer, then exit. "
+                "Repeat it to send several in order.");
+        case Option::Port:
+            return QStringLiteral("With --send: the port, COM1 or COM2 (default 1).");
+        case Option::Speed:
+            return QStringLiteral("With --send: the speed in baud (default 19200).");
+        case Option::Wait:
+            return QStringLiteral(
+                "With --send: wait MS milliseconds for every answer instead "
+                "of the command's own reply window.");
+        case Option::Json:
+            return QStringLiteral("With --send or --list-commands: print JSON Lines.");
     }
     return {};
+}
+
+const OptionSpec* findOption(std::string_view name) {
+    const auto spec = std::find_if(kOptions.begin(), kOptions.end(), [&](const OptionSpec& s) {
+        return s.longName == name || (!s.shortName.empty() && s.shortName == name);
+    });
+    return spec == kOptions.end() ? nullptr : &*spec;
 }
 
 QCommandLineOption makeOption(const OptionSpec& spec, const PortDevices& defaults) {
@@ -91,8 +145,12 @@ void printHelp(const QCommandLineParser& parser, QTextStream& out) {
     // Qt names the program by the path it was started with, or not at all without an app.
     QString text = parser.helpText();
     text.replace(0, text.indexOf(QLatin1Char('\n')),
-                 QStringLiteral("Usage: %1 [options]").arg(QLatin1String(kProgramName)));
-    out << text;
+                 QStringLiteral("Usage: %1 [options]\n  or:  %1 [options] --send CODE...")
+                     .arg(QLatin1String(kProgramName)));
+    out << text
+        << "\nWith --send, one line a code: the code, the received trace and the decoded answer, "
+           "tab-separated.\nExit status: 0 every code answered, 1 one or more not, 2 a bad "
+           "command line,\n3 the port could not be opened or failed.\n";
 }
 
 // Parsed options, by the table's order.
@@ -111,38 +169,178 @@ public:
     const QCommandLineOption& option(Option which) const {
         return options_[static_cast<std::size_t>(which)];
     }
+    QString name(Option which) const {
+        return QStringLiteral("--") + option(which).names().constLast();
+    }
     bool isSet(Option which) const { return parser_.isSet(option(which)); }
     QString value(Option which) const { return parser_.value(option(which)); }
+    QStringList values(Option which) const { return parser_.values(option(which)); }
 
 private:
     QCommandLineParser parser_;
     std::vector<QCommandLineOption> options_;
 };
 
+// Why a command line is refused, or nothing.
+using Refusal = std::optional<QString>;
+
+// Ends the parse: either the answer is given, or the refusal is told.
+class Outcome {
+public:
+    Outcome(CommandLine& result, QTextStream& out, QTextStream& err)
+        : result_(result), out_(out), err_(err) {}
+
+    CommandLine finish(int exitCode) {
+        out_.flush();
+        err_.flush();
+        result_.exitNow = true;
+        result_.exitCode = exitCode;
+        return result_;
+    }
+    CommandLine refuse(const QString& message) {
+        err_ << kProgramName << ": " << message << '\n'
+             << "Try '" << kProgramName << " --help' for the options.\n";
+        return finish(kCommandLineUsageError);
+    }
+
+private:
+    CommandLine& result_;
+    QTextStream& out_;
+    QTextStream& err_;
+};
+
+Refusal readDevices(const Parsed& parsed, PortDevices& devices) {
+    for (const auto& [option, device] :
+         {std::pair{Option::Com1, &devices.com1}, std::pair{Option::Com2, &devices.com2}}) {
+        if (!parsed.isSet(option)) continue;
+        const QString value = parsed.value(option);
+        if (value.trimmed().isEmpty())
+            return QStringLiteral("%1 needs a device name.").arg(parsed.name(option));
+        if (isPortUrl(value)) {
+            const ParsedPortUrl url = parsePortUrl(value);
+            if (!url.url)
+                return QStringLiteral("%1 %2: %3.").arg(parsed.name(option), value, url.error);
+        }
+        *device = value;
+    }
+    return std::nullopt;
+}
+
+// A code leaves one byte per character, as one frame ended by its own CR.
+Refusal checkCode(const QString& code) {
+    QString shown = code;
+    shown.replace(QLatin1Char('\r'), QLatin1String("\\r"));
+    shown.replace(QLatin1Char('\n'), QLatin1String("\\n"));
+    for (const QChar c : code) {
+        if (c.unicode() > 0xFF)
+            return QStringLiteral("--send %1: '%2' is not a Latin-1 character.").arg(shown, c);
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n'))
+            return QStringLiteral("--send %1: a code cannot hold a CR or LF.").arg(shown);
+    }
+    return std::nullopt;
+}
+
+// `value` as one of `allowed`, or a refusal naming them.
+Refusal readChoice(const Parsed& parsed, Option option, std::initializer_list<int> allowed,
+                   int& into) {
+    if (!parsed.isSet(option)) return std::nullopt;
+    const QString value = parsed.value(option);
+    for (int choice : allowed) {
+        if (value == QString::number(choice)) {
+            into = choice;
+            return std::nullopt;
+        }
+    }
+    QStringList names;
+    for (int choice : allowed) names << QString::number(choice);
+    return QStringLiteral("%1 takes %2, not '%3'.")
+        .arg(parsed.name(option), names.join(QStringLiteral(" or ")), value);
+}
+
+Refusal readWait(const Parsed& parsed, std::optional<int>& waitMs) {
+    if (!parsed.isSet(Option::Wait)) return std::nullopt;
+    const QString value = parsed.value(Option::Wait);
+    bool ok = false;
+    const int ms = value.toInt(&ok);
+    // Digits only: toInt would also take a sign and surrounding blanks.
+    const bool digits =
+        std::all_of(value.begin(), value.end(), [](QChar c) { return c.isDigit(); });
+    if (!ok || !digits || ms > kLongestWait)
+        return QStringLiteral("--wait takes whole milliseconds from 0 to %1, not '%2'.")
+            .arg(kLongestWait)
+            .arg(value);
+    waitMs = ms;
+    return std::nullopt;
+}
+
+// The options that only qualify --send, given without it.
+Refusal strayModifiers(const Parsed& parsed) {
+    for (const OptionSpec& spec : kOptions) {
+        if (spec.role != Role::Modifier || !parsed.isSet(spec.option)) continue;
+        if (spec.option == Option::Json && parsed.isSet(Option::ListCommands)) continue;
+        return QStringLiteral("%1 goes with --send.").arg(parsed.name(spec.option));
+    }
+    return std::nullopt;
+}
+
+Refusal readShellRequest(const Parsed& parsed, std::optional<ShellRequest>& shell) {
+    if (!parsed.isSet(Option::Send)) return strayModifiers(parsed);
+    ShellRequest request;
+    for (const QString& code : parsed.values(Option::Send)) {
+        if (Refusal refused = checkCode(code)) return refused;
+        const QByteArray bytes = code.toLatin1();
+        request.codes.emplace_back(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    }
+    if (Refusal refused = readChoice(parsed, Option::Port, {1, 2}, request.port)) return refused;
+    if (Refusal refused = readChoice(parsed, Option::Speed, {19200, 9600}, request.speed))
+        return refused;
+    if (Refusal refused = readWait(parsed, request.waitMs)) return refused;
+    request.json = parsed.isSet(Option::Json);
+    shell = std::move(request);
+    return std::nullopt;
+}
+
+Refusal checkArguments(Parsed& parsed, const QStringList& arguments) {
+    QCommandLineParser& parser = parsed.parser();
+    if (!parser.parse(arguments)) return parser.errorText();
+    if (!parser.positionalArguments().isEmpty())
+        return QStringLiteral("Unexpected argument '%1'.")
+            .arg(parser.positionalArguments().constFirst());
+    if (parsed.isSet(Option::Send) && parsed.isSet(Option::ListCommands))
+        return QStringLiteral("--send and --list-commands do not go together.");
+    return std::nullopt;
+}
+
 }  // namespace
 
 FrontDoor frontDoorFor(int argc, const char* const argv[]) {
+    bool shell = false;
+    bool modifier = false;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         const bool isLong = arg.starts_with("--");
         if (!isLong && arg != "-h" && arg != "-v") continue;
         const std::size_t equals = arg.find('=');
         const std::string_view name = isLong ? arg.substr(2, equals - 2) : arg.substr(1);
-        const auto spec = std::find_if(kOptions.begin(), kOptions.end(), [&](const OptionSpec& s) {
-            return s.longName == name || (!s.shortName.empty() && s.shortName == name);
-        });
+        const OptionSpec* spec = findOption(name);
         // A mistyped long option is refused on the terminal.
-        if (spec == kOptions.end() || spec->answeredAt == FrontDoor::Terminal)
-            return FrontDoor::Terminal;
-        // So is a malformed device-server URL.
+        if (!spec || spec->role == Role::Answer) return FrontDoor::Terminal;
+        shell = shell || spec->role == Role::Shell;
+        modifier = modifier || spec->role == Role::Modifier;
         if (spec->valueName.empty()) continue;
+        // The parser takes the next argument as the value whatever it looks like ("--send -h").
         const char* value = equals != std::string_view::npos ? argv[i] + equals + 1
                             : i + 1 < argc                   ? argv[++i]
                                                              : "";
+        // So is a malformed device-server URL.
         const QString device = QString::fromLocal8Bit(value);
-        if (isPortUrl(device) && !parsePortUrl(device).url) return FrontDoor::Terminal;
+        if ((spec->option == Option::Com1 || spec->option == Option::Com2) && isPortUrl(device) &&
+            !parsePortUrl(device).url)
+            return FrontDoor::Terminal;
     }
-    return FrontDoor::Window;
+    if (shell) return FrontDoor::Shell;
+    // A qualifier of --send alone is refused, and that needs no window either.
+    return modifier ? FrontDoor::Terminal : FrontDoor::Window;
 }
 
 QList<PortListing> availablePorts() {
@@ -163,56 +361,28 @@ CommandLine parseCommandLine(const QStringList& arguments, QTextStream& out, QTe
     CommandLine result;
     result.devices = defaultPortDevices();
     Parsed parsed(result.devices);
+    Outcome outcome(result, out, err);
 
-    const auto finish = [&](int exitCode) {
-        out.flush();
-        err.flush();
-        result.exitNow = true;
-        result.exitCode = exitCode;
-        return result;
-    };
-    const auto refuse = [&](const QString& message) {
-        err << kProgramName << ": " << message << '\n'
-            << "Try '" << kProgramName << " --help' for the options.\n";
-        return finish(kCommandLineUsageError);
-    };
-
-    if (!parsed.parser().parse(arguments)) return refuse(parsed.parser().errorText());
-    if (!parsed.parser().positionalArguments().isEmpty())
-        return refuse(QStringLiteral("Unexpected argument '%1'.")
-                          .arg(parsed.parser().positionalArguments().constFirst()));
-
+    if (Refusal refused = checkArguments(parsed, arguments)) return outcome.refuse(*refused);
     if (parsed.isSet(Option::Help)) {
         printHelp(parsed.parser(), out);
-        return finish(0);
+        return outcome.finish(0);
     }
     if (parsed.isSet(Option::Version)) {
         out << kProgramName << ' ' << kProgramVersion << '\n';
-        return finish(0);
+        return outcome.finish(0);
     }
-
-    for (const auto& [option, device] : {std::pair{Option::Com1, &result.devices.com1},
-                                         std::pair{Option::Com2, &result.devices.com2}}) {
-        if (!parsed.isSet(option)) continue;
-        const QString value = parsed.value(option);
-        if (value.trimmed().isEmpty())
-            return refuse(QStringLiteral("--%1 needs a device name.")
-                              .arg(parsed.option(option).names().constLast()));
-        if (isPortUrl(value)) {
-            const ParsedPortUrl url = parsePortUrl(value);
-            if (!url.url)
-                return refuse(
-                    QStringLiteral("--%1 %2: %3.")
-                        .arg(parsed.option(option).names().constLast(), value, url.error));
-        }
-        *device = value;
-    }
-
+    if (Refusal refused = readDevices(parsed, result.devices)) return outcome.refuse(*refused);
+    if (Refusal refused = readShellRequest(parsed, result.shell)) return outcome.refuse(*refused);
     if (parsed.isSet(Option::ListPorts)) {
         const QList<PortListing> found = ports();
         listPorts(out, found);
         for (const PortListing& port : found) err << portProblem(port.device);
-        return finish(0);
+        return outcome.finish(0);
+    }
+    if (parsed.isSet(Option::ListCommands)) {
+        listCommands(out, parsed.isSet(Option::Json));
+        return outcome.finish(0);
     }
     return result;
 }

@@ -1,4 +1,5 @@
-// The program's command line: which devices stand for COM1 and COM2, plus help, version, port list.
+// The program's command line: which devices stand for COM1 and COM2, help, version, the port and
+// command lists, and the shell mode's commands.
 #pragma once
 
 #include <QList>
@@ -6,24 +7,38 @@
 #include <QStringList>
 #include <QTextStream>
 #include <functional>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "serial/port_devices.h"
 
 namespace panel {
 
+// --send and what goes with it: commands sent from a shell, with no window.
+struct ShellRequest {
+    std::vector<std::string> codes;  // in the order given, one byte per character
+    int port = 1;                    // 1 is COM1, 2 is COM2
+    int speed = 19200;               // or 9600
+    std::optional<int> waitMs;       // replaces every command's reply window
+    bool json = false;
+};
+
 struct CommandLine {
     PortDevices devices;
     bool exitNow = false;  // the command line was fully answered (or refused): exit with exitCode
     int exitCode = 0;
+    std::optional<ShellRequest> shell;  // set when commands are to be sent from the shell
 };
 
 inline constexpr int kCommandLineUsageError = 2;
 
-// What the program needs to answer a command line: a terminal alone, or the window.
-enum class FrontDoor { Terminal, Window };
+// What the program needs to answer a command line: a terminal alone, the window, or the shell
+// mode (a serial port and an event loop, no display).
+enum class FrontDoor { Terminal, Window, Shell };
 
-// Decided from the raw arguments, before any QCoreApplication exists: help, version, the port
-// list and a mistyped long option must be answered where no display can be opened. Single-dash
+// Decided from the raw arguments, before any QCoreApplication exists: help, version, the lists,
+// a mistyped long option and --send must be answered where no display can be opened. Single-dash
 // options other than -h and -v are Qt's own (-platform) and are left to QApplication.
 FrontDoor frontDoorFor(int argc, const char* const argv[]);
 

@@ -2,6 +2,7 @@
 #include <memory>
 
 #include "app/command_line.h"
+#include "app/shell_mode.h"
 #include "app/version.h"
 #include "desktop/desktop_identity.h"
 #include "serial/network_port.h"
@@ -22,10 +23,14 @@ void nameApplication() {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    if (panel::frontDoorFor(argc, argv) == panel::FrontDoor::Terminal) {
+    // No QApplication on these doors: they must work over ssh, from cron and with no display.
+    if (panel::frontDoorFor(argc, argv) != panel::FrontDoor::Window) {
         QCoreApplication terminal(argc, argv);
         nameApplication();
-        return panel::parseCommandLine(QCoreApplication::arguments()).exitCode;
+        const panel::CommandLine commandLine =
+            panel::parseCommandLine(QCoreApplication::arguments());
+        if (commandLine.exitNow || !commandLine.shell) return commandLine.exitCode;
+        return panel::runShell(*commandLine.shell, commandLine.devices);
     }
 
     QApplication app(argc, argv);

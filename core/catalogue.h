@@ -29,6 +29,8 @@ inline constexpr IntervalPair kArrowMenuPair = Pair(150, 190);
 inline constexpr IntervalPair kArrowZoomPair = Pair(5, 5);
 inline constexpr std::uint8_t kArrowModeMenu = 1;  // set by "A-IMAGE" and MENU "ON"
 inline constexpr std::uint8_t kArrowModeZoom = 3;  // set by a D.Zoom release
+// The repeat timer in the window design, until a button changes it.
+inline constexpr std::chrono::milliseconds kRepeatDesignInterval{200};
 // The repeat timer after "A-IMAGE" or MENU "ON", and after a D.Zoom release.
 inline constexpr std::chrono::milliseconds kArrowPacingInterval{200};
 inline constexpr std::chrono::milliseconds kZoomReleaseInterval{5};

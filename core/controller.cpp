@@ -10,8 +10,7 @@
 namespace panel {
 namespace {
 
-// The window design's intervals of the repeat and port-selector timers.
-constexpr std::chrono::milliseconds kRepeatDesignInterval{200};
+// The window design's interval of the port-selector timer.
 constexpr std::chrono::milliseconds kSelectorHideDelay{5000};
 constexpr std::string_view kNoReply = " X X X X";
 

@@ -60,8 +60,10 @@ QList<qint64> lockOwners(const QString& device) {
     return owners;
 }
 
-// Every process but this one with an open descriptor on the character device `rdev`.
-QList<qint64> openers(dev_t rdev) {
+// Every process but this one with an open descriptor on the device node `device`. The node's own
+// file system counts as well as its device number: two pseudo-terminal file systems hand out the
+// same numbers, and a program on the other one must not be blamed.
+QList<qint64> openers(const struct stat& device) {
     QList<qint64> pids;
     DIR* proc = opendir("/proc");
     if (!proc) return pids;
@@ -77,7 +79,8 @@ QList<qint64> openers(dev_t rdev) {
             if (fd->d_name[0] == '.') continue;
             struct stat target {};
             if (stat((fdPath + '/' + fd->d_name).constData(), &target) == 0 &&
-                S_ISCHR(target.st_mode) && target.st_rdev == rdev) {
+                S_ISCHR(target.st_mode) && target.st_rdev == device.st_rdev &&
+                target.st_dev == device.st_dev) {
                 pids << pid;
                 break;
             }
@@ -154,7 +157,7 @@ QList<PortHolder> portHolders(const QString& device) {
     QList<qint64> pids = lockOwners(device);
     struct stat info {};
     if (stat(QFile::encodeName(device).constData(), &info) == 0 && S_ISCHR(info.st_mode))
-        for (const qint64 pid : openers(info.st_rdev))
+        for (const qint64 pid : openers(info))
             if (!pids.contains(pid)) pids << pid;
     std::sort(pids.begin(), pids.end());
     QList<PortHolder> holders;

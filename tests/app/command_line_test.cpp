@@ -1,5 +1,5 @@
-// The command line: help, version, port list, device replacement, refusal of unknown options,
-// and which of them are answered on the terminal alone.
+// The command line: help, version, port list, device replacement, the shell mode's options,
+// refusal of unknown options and bad values, and which front door each command line needs.
 #include "app/command_line.h"
 
 #include <gmock/gmock.h>
@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <optional>
 #include <vector>
 
 #include "tests/support/pseudo_terminal.h"
@@ -97,20 +98,32 @@ TEST_P(RefusedTest, ExitsNonZeroWithAClearMessageOnStderr) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, RefusedTest,
-    ::testing::Values(RefusedCase{"UnknownLongOption", {"--speed", "9600"}, "speed"},
-                      RefusedCase{"UnknownShortOption", {"-x"}, "x"},
-                      RefusedCase{"DeviceMissing", {"--com1"}, "com1"},
-                      RefusedCase{"EmptyDevice", {"--com2", ""}, "com2"},
-                      RefusedCase{"QtsHelpAll", {"--help-all"}, "help-all"},
-                      RefusedCase{"StrayArgument", {"/dev/ttyUSB0"}, "/dev/ttyUSB0"},
-                      RefusedCase{
-                          "UnknownAfterGoodOption", {"--com1", "/dev/ttyUSB0", "--demo"}, "demo"},
-                      RefusedCase{"UrlWithoutPort",
-                                  {"--com1", "rfc2217://hall-a"},
-                                  "--com1 rfc2217://hall-a: no port (HOST:PORT)."},
-                      RefusedCase{"UrlOfUnknownScheme",
-                                  {"--com2=telnet://hall-a:23"},
-                                  "--com2 telnet://hall-a:23: unknown scheme 'telnet'"}),
+    ::testing::Values(
+        RefusedCase{"UnknownLongOption", {"--baud", "9600"}, "baud"},
+        RefusedCase{"UnknownShortOption", {"-x"}, "x"},
+        RefusedCase{"DeviceMissing", {"--com1"}, "com1"},
+        RefusedCase{"EmptyDevice", {"--com2", ""}, "com2"},
+        RefusedCase{"QtsHelpAll", {"--help-all"}, "help-all"},
+        RefusedCase{"StrayArgument", {"/dev/ttyUSB0"}, "/dev/ttyUSB0"},
+        RefusedCase{"UnknownAfterGoodOption", {"--com1", "/dev/ttyUSB0", "--demo"}, "demo"},
+        RefusedCase{"UrlWithoutPort",
+                    {"--com1", "rfc2217://hall-a"},
+                    "--com1 rfc2217://hall-a: no port (HOST:PORT)."},
+        RefusedCase{"UrlOfUnknownScheme",
+                    {"--com2=telnet://hall-a:23"},
+                    "--com2 telnet://hall-a:23: unknown scheme 'telnet'"},
+        RefusedCase{"CodeOutsideLatin1", {"--send", "C00", "--send", "C\u20AC"}, "Latin-1"},
+        RefusedCase{"CodeWithCr", {"--send", "CR0\r"}, "CR0\\r"},
+        RefusedCase{"CodeWithLf", {"--send", "C0\n0"}, "C0\\n0"},
+        RefusedCase{"PortThree", {"--send", "CR0", "--port", "3"}, "--port takes 1 or 2"},
+        RefusedCase{"SpeedNotOfTheTwo", {"--send", "CR0", "--speed", "4800"}, "4800"},
+        RefusedCase{"WaitNegative", {"--send", "CR0", "--wait", "-5"}, "--wait"},
+        RefusedCase{"WaitNotANumber", {"--send", "CR0", "--wait", "1s"}, "1s"},
+        RefusedCase{"WaitOverAnHour", {"--send", "CR0", "--wait", "3600001"}, "--wait"},
+        RefusedCase{"PortWithoutSend", {"--port", "2"}, "--port goes with --send"},
+        RefusedCase{"JsonWithoutSend", {"--json"}, "--json goes with --send"},
+        RefusedCase{
+            "SendAndListCommands", {"--send", "CR0", "--list-commands"}, "--list-commands"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CommandLineTest, HelpListsEveryOptionAndExitsZero) {
@@ -119,7 +132,8 @@ TEST(CommandLineTest, HelpListsEveryOptionAndExitsZero) {
         const Outcome r = run({option, "--com1", "/dev/ttyUSB0"});
         EXPECT_TRUE(r.result.exitNow);
         EXPECT_EQ(r.result.exitCode, 0);
-        for (const char* name : {"--help", "--version", "--list-ports", "--com1", "--com2"})
+        for (const char* name : {"--help", "--version", "--list-ports", "--list-commands", "--com1",
+                                 "--com2", "--send", "--port", "--speed", "--wait", "--json"})
             EXPECT_THAT(r.out, HasSubstr(name));
         EXPECT_THAT(r.out, ::testing::StartsWith("Usage: projector-panel [options]\n"));
         EXPECT_THAT(r.out, HasSubstr("/dev/ttyS0"));  // the defaults are told
@@ -162,6 +176,56 @@ TEST(CommandLineTest, ListPortsSaysSoWhenThereAreNone) {
     EXPECT_EQ(r.result.exitCode, 0);
     EXPECT_EQ(r.out, "No serial ports found.\n");
 }
+
+struct ShellCase {
+    const char* name;
+    friend void PrintTo(const ShellCase& c, std::ostream* os) { *os << c.name; }
+    QStringList arguments;
+    std::vector<std::string> codes;
+    int port;
+    int speed;
+    std::optional<int> waitMs;
+    bool json;
+};
+
+class ShellOptionsTest : public ::testing::TestWithParam<ShellCase> {};
+
+TEST_P(ShellOptionsTest, SendStartsTheShellModeWithItsCodesInOrder) {
+    const ShellCase& c = GetParam();
+    const Outcome r = run(c.arguments);
+    EXPECT_FALSE(r.result.exitNow) << r.err;
+    ASSERT_TRUE(r.result.shell);
+    EXPECT_EQ(r.result.shell->codes, c.codes);
+    EXPECT_EQ(r.result.shell->port, c.port);
+    EXPECT_EQ(r.result.shell->speed, c.speed);
+    EXPECT_EQ(r.result.shell->waitMs, c.waitMs);
+    EXPECT_EQ(r.result.shell->json, c.json);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ShellOptionsTest,
+    ::testing::Values(
+        ShellCase{"Defaults", {"--send", "CR0"}, {"CR0"}, 1, 19200, {}, false},
+        ShellCase{"InOrderWithSpacesAndEmpty",
+                  {"--send", "C00", "--send=CR PRESSURE", "--send", "", "--send", "C00"},
+                  {"C00", "CR PRESSURE", "", "C00"},
+                  1,
+                  19200,
+                  {},
+                  false},
+        ShellCase{
+            "Latin1OneBytePerCharacter", {"--send", "C\u00E9"}, {"C\xE9"}, 1, 19200, {}, false},
+        ShellCase{"EveryQualifier",
+                  {"--port", "2", "--speed", "9600", "--wait", "1500", "--json", "--send", "CR0"},
+                  {"CR0"},
+                  2,
+                  9600,
+                  1500,
+                  true},
+        ShellCase{"WaitZero", {"--send", "CR0", "--wait=0"}, {"CR0"}, 1, 19200, 0, false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // Another serial program's lock, in the plain form (the owner's pid, padded to ten characters).
 TEST(CommandLineTest, ListPortsSaysOnStderrWhoHoldsALockedPort) {
@@ -219,7 +283,14 @@ INSTANTIATE_TEST_SUITE_P(
                       FrontDoor::Window},
         FrontDoorCase{"MalformedUrl", {"--com1", "socket://hall-a"}, FrontDoor::Terminal},
         FrontDoorCase{"MalformedUrlWithEquals", {"--com2=rfc2217://h:0"}, FrontDoor::Terminal},
-        FrontDoorCase{"MistypedWithValue", {"--colour=red"}, FrontDoor::Terminal}),
+        FrontDoorCase{"MistypedWithValue", {"--colour=red"}, FrontDoor::Terminal},
+        FrontDoorCase{"ListCommands", {"--list-commands", "--json"}, FrontDoor::Terminal},
+        FrontDoorCase{"Send", {"--com1", "/dev/pts/3", "--send", "CR0"}, FrontDoor::Shell},
+        FrontDoorCase{"SendWithEquals", {"--send=CR0", "--json"}, FrontDoor::Shell},
+        FrontDoorCase{"CodeLikeAnOption", {"--send", "-h", "--send", "--help"}, FrontDoor::Shell},
+        FrontDoorCase{"SendAndHelp", {"--send", "CR0", "--help"}, FrontDoor::Terminal},
+        FrontDoorCase{"ModifierAlone", {"--port", "2"}, FrontDoor::Terminal},
+        FrontDoorCase{"DeviceLikeAnOption", {"--com1", "--help"}, FrontDoor::Window}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -1,0 +1,59 @@
+#include "app/command_list.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include "core/catalogue.h"
+#include "ui/layout.h"
+
+namespace panel {
+namespace {
+
+QString fromUtf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The period a held button repeats at when nothing has changed Timer1 since start-up: the arrows
+// keep whatever Timer1 holds, which is then its design interval.
+int repeatPeriod(const HoldRow& row) {
+    return static_cast<int>(
+        (row.kind == HoldKind::Fixed ? row.repeatInterval : kRepeatDesignInterval).count());
+}
+
+}  // namespace
+
+std::vector<CommandListing> commandListing() {
+    std::vector<CommandListing> rows;
+    for (const ControlSpec& control : Controls()) {
+        CommandListing row{fromUtf8(control.group), fromUtf8(control.caption), {}, {}};
+        if (const OneShotRow* oneShot = FindOneShot(control.name)) {
+            row.code = fromUtf8(oneShot->code);
+        } else if (const HoldRow* hold = FindHold(control.name)) {
+            row.code = fromUtf8(hold->code);
+            row.repeatMs = repeatPeriod(*hold);
+        } else {
+            continue;  // not a command button: END, COM, SEND, the options
+        }
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+void listCommands(QTextStream& out, bool json) {
+    for (const CommandListing& row : commandListing()) {
+        const QString kind = row.repeatMs ? QStringLiteral("hold") : QStringLiteral("click");
+        if (json) {
+            QJsonObject object{
+                {"group", row.group}, {"caption", row.caption}, {"code", row.code}, {"kind", kind}};
+            object.insert("repeat_ms", row.repeatMs ? QJsonValue(*row.repeatMs) : QJsonValue());
+            out << QJsonDocument(object).toJson(QJsonDocument::Compact) << '\n';
+            continue;
+        }
+        out << row.group << '\t' << row.caption << '\t' << row.code << '\t' << kind;
+        if (row.repeatMs) out << ' ' << *row.repeatMs;
+        out << '\n';
+    }
+    out.flush();
+}
+
+}  // namespace panel

@@ -1,0 +1,229 @@
+#include "app/shell_mode.h"
+
+#include <QEventLoop>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <chrono>
+#include <cmath>
+#include <functional>
+
+#include "app/version.h"
+#include "core/controller.h"
+#include "serial/qt_serial_port.h"
+#include "serial/qt_timer.h"
+
+namespace panel {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The pairs of the window all clear the traces this long after the reply window closes.
+constexpr std::chrono::milliseconds kClearingAfterReply{500};
+
+QString latin1(const std::string& text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The line as the controller sees it, with the time from each write to the first character
+// received after it.
+class TimedPort final : public SerialPort {
+public:
+    explicit TimedPort(SerialPort& inner) : inner_(inner) {}
+
+    void setListener(PortListener* listener) override { inner_.setListener(listener); }
+    PortResult setCommPort(int port) override { return inner_.setCommPort(port); }
+    int commPort() const override { return inner_.commPort(); }
+    std::string deviceName() const override { return inner_.deviceName(); }
+    PortResult setSettings(std::string_view settings) override {
+        return inner_.setSettings(settings);
+    }
+    bool isOpen() const override { return inner_.isOpen(); }
+    PortResult setOpen(bool open) override { return inner_.setOpen(open); }
+
+    PortResult output(std::string_view bytes) override {
+        written_ = Clock::now();
+        firstByte_.reset();
+        return inner_.output(bytes);
+    }
+    PortResult input(std::string& bytes) override {
+        PortResult result = inner_.input(bytes);
+        if (!result && !bytes.empty() && !firstByte_) firstByte_ = Clock::now() - written_;
+        return result;
+    }
+
+    std::optional<Clock::duration> firstByte() const { return firstByte_; }
+
+private:
+    SerialPort& inner_;
+    Clock::time_point written_;
+    std::optional<Clock::duration> firstByte_;
+};
+
+// The reply window's timer with one more step after the controller's own tick: the shell reads
+// the labels there.
+class ReplyWindowTimer final : public Timer {
+public:
+    explicit ReplyWindowTimer(std::function<void()> afterTick) : afterTick_(std::move(afterTick)) {}
+
+    void setTickHandler(std::function<void()> handler) override {
+        if (!handler) {
+            inner_.setTickHandler({});
+            return;
+        }
+        inner_.setTickHandler([this, handler = std::move(handler)] {
+            handler();
+            afterTick_();
+        });
+    }
+    void setInterval(std::chrono::milliseconds interval) override { inner_.setInterval(interval); }
+    std::chrono::milliseconds interval() const override { return inner_.interval(); }
+    void setEnabled(bool enabled) override { inner_.setEnabled(enabled); }
+    bool isEnabled() const override { return inner_.isEnabled(); }
+
+private:
+    QtTimer inner_;
+    std::function<void()> afterTick_;
+};
+
+PortDevices chosenFirst(const ShellRequest& request, const PortDevices& devices) {
+    // The controller's start-up opens port 1: the chosen device stands there, so that the other
+    // one is never opened.
+    if (request.port == 2) return {devices.com2, devices.com1};
+    return devices;
+}
+
+class ShellSession final : private View {
+public:
+    ShellSession(const ShellRequest& request, const PortDevices& devices, QTextStream& out,
+                 QTextStream& err)
+        : request_(request),
+          out_(out),
+          err_(err),
+          serial_(chosenFirst(request, devices)),
+          port_(serial_),
+          replyWindow_([this] { replyWindowClosed(); }),
+          controller_(port_, Timers{repeat_, replyWindow_, selectorHide_, clearing_}, *this) {}
+
+    int run() {
+        controller_.load();
+        if (!failed_ && request_.speed == 9600) controller_.click("Option10");
+        if (failed_) return kShellPortFailed;
+        QMetaObject::invokeMethod(
+            &loop_, [this] { sendNext(); }, Qt::QueuedConnection);
+        return loop_.exec();
+    }
+
+private:
+    void captionChanged(LabelId label, const std::string& caption) override {
+        if (label == LabelId::DecodedReply && windowOpen_) decoded_ = caption;
+    }
+    void setPortSelectorVisible(bool) override {}
+    void selectOption1() override {}
+    void showPortSelectionFailure(const std::string& description) override {
+        fail(port_.deviceName() + ": " + description);
+    }
+    void notifyPortProblem(const std::string& text) override { fail(text); }
+    void endProgram() override {}
+
+    void sendNext() {
+        if (failed_) return;
+        if (next_ == request_.codes.size()) {
+            loop_.exit(unanswered_ ? kShellSomeUnanswered : kShellAllAnswered);
+            return;
+        }
+        const std::string& code = request_.codes[next_];
+        // As a click's first step: the pair is set before the send.
+        const IntervalPair pair = shellIntervals(code, request_.waitMs);
+        replyWindow_.setInterval(pair.replyWindow);
+        clearing_.setInterval(pair.clearingDelay);
+        decoded_.reset();
+        windowOpen_ = true;
+        controller_.SendCommand(code);
+    }
+
+    void replyWindowClosed() {
+        if (failed_ || !windowOpen_) return;
+        windowOpen_ = false;
+        ShellAnswer answer{request_.codes[next_],
+                           controller_.caption(LabelId::SentTrace),
+                           controller_.caption(LabelId::ReceivedTrace),
+                           decoded_,
+                           false,
+                           {}};
+        if (const auto firstByte = port_.firstByte()) {
+            const double ms = std::chrono::duration<double, std::milli>(*firstByte).count();
+            answer.replied = true;
+            answer.firstByteMs = std::round(ms * 10) / 10;
+        }
+        out_ << (request_.json ? jsonLine(answer) : tabLine(answer)) << '\n';
+        out_.flush();
+        unanswered_ = unanswered_ || !answer.replied;
+        ++next_;
+        sendNext();
+    }
+
+    void fail(const std::string& text) {
+        if (failed_) return;
+        failed_ = true;
+        err_ << kProgramName << ": " << QString::fromStdString(text) << '\n';
+        err_.flush();
+        loop_.exit(kShellPortFailed);  // nothing more is sent
+    }
+
+    const ShellRequest& request_;
+    QTextStream& out_;
+    QTextStream& err_;
+    QtSerialPort serial_;
+    TimedPort port_;
+    QtTimer repeat_;
+    ReplyWindowTimer replyWindow_;
+    QtTimer selectorHide_;
+    QtTimer clearing_;
+    Controller controller_;
+    QEventLoop loop_;
+
+    std::size_t next_ = 0;
+    bool windowOpen_ = false;
+    std::optional<std::string> decoded_;
+    bool unanswered_ = false;
+    bool failed_ = false;
+};
+
+}  // namespace
+
+IntervalPair shellIntervals(std::string_view code, std::optional<int> waitMs) {
+    if (waitMs) return Pair(*waitMs, *waitMs + kClearingAfterReply.count());
+    for (const OneShotRow& row : OneShotCatalogue())
+        if (row.code == code) return row.intervals.value_or(kLayoutPair);
+    return kPictureModePair;  // the manual SEND's pair
+}
+
+QString tabLine(const ShellAnswer& answer) {
+    return latin1(answer.command) + QLatin1Char('\t') + latin1(answer.received) +
+           QLatin1Char('\t') + latin1(answer.decoded.value_or(std::string()));
+}
+
+QString jsonLine(const ShellAnswer& answer) {
+    QJsonObject object{{"command", latin1(answer.command)},
+                       {"sent", latin1(answer.sent)},
+                       {"received", latin1(answer.received)},
+                       {"replied", answer.replied}};
+    object.insert("decoded", answer.decoded ? QJsonValue(latin1(*answer.decoded)) : QJsonValue());
+    object.insert("first_byte_ms",
+                  answer.firstByteMs ? QJsonValue(*answer.firstByteMs) : QJsonValue());
+    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+}
+
+int runShell(const ShellRequest& request, const PortDevices& devices, QTextStream& out,
+             QTextStream& err) {
+    ShellSession session(request, devices, out, err);
+    return session.run();
+}
+
+int runShell(const ShellRequest& request, const PortDevices& devices) {
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    return runShell(request, devices, out, err);
+}
+
+}  // namespace panel

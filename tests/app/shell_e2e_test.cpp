@@ -1,0 +1,269 @@
+// The real projector-panel binary in its shell mode against projector-sim on a pseudo-terminal,
+// started with no display at all: no DISPLAY, no WAYLAND_DISPLAY, no QT_QPA_PLATFORM.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSerialPort>
+#include <QTemporaryDir>
+#include <QThread>
+#include <chrono>
+
+#include "tests/e2e/frame_log_reader.h"
+#include "tests/e2e/sim_process.h"
+
+namespace panel::e2e {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+struct PanelRun {
+    int exitCode = -1;
+    QStringList lines;  // standard output, one entry a line
+    QString err;
+};
+
+QProcessEnvironment withoutDisplay() {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XAUTHORITY"})
+        env.remove(QString::fromLatin1(name));
+    return env;
+}
+
+PanelRun runPanel(const QStringList& arguments) {
+    QProcess process;
+    process.setProcessEnvironment(withoutDisplay());
+    process.start(QStringLiteral(PROJECTOR_PANEL_BINARY), arguments);
+    PanelRun run;
+    if (!process.waitForFinished(static_cast<int>(kPatience.count()))) {
+        process.kill();
+        process.waitForFinished();
+        run.err = QStringLiteral("did not finish");
+        return run;
+    }
+    if (process.exitStatus() == QProcess::NormalExit) run.exitCode = process.exitCode();
+    run.lines = QString::fromUtf8(process.readAllStandardOutput())
+                    .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+std::string describe(const PanelRun& run) {
+    return "exit " + std::to_string(run.exitCode) + "\nstdout:\n" +
+           run.lines.join('\n').toStdString() + "\nstderr:\n" + run.err.toStdString();
+}
+
+// What QSerialPort itself says when `path` cannot be opened.
+QString qtsOwnOpenFailure(const QString& path) {
+    QSerialPort plain;
+    plain.setPortName(path);
+    if (plain.open(QIODevice::ReadWrite)) return QStringLiteral("<it opened>");
+    return plain.errorString();
+}
+
+class ShellModeTest : public ::testing::Test {
+protected:
+    // A simulator that logs every frame it receives; warm-up short enough to end within the
+    // reply window of the power-on command.
+    void start(std::vector<std::string> args = {}) {
+        ASSERT_TRUE(scratch.isValid());
+        log = std::make_unique<FrameLogReader>(scratch.filePath("frames.log").toStdString());
+        args.insert(args.end(), {"--warmup", "0.2", "--log", log->path()});
+        sim = std::make_unique<SimProcess>(args);
+        ASSERT_FALSE(sim->device().empty()) << "the simulator did not start";
+        device = QString::fromStdString(sim->device());
+    }
+    PanelRun send(QStringList arguments) {
+        arguments.prepend(device);
+        arguments.prepend(QStringLiteral("--com1"));
+        return runPanel(arguments);
+    }
+    std::vector<std::string> frames() const {
+        std::vector<std::string> result;
+        for (const LoggedFrame& frame : log->frames()) result.push_back(frame.frame);
+        return result;
+    }
+
+    QTemporaryDir scratch;
+    std::unique_ptr<FrameLogReader> log;
+    std::unique_ptr<SimProcess> sim;
+    QString device;
+};
+
+TEST_F(ShellModeTest, PowerOnThenStatusPrintsTheTraceAndPowerOnWithNoDisplay) {
+    ASSERT_FALSE(withoutDisplay().contains(QStringLiteral("DISPLAY")));
+    ASSERT_FALSE(withoutDisplay().contains(QStringLiteral("QT_QPA_PLATFORM")));
+    start();
+    const PanelRun run = send({"--send", "C00", "--send", "CR0"});
+    EXPECT_EQ(run.exitCode, 0) << describe(run);
+    EXPECT_THAT(run.lines, ElementsAre("C00\t ACK \t", "CR0\t 0 0 CR \t Power ON"))
+        << describe(run);
+    EXPECT_EQ(run.err, QString());
+}
+
+// The gaps are measured where the simulator reads the frames; the slack covers its own delays.
+constexpr std::int64_t kSlackMicros = 100'000;
+
+TEST_F(ShellModeTest, SeveralCodesGoOutInOrderEachAfterThePreviousReplyWindow) {
+    start();
+    const PanelRun run =
+        send({"--send", "CR1", "--send", "C11", "--send", "CR0", "--send", "CF X"});
+    EXPECT_EQ(run.exitCode, 0) << describe(run);
+    EXPECT_THAT(run.lines, ElementsAre("CR1\t 1 CR \t Computer 1", "C11\t ACK \t",
+                                       "CR0\t 8 0 CR \t Stand by", "CF X\t ? CR \t"))
+        << describe(run);
+    const std::vector<LoggedFrame> logged = log->frames();
+    ASSERT_EQ(logged.size(), 4u);
+    EXPECT_THAT(frames(), ElementsAre("CR1", "C11", "CR0", "CF X"));
+    // CR1 keeps the start-up window, C11 sets the picture modes' one, CR0 is back to start-up's.
+    EXPECT_GE(logged[1].micros - logged[0].micros, 500'000 - kSlackMicros);
+    EXPECT_GE(logged[2].micros - logged[1].micros, 2'000'000 - kSlackMicros);
+    EXPECT_GE(logged[3].micros - logged[2].micros, 500'000 - kSlackMicros);
+}
+
+TEST_F(ShellModeTest, WaitReplacesEveryReplyWindowAndPortTwoSpeed9600Work) {
+    start();
+    const PanelRun run = runPanel({"--com2", device, "--port", "2", "--speed", "9600", "--wait",
+                                   "1200", "--send", "CR0", "--send", "CR4"});
+    EXPECT_EQ(run.exitCode, 0) << describe(run);
+    EXPECT_THAT(run.lines, ElementsAre("CR0\t 8 0 CR \t Stand by", "CR4\t 1 1 CR \t Normally"))
+        << describe(run);
+    const std::vector<LoggedFrame> logged = log->frames();
+    ASSERT_EQ(logged.size(), 2u);
+    EXPECT_GE(logged[1].micros - logged[0].micros, 1'200'000 - kSlackMicros);
+}
+
+TEST_F(ShellModeTest, JsonLinesParseWithTheirKeysAndTypes) {
+    start();
+    const PanelRun run = send({"--json", "--send", "CR0", "--send", "C00"});
+    EXPECT_EQ(run.exitCode, 0) << describe(run);
+    ASSERT_EQ(run.lines.size(), 2) << describe(run);
+    for (const QString& line : run.lines) {
+        QJsonParseError error;
+        const QJsonObject object = QJsonDocument::fromJson(line.toUtf8(), &error).object();
+        ASSERT_EQ(error.error, QJsonParseError::NoError) << line.toStdString();
+        EXPECT_EQ(object.size(), 6) << line.toStdString();
+        for (const char* key : {"command", "sent", "received"})
+            EXPECT_TRUE(object[key].isString()) << key;
+        EXPECT_EQ(object["replied"], QJsonValue(true));
+        EXPECT_TRUE(object["first_byte_ms"].isDouble());
+        EXPECT_GE(object["first_byte_ms"].toDouble(), 0);
+    }
+    const QJsonObject status = QJsonDocument::fromJson(run.lines[0].toUtf8()).object();
+    EXPECT_EQ(status["command"], QJsonValue("CR0"));
+    EXPECT_EQ(status["sent"], QJsonValue(" C R 0 CR "));
+    EXPECT_EQ(status["received"], QJsonValue(" 8 0 CR "));
+    EXPECT_EQ(status["decoded"], QJsonValue(" Stand by"));
+    // The status decoded for CR0 is not carried over to C00, which no decoder reads.
+    const QJsonObject power = QJsonDocument::fromJson(run.lines[1].toUtf8()).object();
+    EXPECT_EQ(power["received"], QJsonValue(" ACK "));
+    EXPECT_TRUE(power["decoded"].isNull());
+}
+
+TEST_F(ShellModeTest, NoReplyIsMarkedAndExitsOne) {
+    start({"--no-reply"});
+    const PanelRun plain = send({"--send", "CR0"});
+    EXPECT_EQ(plain.exitCode, 1) << describe(plain);
+    EXPECT_THAT(plain.lines, ElementsAre("CR0\t X X X X\t")) << describe(plain);
+
+    const PanelRun json = send({"--json", "--send", "CR0"});
+    EXPECT_EQ(json.exitCode, 1) << describe(json);
+    ASSERT_EQ(json.lines.size(), 1) << describe(json);
+    const QJsonObject object = QJsonDocument::fromJson(json.lines[0].toUtf8()).object();
+    EXPECT_EQ(object["received"], QJsonValue(" X X X X"));
+    EXPECT_EQ(object["replied"], QJsonValue(false));
+    EXPECT_TRUE(object["decoded"].isNull());
+    EXPECT_TRUE(object["first_byte_ms"].isNull());
+}
+
+TEST_F(ShellModeTest, BadCodeOrOptionExitsTwoAndSendsNothing) {
+    start();
+    for (const QStringList& arguments :
+         {QStringList{"--send", "CR0", "--send", "C\u20AC0"}, QStringList{"--send", "CR0\r"},
+          QStringList{"--send", "CR0", "--send", "C0\n0"},
+          QStringList{"--send", "CR0", "--speed", "4800"},
+          QStringList{"--send", "CR0", "--retries", "2"}}) {
+        const PanelRun run = send(arguments);
+        EXPECT_EQ(run.exitCode, 2) << describe(run);
+        EXPECT_TRUE(run.lines.isEmpty()) << describe(run);
+        EXPECT_THAT(run.err.toStdString(), HasSubstr("--help"));
+    }
+    // The line keeps its order: once this marker is logged, anything sent before it would be too.
+    const PanelRun marker = send({"--send", "CR9"});
+    EXPECT_EQ(marker.exitCode, 0) << describe(marker);
+    EXPECT_THAT(frames(), ElementsAre("CR9"));
+}
+
+TEST(ShellPortTest, MissingDeviceExitsThreeWithDeviceAndDescription) {
+    QTemporaryDir scratch;
+    const QString missing = scratch.filePath(QStringLiteral("no-projector"));
+    const PanelRun run = runPanel({"--com1", missing, "--send", "CR0"});
+    EXPECT_EQ(run.exitCode, 3) << describe(run);
+    EXPECT_TRUE(run.lines.isEmpty()) << describe(run);
+    // Qt's own description first; a line of help for the operator may follow.
+    EXPECT_TRUE(run.err.startsWith(
+        QStringLiteral("projector-panel: %1: %2\n").arg(missing, qtsOwnOpenFailure(missing))))
+        << describe(run);
+}
+
+TEST_F(ShellModeTest, BusyDeviceExitsThreeWithDeviceAndDescription) {
+    start();
+    // A second opener holding the line the way the panel's own adapter holds it.
+    QSerialPort holder;
+    holder.setPortName(device);
+    ASSERT_TRUE(holder.open(QIODevice::ReadWrite)) << holder.errorString().toStdString();
+    const QString refusal = qtsOwnOpenFailure(device);
+    ASSERT_NE(refusal, QStringLiteral("<it opened>"));
+
+    const PanelRun run = send({"--send", "CR0"});
+    EXPECT_EQ(run.exitCode, 3) << describe(run);
+    EXPECT_TRUE(run.lines.isEmpty()) << describe(run);
+    EXPECT_TRUE(
+        run.err.startsWith(QStringLiteral("projector-panel: %1: %2\n").arg(device, refusal)))
+        << describe(run);
+    EXPECT_TRUE(run.err.contains(device + QStringLiteral(" is in use by "))) << describe(run);
+    holder.close();
+    EXPECT_TRUE(frames().empty());
+}
+
+TEST_F(ShellModeTest, LineLostOnTheWayExitsThreeKeepingTheLinesPrinted) {
+    const QString link = scratch.filePath(QStringLiteral("com1"));
+    start({"--link", link.toStdString(), "--hangup-after", "1.5"});
+    QStringList arguments{"--com1", link, "--wait", "300"};
+    for (int i = 0; i < 20; ++i) arguments << QStringLiteral("--send") << QStringLiteral("CR0");
+    const PanelRun run = runPanel(arguments);
+    EXPECT_EQ(run.exitCode, 3) << describe(run);
+    EXPECT_LT(run.lines.size(), 20) << describe(run);
+    for (const QString& line : run.lines)
+        EXPECT_EQ(line, QStringLiteral("CR0\t 8 0 CR \t Stand by"));
+    EXPECT_TRUE(run.err.startsWith(QStringLiteral("projector-panel: %1: ").arg(link)))
+        << describe(run);
+    EXPECT_EQ(run.err.count(QStringLiteral("projector-panel:")), 1) << describe(run);
+}
+
+TEST(ShellListTest, ListCommandsNeedsNoDisplayAndListsEveryButton) {
+    const PanelRun run = runPanel({"--list-commands", "--json"});
+    EXPECT_EQ(run.exitCode, 0) << describe(run);
+    int clicks = 0;
+    int holds = 0;
+    for (const QString& line : run.lines) {
+        const QJsonObject object = QJsonDocument::fromJson(line.toUtf8()).object();
+        clicks += object["kind"] == QJsonValue("click");
+        holds += object["kind"] == QJsonValue("hold");
+    }
+    EXPECT_EQ(clicks, 46);
+    EXPECT_EQ(holds, 13);
+}
+
+}  // namespace
+}  // namespace panel::e2e
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

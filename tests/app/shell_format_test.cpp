@@ -1,0 +1,160 @@
+// The shell mode without a port: which reply window each code gets, the output lines, and the
+// command list.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <algorithm>
+#include <vector>
+
+#include "app/command_list.h"
+#include "app/shell_mode.h"
+
+namespace panel {
+namespace {
+
+struct WindowCase {
+    const char* name;
+    friend void PrintTo(const WindowCase& c, std::ostream* os) { *os << c.name; }
+    const char* code;
+    std::optional<int> waitMs;
+    IntervalPair expected;
+};
+
+class ShellIntervalsTest : public ::testing::TestWithParam<WindowCase> {};
+
+TEST_P(ShellIntervalsTest, AsAClickFromStartUpElseTheManualEntryElseWait) {
+    EXPECT_EQ(shellIntervals(GetParam().code, GetParam().waitMs), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ShellIntervalsTest,
+                         ::testing::Values(
+                             // A button that sets no pair sends with the start-up pair.
+                             WindowCase{"StatusQuery", "CR0", {}, Pair(500, 1000)},
+                             WindowCase{"PowerOn", "C00", {}, Pair(500, 1000)},
+                             WindowCase{"PictureMode", "C11", {}, Pair(2000, 2500)},
+                             WindowCase{
+                                 "InputSignalWorded", "CF INPUT HDMI HDMI", {}, Pair(5000, 5500)},
+                             // No one-shot button: the manual entry's pair.
+                             WindowCase{"HeldButtonsCode", "C09", {}, Pair(2000, 2500)},
+                             WindowCase{"TypedQuery", "CR PRESSURE", {}, Pair(2000, 2500)},
+                             WindowCase{"CaseCounts", "cr0", {}, Pair(2000, 2500)},
+                             WindowCase{"Empty", "", {}, Pair(2000, 2500)},
+                             WindowCase{"WaitOverridesAButtonsPair", "C50", 1200, Pair(1200, 1700)},
+                             WindowCase{"WaitZero", "CR0", 0, Pair(0, 500)}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+ShellAnswer powerOn() {
+    return {"CR0", " C R 0 CR ", " 0 0 CR ", " Power ON", true, 1.5};
+}
+
+ShellAnswer noAnswer() {
+    return {"C00", " C 0 0 CR ", " X X X X", std::nullopt, false, std::nullopt};
+}
+
+TEST(ShellOutputTest, TabLineIsCodeReceivedTraceAndDecodedText) {
+    EXPECT_EQ(tabLine(powerOn()), QStringLiteral("CR0\t 0 0 CR \t Power ON"));
+    // Nothing decoded: the last field is there, empty.
+    EXPECT_EQ(tabLine(noAnswer()), QStringLiteral("C00\t X X X X\t"));
+    // A Latin-1 code is shown as the character it stands for.
+    ShellAnswer latin = noAnswer();
+    latin.command = "C\xE9";
+    EXPECT_EQ(tabLine(latin), QStringLiteral("C\u00E9\t X X X X\t"));
+}
+
+TEST(ShellOutputTest, JsonLineIsOneCompactObjectWithTypedKeys) {
+    for (const ShellAnswer& answer : {powerOn(), noAnswer()}) {
+        const QString line = jsonLine(answer);
+        SCOPED_TRACE(line.toStdString());
+        EXPECT_FALSE(line.contains(QLatin1Char('\n')));
+        QJsonParseError error;
+        const QJsonObject object = QJsonDocument::fromJson(line.toUtf8(), &error).object();
+        ASSERT_EQ(error.error, QJsonParseError::NoError);
+        EXPECT_EQ(object.keys(), (QStringList{"command", "decoded", "first_byte_ms", "received",
+                                              "replied", "sent"}));
+        EXPECT_EQ(object["command"].toString().toStdString(), answer.command);
+        EXPECT_EQ(object["sent"].toString().toStdString(), answer.sent);
+        EXPECT_EQ(object["received"].toString().toStdString(), answer.received);
+        EXPECT_EQ(object["replied"], QJsonValue(answer.replied));
+        EXPECT_EQ(object["decoded"].isNull(), !answer.decoded);
+        EXPECT_EQ(object["first_byte_ms"].isNull(), !answer.firstByteMs);
+    }
+    const QJsonObject on = QJsonDocument::fromJson(jsonLine(powerOn()).toUtf8()).object();
+    EXPECT_EQ(on["decoded"], QJsonValue(" Power ON"));
+    EXPECT_EQ(on["first_byte_ms"], QJsonValue(1.5));
+}
+
+QString fromView(std::string_view code) {
+    return QString::fromLatin1(code.data(), static_cast<qsizetype>(code.size()));
+}
+
+std::vector<QString> sorted(std::vector<QString> codes) {
+    std::sort(codes.begin(), codes.end());
+    return codes;
+}
+
+TEST(CommandListTest, EveryCatalogueButtonOnceWithItsCaptionGroupAndKind) {
+    const std::vector<CommandListing> rows = commandListing();
+    std::vector<QString> clicks;
+    std::vector<QString> holds;
+    for (const CommandListing& row : rows) (row.repeatMs ? holds : clicks).push_back(row.code);
+    std::vector<QString> oneShotCodes;
+    for (const OneShotRow& row : OneShotCatalogue()) oneShotCodes.push_back(fromView(row.code));
+    std::vector<QString> holdCodes;
+    for (const HoldRow& row : HoldCatalogue()) holdCodes.push_back(fromView(row.code));
+    EXPECT_EQ(clicks.size(), 46u);
+    EXPECT_EQ(holds.size(), 13u);
+    EXPECT_EQ(sorted(clicks), sorted(oneShotCodes));
+    EXPECT_EQ(sorted(holds), sorted(holdCodes));
+
+    const auto find = [&](const char* code) {
+        return *std::find_if(rows.begin(), rows.end(),
+                             [&](const CommandListing& r) { return r.code == code; });
+    };
+    EXPECT_EQ(find("CR0").caption, QStringLiteral("STATUS"));
+    EXPECT_EQ(find("CR0").group, QString());
+    EXPECT_EQ(find("C00").group, QStringLiteral("POWER"));
+    EXPECT_EQ(find("CF INPUT COMPUTER2 ANALOG").group, QStringLiteral("PC2"));
+    EXPECT_EQ(find("C09").group, QStringLiteral("VOL"));
+    EXPECT_EQ(find("C09").repeatMs, 250);
+    EXPECT_EQ(find("C20").repeatMs, 50);
+    EXPECT_EQ(find("C3F").repeatMs, 500);
+    // An arrow repeats at Timer1's interval as start-up leaves it.
+    EXPECT_EQ(find("C3C").caption, QStringLiteral("↑"));
+    EXPECT_EQ(find("C3C").repeatMs, 200);
+}
+
+QStringList listed(bool json) {
+    QString text;
+    QTextStream out(&text);
+    listCommands(out, json);
+    return text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+TEST(CommandListTest, PrintsOneLineAButtonAsTextOrJson) {
+    const QStringList text = listed(false);
+    ASSERT_EQ(text.size(), 59);
+    EXPECT_TRUE(text.contains(QStringLiteral("\tSTATUS\tCR0\tclick")));
+    EXPECT_TRUE(text.contains(QStringLiteral("POWER\tON\tC00\tclick")));
+    EXPECT_TRUE(text.contains(QStringLiteral("VOL\t+\tC09\thold 250")));
+    for (const QString& line : text)
+        EXPECT_EQ(line.count(QLatin1Char('\t')), 3) << line.toStdString();
+
+    const QStringList json = listed(true);
+    ASSERT_EQ(json.size(), 59);
+    for (const QString& line : json) {
+        QJsonParseError error;
+        const QJsonObject object = QJsonDocument::fromJson(line.toUtf8(), &error).object();
+        ASSERT_EQ(error.error, QJsonParseError::NoError) << line.toStdString();
+        EXPECT_TRUE(object["group"].isString() && object["caption"].isString() &&
+                    object["code"].isString());
+        const bool hold = object["kind"] == QJsonValue("hold");
+        EXPECT_TRUE(hold || object["kind"] == QJsonValue("click"));
+        EXPECT_EQ(object["repeat_ms"].isDouble(), hold);
+        EXPECT_EQ(object["repeat_ms"].isNull(), !hold);
+    }
+}
+
+}  // namespace
+}  // namespace panel
