@@ -332,11 +332,9 @@ FrontDoor frontDoorFor(int argc, const char* const argv[]) {
         const char* value = equals != std::string_view::npos ? argv[i] + equals + 1
                             : i + 1 < argc                   ? argv[++i]
                                                              : "";
-        // So is a malformed device-server URL.
+        // A malformed device-server URL is refused on the terminal too.
         const QString device = QString::fromLocal8Bit(value);
-        if ((spec->option == Option::Com1 || spec->option == Option::Com2) && isPortUrl(device) &&
-            !parsePortUrl(device).url)
-            return FrontDoor::Terminal;
+        if (isPortUrl(device) && !parsePortUrl(device).url) return FrontDoor::Terminal;
     }
     if (shell) return FrontDoor::Shell;
     // A qualifier of --send alone is refused, and that needs no window either.

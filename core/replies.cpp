@@ -3,6 +3,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <optional>
 #include <span>
 
 namespace panel {
@@ -167,64 +168,86 @@ private:
         return value;
     }
 
-    double decimal() {
+    // Sign, digits and at most one point, copied into `number` for the conversion.
+    struct Mantissa {
         std::string number;
+        bool digits = false;
+        // The power of ten of the first significant digit, plus one: 3 for "512", 0 for ".5",
+        // -2 for ".005". Only meaningful when a digit other than 0 was read.
+        long long magnitude = 0;
+        bool nonZero = false;
+    };
+
+    double decimal() {
+        Mantissa m = mantissa();
+        if (!m.digits) return 0;
+        const std::optional<long long> e = exponent();
+        if (e) m.number += 'e' + std::to_string(*e);
+        return convert(m, e.value_or(0));
+    }
+
+    Mantissa mantissa() {
+        Mantissa m;
         const char sign = peek();
         if (sign == '+' || sign == '-') {
-            if (sign == '-') number += '-';
+            if (sign == '-') m.number += '-';
             ++pos_;
         }
-        bool digits = false;
         bool point = false;
-        bool nonZero = false;
-        long long integerDigits = 0;  // significant digits before the point, for range checks
         for (char c; (c = peek()) != '\0'; ++pos_) {
             if (c >= '0' && c <= '9') {
-                digits = true;
-                nonZero = nonZero || c != '0';
-                if (!point && nonZero) ++integerDigits;
-                number += c;
+                m.digits = true;
+                // Zeros after the point and before any significant digit lower the magnitude.
+                if (!m.nonZero && c == '0' && point) --m.magnitude;
+                m.nonZero = m.nonZero || c != '0';
+                if (!point && m.nonZero) ++m.magnitude;
+                m.number += c;
             } else if (c == '.' && !point) {
                 point = true;
-                number += c;
+                m.number += c;
             } else {
                 break;
             }
         }
-        if (!digits) return 0;
+        return m;
+    }
 
-        long long exponent = 0;
+    // "E", "e", "D" or "d", an optional sign and digits; a letter with no digits ends the number
+    // and is left unread.
+    std::optional<long long> exponent() {
         const char e = peek();
-        if (e == 'E' || e == 'e' || e == 'D' || e == 'd') {
-            const std::size_t mark = pos_;
+        if (e != 'E' && e != 'e' && e != 'D' && e != 'd') return std::nullopt;
+        const std::size_t mark = pos_;
+        ++pos_;
+        bool negative = false;
+        const char s = peek();
+        if (s == '+' || s == '-') {
+            negative = s == '-';
             ++pos_;
-            bool negative = false;
-            const char s = peek();
-            if (s == '+' || s == '-') {
-                negative = s == '-';
-                ++pos_;
-            }
-            bool expDigits = false;
-            for (char c; (c = peek()) >= '0' && c <= '9'; ++pos_) {
-                expDigits = true;
-                if (exponent < 100000) exponent = exponent * 10 + (c - '0');
-            }
-            if (expDigits) {
-                if (negative) exponent = -exponent;
-                number += 'e' + std::to_string(exponent);
-            } else {
-                pos_ = mark;  // a letter with no digits ends the number
-            }
         }
+        bool digits = false;
+        long long value = 0;
+        for (char c; (c = peek()) >= '0' && c <= '9'; ++pos_) {
+            digits = true;
+            if (value < 100000) value = value * 10 + (c - '0');
+        }
+        if (!digits) {
+            pos_ = mark;
+            return std::nullopt;
+        }
+        return negative ? -value : value;
+    }
 
+    static double convert(const Mantissa& m, long long exponent) {
         double value = 0;
-        const auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), value);
+        const auto [end, ec] =
+            std::from_chars(m.number.data(), m.number.data() + m.number.size(), value);
         (void)end;
         if (ec == std::errc::result_out_of_range) {
             // Too large overflows to infinity; too small underflows to zero.
-            const bool large = nonZero && integerDigits + exponent > 0;
+            const bool large = m.nonZero && m.magnitude + exponent > 0;
             value = large ? HUGE_VAL : 0.0;
-            if (number.front() == '-') value = -value;
+            if (m.number.front() == '-') value = -value;
         }
         return value;
     }

@@ -1,5 +1,11 @@
 #include "serial/network_port.h"
 
+#ifdef Q_OS_LINUX
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#endif
+
 #include <QDeadlineTimer>
 #include <QMetaObject>
 #include <algorithm>
@@ -173,12 +179,27 @@ PortResult NetworkPort::connectTo(const PortUrl& url) {
     }
     // A 5 ms repeat must leave as 5 ms frames, not gathered into one segment.
     socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    detectCutLine();
     if (url.scheme == PortUrl::Scheme::Socket) return std::nullopt;
     telnet_ = std::make_unique<ComPortClient>([this](std::string_view bytes) {
         socket_.write(bytes.data(), static_cast<qint64>(bytes.size()));
     });
     telnet_->start();
     return applySettings();
+}
+
+void NetworkPort::detectCutLine() {
+    // An idle connection whose cable or network is cut says nothing for hours by default: probe
+    // it after 5 s of silence, and give up on it, or on unacknowledged writes, after about 11 s.
+    socket_.setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+#ifdef Q_OS_LINUX
+    const int fd = static_cast<int>(socket_.socketDescriptor());
+    const int idle = 5, interval = 2, count = 3, userTimeout = 11000;
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &count, sizeof count);
+    setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &userTimeout, sizeof userTimeout);
+#endif
 }
 
 PortResult NetworkPort::applySettings() {

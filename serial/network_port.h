@@ -55,6 +55,7 @@ private:
     // A failed send or a lost connection: the controller names the device when it tells it.
     static PortError problem(const std::string& why);
     PortResult connectTo(const PortUrl& url);
+    void detectCutLine();
     PortResult applySettings();
     void closeSocket();
     void takeArrivals(bool negotiating);

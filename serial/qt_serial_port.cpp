@@ -134,14 +134,29 @@ PortResult QtSerialPort::output(std::string_view bytes) {
     if (bytes.empty()) return std::nullopt;
     Busy busy(*this);
     device_.clearError();  // so that a failure below is not confused with an older one
+    // QSerialPort keeps what the line does not take at once (a long typed command can be
+    // megabytes, a slow line fills) and writes it in pieces from the event loop whenever the line
+    // can take more, so the window keeps answering and later frames follow in order.
+    const bool queued = device_.bytesToWrite() > 0;
     const qint64 size = static_cast<qint64>(bytes.size());
-    // flush() hands the frame to the driver now instead of on the next event-loop pass.
-    if (device_.write(bytes.data(), size) != size || !device_.flush()) {
+    bool written = device_.write(bytes.data(), size) == size;
+    // flush() hands the frame to the driver now instead of on the next event-loop pass. Behind a
+    // queue it would try the full line again, and a full line is no failure.
+    if (written && !queued && !device_.flush()) written = lineIsFull();
+    if (!written) {
         PortError error = lastError("Writing to the device failed");
         if (isFatal(device_.error())) closeAfterFailure();
         return error;
     }
+    device_.clearError();
     return std::nullopt;
+}
+
+bool QtSerialPort::lineIsFull() const {
+    // Qt reports the driver's EAGAIN as a resource error, the same kind as a vanished device.
+    const QSerialPort::SerialPortError error = device_.error();
+    return (error == QSerialPort::ResourceError || error == QSerialPort::WriteError) &&
+           device_.errorString() == qt_error_string(EAGAIN);
 }
 
 PortResult QtSerialPort::input(std::string& bytes) {

@@ -48,6 +48,8 @@ private:
     PortResult applySettings();
     PortError lastError(std::string_view fallback) const;
     void closeAfterFailure();
+    // The last write failed only because the line takes nothing more for now.
+    bool lineIsFull() const;
 
     void onReadyRead();
     void onErrorOccurred(QSerialPort::SerialPortError error);

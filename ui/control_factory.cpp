@@ -1,14 +1,18 @@
 #include "ui/control_factory.h"
 
+#include <QFontMetrics>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTextLayout>
 #include <array>
 #include <cmath>
+#include <limits>
 
 #include "ui/trace_label.h"
 #include "ui/utf8.h"
@@ -80,6 +84,15 @@ QWidget* makeFrame(const ControlSpec&, QWidget* container) {
 
 // The room a caption has on a button face: the width less the 2-pixel edges and a little air.
 constexpr int kButtonTextInset = 6;
+constexpr const char* kLayoutFontProperty = "layoutFont";
+
+// The height the style leaves a button's text: inside its edge and padding.
+int textHeight(QAbstractButton* button) {
+    button->ensurePolished();
+    QStyleOptionButton option;
+    option.initFrom(button);
+    return button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button).height();
+}
 
 QWidget* makeButton(const ControlSpec& control, QWidget* container) {
     auto* button = new QPushButton(container);
@@ -120,6 +133,9 @@ QWidget* makeOption(const ControlSpec& control, QWidget* container) {
 
 QWidget* makeTextBox(const ControlSpec& control, QWidget* container) {
     auto* text = new QLineEdit(container);
+    // The entry sets no length limit: QLineEdit's default of 32767 would cut a long paste without a
+    // word.
+    text->setMaxLength(std::numeric_limits<int>::max());
     text->setAccessibleName(FromUtf8(control.group));
     return text;
 }
@@ -187,10 +203,33 @@ QString ControlFactory::wrapCaption(const QString& caption, const QFont& font, i
     return lines.join(QLatin1Char('\n'));
 }
 
+QFont ControlFactory::fitCaption(const QString& caption, const QFont& layoutFont, QSize room,
+                                 QString& lines) {
+    QFont font = layoutFont;
+    const auto height = [&room](const QString& text, const QFont& f) {
+        return QFontMetrics(f)
+            .boundingRect(QRect(0, 0, room.width(), 0), Qt::AlignHCenter, text)
+            .height();
+    };
+    // The lines break where they do at the layout's size; only the size shrinks.
+    lines = wrapCaption(caption, font, room.width());
+    while (lines.contains(QLatin1Char('\n')) && height(lines, font) > room.height() &&
+           font.pixelSize() > kSmallestCaptionPixels)
+        font.setPixelSize(font.pixelSize() - 1);
+    return font;
+}
+
 void ControlFactory::setButtonCaption(QAbstractButton* button, const QString& caption,
                                       const QString& accessibleName) {
     button->setProperty("caption", caption);
-    button->setText(wrapCaption(caption, button->font(), button->width() - kButtonTextInset));
+    // The layout's font, kept so that a caption that fits again (Command34's "CLOSE") gets it back.
+    if (!button->property(kLayoutFontProperty).isValid())
+        button->setProperty(kLayoutFontProperty, button->font());
+    const QFont layoutFont = button->property(kLayoutFontProperty).value<QFont>();
+    QString lines;
+    const QSize room(button->width() - kButtonTextInset, textHeight(button));
+    button->setFont(fitCaption(caption, layoutFont, room, lines));
+    button->setText(lines);
     button->setAccessibleName(accessibleName.isEmpty() ? caption : accessibleName);
 }
 

@@ -140,14 +140,24 @@ void Form1::load() {
 }
 
 void Form1::placeWindow() {
-    QMargins frame = kAssumedFrameTwips;
-    if (windowHandle()) {
-        const QMargins known = windowHandle()->frameMargins();
-        if (!known.isNull()) frame = known * kTwipsPerPixel;
-    }
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    move(StartupTopLeft(screen ? screen->geometry() : QRect(), frame));
+    const QMargins known = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    // Before the first show no platform knows its frame: the assumed one places the window now,
+    // and the real one, once the window manager has framed it, places it again.
+    awaitingFrame_ = known.isNull();
+    moveToStartupPlace(awaitingFrame_ ? kAssumedFrameTwips : known * kTwipsPerPixel);
     setClientHeight(TwipsToPixels(kCompactClientTwips));
+}
+
+void Form1::moveToStartupPlace(const QMargins& frameTwips) {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    move(StartupTopLeft(screen ? screen->geometry() : QRect(), frameTwips));
+}
+
+void Form1::placeByRealFrame() {
+    const QMargins known = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    if (known.isNull()) return;  // not framed yet, or a platform without frames (offscreen)
+    awaitingFrame_ = false;
+    moveToStartupPlace(known * kTwipsPerPixel);
 }
 
 void Form1::setClientHeight(int pixels) {
@@ -193,10 +203,13 @@ void Form1::setCommand34Caption(std::string_view caption) {
 }
 
 void Form1::sendManual() {
-    // One byte a character; what Latin-1 cannot hold goes as "?".
-    const QByteArray bytes = text1_->text().toLatin1();
-    controller_->sendManual(
-        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    // One byte a character; what Latin-1 cannot hold goes as "?". Characters, not UTF-16 units: a
+    // character outside the Basic Multilingual Plane is one "?", not two.
+    const auto characters = text1_->text().toUcs4();
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(characters.size()));
+    for (const auto c : characters) bytes += c <= 0xFF ? static_cast<char>(c) : '?';
+    controller_->sendManual(bytes);
 }
 
 void Form1::captionChanged(LabelId label, const std::string& caption) {
@@ -247,6 +260,9 @@ void Form1::endProgram() {
 
 bool Form1::event(QEvent* event) {
     if (event->type() == QEvent::WindowDeactivate) holds_.endHold();
+    // The window manager's frame shows first in the move that framing the window causes.
+    if (awaitingFrame_ && (event->type() == QEvent::Move || event->type() == QEvent::Show))
+        placeByRealFrame();
     return QWidget::event(event);
 }
 

@@ -79,6 +79,8 @@ private:
     void build();
     void wire();
     void placeWindow();
+    void moveToStartupPlace(const QMargins& frameTwips);
+    void placeByRealFrame();
     void sendManual();
     void setCommand34Caption(std::string_view caption);
     void stopEverything();
@@ -102,6 +104,8 @@ private:
     QPushButton* command34_ = nullptr;
     QLineEdit* text1_ = nullptr;
     QWidget* image1_ = nullptr;
+    // Placed at start-up with an assumed frame; the real one has not been seen yet.
+    bool awaitingFrame_ = false;
 };
 
 }  // namespace panel

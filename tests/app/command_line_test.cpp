@@ -106,12 +106,6 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"QtsHelpAll", {"--help-all"}, "help-all"},
         RefusedCase{"StrayArgument", {"/dev/ttyUSB0"}, "/dev/ttyUSB0"},
         RefusedCase{"UnknownAfterGoodOption", {"--com1", "/dev/ttyUSB0", "--demo"}, "demo"},
-        RefusedCase{"UrlWithoutPort",
-                    {"--com1", "rfc2217://hall-a"},
-                    "--com1 rfc2217://hall-a: no port (HOST:PORT)."},
-        RefusedCase{"UrlOfUnknownScheme",
-                    {"--com2=telnet://hall-a:23"},
-                    "--com2 telnet://hall-a:23: unknown scheme 'telnet'"},
         RefusedCase{"CodeOutsideLatin1", {"--send", "C00", "--send", "C\u20AC"}, "Latin-1"},
         RefusedCase{"CodeWithCr", {"--send", "CR0\r"}, "CR0\\r"},
         RefusedCase{"CodeWithLf", {"--send", "C0\n0"}, "C0\\n0"},
@@ -122,8 +116,13 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"WaitOverAnHour", {"--send", "CR0", "--wait", "3600001"}, "--wait"},
         RefusedCase{"PortWithoutSend", {"--port", "2"}, "--port goes with --send"},
         RefusedCase{"JsonWithoutSend", {"--json"}, "--json goes with --send"},
-        RefusedCase{
-            "SendAndListCommands", {"--send", "CR0", "--list-commands"}, "--list-commands"}),
+        RefusedCase{"SendAndListCommands", {"--send", "CR0", "--list-commands"}, "--list-commands"},
+        RefusedCase{"UrlWithoutPort",
+                    {"--com1", "rfc2217://hall-a"},
+                    "--com1 rfc2217://hall-a: no port (HOST:PORT)."},
+        RefusedCase{"UrlOfUnknownScheme",
+                    {"--com2=telnet://hall-a:23"},
+                    "--com2 telnet://hall-a:23: unknown scheme 'telnet'"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CommandLineTest, HelpListsEveryOptionAndExitsZero) {
@@ -278,11 +277,6 @@ INSTANTIATE_TEST_SUITE_P(
         FrontDoorCase{"Version", {"--version"}, FrontDoor::Terminal},
         FrontDoorCase{"ListPorts", {"--list-ports"}, FrontDoor::Terminal},
         FrontDoorCase{"Mistyped", {"--comm1", "/dev/pts/3"}, FrontDoor::Terminal},
-        FrontDoorCase{"NetworkUrls",
-                      {"--com1", "rfc2217://hall-a:4001", "--com2=socket://[::1]:7000"},
-                      FrontDoor::Window},
-        FrontDoorCase{"MalformedUrl", {"--com1", "socket://hall-a"}, FrontDoor::Terminal},
-        FrontDoorCase{"MalformedUrlWithEquals", {"--com2=rfc2217://h:0"}, FrontDoor::Terminal},
         FrontDoorCase{"MistypedWithValue", {"--colour=red"}, FrontDoor::Terminal},
         FrontDoorCase{"ListCommands", {"--list-commands", "--json"}, FrontDoor::Terminal},
         FrontDoorCase{"Send", {"--com1", "/dev/pts/3", "--send", "CR0"}, FrontDoor::Shell},
@@ -290,7 +284,12 @@ INSTANTIATE_TEST_SUITE_P(
         FrontDoorCase{"CodeLikeAnOption", {"--send", "-h", "--send", "--help"}, FrontDoor::Shell},
         FrontDoorCase{"SendAndHelp", {"--send", "CR0", "--help"}, FrontDoor::Terminal},
         FrontDoorCase{"ModifierAlone", {"--port", "2"}, FrontDoor::Terminal},
-        FrontDoorCase{"DeviceLikeAnOption", {"--com1", "--help"}, FrontDoor::Window}),
+        FrontDoorCase{"DeviceLikeAnOption", {"--com1", "--help"}, FrontDoor::Window},
+        FrontDoorCase{"NetworkUrls",
+                      {"--com1", "rfc2217://hall-a:4001", "--com2=socket://[::1]:7000"},
+                      FrontDoor::Window},
+        FrontDoorCase{"MalformedUrl", {"--com1", "socket://hall-a"}, FrontDoor::Terminal},
+        FrontDoorCase{"MalformedUrlWithEquals", {"--com2=rfc2217://h:0"}, FrontDoor::Terminal}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

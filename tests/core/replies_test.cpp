@@ -228,6 +228,16 @@ INSTANTIATE_TEST_SUITE_P(
                     PressureCase{"Huge", "99999999999999999999\r", std::nullopt, std::nullopt},
                     PressureCase{"Overflowing", "1E999\r", std::nullopt, std::nullopt},
                     PressureCase{"Underflowing", "1E-999\r", "106 hPa", 106},
+                    // The magnitude counts the zeros after the point (about 1E-396) and the
+                    // digits before it (about 1E+396), whatever the exponent says.
+                    PressureCase{"TinyDespitePositiveExponent",
+                                 "0." + std::string(400, '0') + "1E5\r", "106 hPa", 106},
+                    PressureCase{"TinyWithLeadingZeros", "000." + std::string(400, '0') + "1E5\r",
+                                 "106 hPa", 106},
+                    PressureCase{"HugeDespiteNegativeExponent",
+                                 "1" + std::string(400, '0') + "E-5\r", std::nullopt, std::nullopt},
+                    PressureCase{"NegativeTinyReadsAsZero", "-0." + std::string(400, '0') + "9E3\r",
+                                 "106 hPa", 106},
                     // In the trace an LF is the token "LF ", whose letter ends the number.
                     PressureCase{"LeadingLinefeedReadsAsNoDigits", "\n512\r", "106 hPa", 106}),
     [](const auto& info) { return info.param.name; });

@@ -1,7 +1,11 @@
 // The network port against the real ser2net in front of a pseudo-terminal, on loopback only.
+#include <arpa/inet.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <termios.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -162,6 +166,32 @@ TEST_F(NetworkPortTest, DeviceServerKilledIsToldOnceAndASelectionReconnects) {
     EXPECT_THAT(listener->failures, SizeIs(1));
 }
 
+TEST_P(BothSchemesTest, ASecondPanelOnABusyLineIsToldWithTheUrl) {
+    ASSERT_FALSE(open(GetParam()));
+    NetworkPort second(PortDevices{server.rfc2217Url(), server.socketUrl()});
+    RecordingListener secondListener(second);
+    second.setListener(&secondListener);
+    ASSERT_FALSE(second.setCommPort(GetParam()));
+    ASSERT_FALSE(second.setSettings("19200,N,8,1"));
+    // ser2net takes the connection, then refuses the line: the open fails, or the connection
+    // is lost right after it.
+    const PortResult refused = second.setOpen(true);
+    if (!refused) {
+        ASSERT_TRUE(waitUntil([&] { return !secondListener.failures.empty(); }))
+            << "received: " << secondListener.received;
+    }
+    const std::string told =
+        refused ? refused->description : secondListener.failures.front().description;
+    RecordProperty("told", told);
+    EXPECT_THAT(told, HasSubstr(second.deviceName() + ": ")) << told;
+    EXPECT_FALSE(second.isOpen());
+
+    // The first panel keeps its line.
+    ASSERT_FALSE(port->output("C00\r"));
+    EXPECT_EQ(line.read(4), "C00\r");
+    EXPECT_TRUE(listener->failures.empty());
+}
+
 struct OpenFailureCase {
     const char* name;
     std::function<QString()> device;
@@ -198,6 +228,54 @@ INSTANTIATE_TEST_SUITE_P(
             "MalformedUrl", [] { return QStringLiteral("socket://127.0.0.1"); },
             [](const QString& d) { return d.toStdString() + ": no port (HOST:PORT)"; }}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A loopback listener whose queue is full: the kernel drops further connection attempts
+// unanswered, as an unreachable host does, without anything leaving 127.0.0.1.
+class FullListener {
+public:
+    FullListener() {
+        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+            ::listen(listener_, 0) != 0 ||
+            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size) != 0)
+            return;
+        port_ = ntohs(address.sin_port);
+        for (int& fd : fillers_) {
+            fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+            (void)::connect(fd, reinterpret_cast<sockaddr*>(&address), size);
+        }
+        settle(200);
+    }
+    ~FullListener() {
+        for (int fd : fillers_) ::close(fd);
+        ::close(listener_);
+    }
+    std::uint16_t port() const { return port_; }
+
+private:
+    int listener_ = -1;
+    int fillers_[4] = {-1, -1, -1, -1};
+    std::uint16_t port_ = 0;
+};
+
+TEST(NetworkPortServerTest, AHostThatNeverAnswersFailsAfterThreeSeconds) {
+    FullListener full;
+    ASSERT_NE(full.port(), 0);
+    const QString url = QStringLiteral("socket://127.0.0.1:%1").arg(full.port());
+    NetworkPort port(PortDevices{url, url});
+    QElapsedTimer clock;
+    clock.start();
+    const PortResult error = port.setOpen(true);
+    ASSERT_TRUE(error) << "connected to a full queue";
+    EXPECT_EQ(error->description,
+              url.toStdString() + ": no answer from the device server within 3 s");
+    EXPECT_GE(clock.elapsed(), 2900);
+    EXPECT_FALSE(port.isOpen());
+}
 
 // A Telnet server that accepts and then says nothing, or answers with its own choice of speed.
 TEST(NetworkPortServerTest, UnconfirmedSettingsFailTheOpenAfterOneSecond) {

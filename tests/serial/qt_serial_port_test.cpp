@@ -6,9 +6,11 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <atomic>
 #include <cerrno>
 #include <functional>
 #include <memory>
+#include <thread>
 
 #include "tests/support/pseudo_terminal.h"
 
@@ -249,6 +251,41 @@ TEST_F(QtSerialPortTest, ReplyInTwoPiecesArrivesInOrder) {
     ASSERT_TRUE(line1.write("0\r"));
     EXPECT_TRUE(waitUntil([&] { return listener->received == "00\r"; })) << listener->received;
     EXPECT_GE(listener->events.size(), 2u);
+}
+
+// A line that takes no more for now (a long typed command still going out, a slow line) is no
+// failure: later frames wait behind the earlier bytes and everything arrives in order.
+TEST_F(QtSerialPortTest, FramesWhileTheLineIsFullAreQueuedInOrderNotFailures) {
+    // The far end reads on its own thread while the event loop runs: the adapter writes what the
+    // line would not take at once from there.
+    const auto receive = [this](std::size_t count) {
+        std::string received;
+        std::atomic<bool> done = false;
+        std::thread reader([&] {
+            received = line1.read(count, std::chrono::seconds(30));
+            done = true;
+        });
+        waitUntil([&] { return done.load(); }, 35000);
+        reader.join();
+        return received;
+    };
+    ASSERT_FALSE(open());
+    const std::string big(1 << 20, 'A');
+    ASSERT_FALSE(output(big));
+    ASSERT_GT(port->device().bytesToWrite(), 0) << "the line took a megabyte at once";
+    const qint64 lineTakes = static_cast<qint64>(big.size()) - port->device().bytesToWrite();
+    EXPECT_FALSE(output("C00\r")) << "behind a queue";
+    std::string expected = big + "C00\r";
+    EXPECT_TRUE(receive(expected.size()) == expected);
+    // The line full again with nothing queued in the adapter: what it took at once, once more.
+    const std::string fill(static_cast<std::size_t>(lineTakes), 'B');
+    ASSERT_FALSE(output(fill));
+    EXPECT_FALSE(output("C01\r")) << "on a full line";
+    EXPECT_TRUE(port->isOpen());
+    expected = fill + "C01\r";
+    EXPECT_TRUE(receive(expected.size()) == expected);
+    EXPECT_TRUE(port->isOpen());
+    EXPECT_THAT(listener->failures, IsEmpty());
 }
 
 // --- port numbers -----------------------------------------------------------------------------

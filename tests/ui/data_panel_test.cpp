@@ -28,6 +28,7 @@ enum class Event {
     LogoDoubleClick,
     Command34Click,  // with the mouse: it lies inside the client area
     Command34Key,    // Space with the focus on it: the only way while it lies below the client area
+    Command34Tab,    // the same, its focus reached by Tab presses from elsewhere
 };
 
 struct Transition {
@@ -66,7 +67,22 @@ protected:
                 ASSERT_EQ(QApplication::focusWidget(), dataPanelButton());
                 key(Qt::Key_Space, {});
                 break;
+            case Event::Command34Tab:
+                tabTo(dataPanelButton());
+                key(Qt::Key_Space, {});
+                break;
         }
+    }
+
+    // Tab presses from a focus elsewhere until `target` has it: at most one round of the chain.
+    void tabTo(QWidget* target) {
+        control(controls::kPowerOn)->setFocus(Qt::OtherFocusReason);
+        int presses = 0;
+        while (QApplication::focusWidget() != target && presses < 200) {
+            key(Qt::Key_Tab, {});
+            ++presses;
+        }
+        ASSERT_EQ(QApplication::focusWidget(), target) << "after " << presses << " Tab presses";
     }
 
     void expectState(int height, int panelOpen, bool shown, const char* caption) {
@@ -123,6 +139,12 @@ INSTANTIATE_TEST_SUITE_P(
                    kShow},
         Transition{"ClosedCommand34FromTheKeyboardLocksTheTrace",
                    {E::CtrlJ, E::Command34Click, E::Command34Key},
+                   kLocked,
+                   0,
+                   true,
+                   kHide},
+        Transition{"ClosedCommand34ReachedWithTabLocksTheTrace",
+                   {E::CtrlJ, E::Command34Click, E::Command34Tab},
                    kLocked,
                    0,
                    true,

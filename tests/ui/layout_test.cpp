@@ -6,9 +6,12 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <array>
 #include <cmath>
 #include <map>
@@ -383,6 +386,72 @@ TEST_F(LayoutTest, JapaneseCaptionRendersInAFaceWithItsGlyphs) {
     const QFontMetrics metrics(command34->font());
     for (QChar c : q("データを表示しない"))
         EXPECT_TRUE(metrics.inFont(c)) << QString(c).toStdString();
+}
+
+// Where the style lays out a button's text: inside the edge and the padding.
+QRect contentsOf(QAbstractButton* button) {
+    QStyleOptionButton option;
+    option.initFrom(button);
+    option.text = button->text();
+    const bool radio = qobject_cast<QRadioButton*>(button) != nullptr;
+    return button->style()->subElementRect(
+        radio ? QStyle::SE_RadioButtonContents : QStyle::SE_PushButtonContents, &option, button);
+}
+
+// The ink of a button's caption drawn as its style draws it into `contents`, but without the
+// clipping to that rectangle that hides a cut-off line, on a canvas with room all round.
+QRect captionInk(QAbstractButton* button, const QRect& contents) {
+    constexpr int kRoom = 40;
+    QImage canvas(button->size() + QSize(2 * kRoom, 2 * kRoom), QImage::Format_RGB32);
+    canvas.fill(Qt::white);
+    QPainter painter(&canvas);
+    painter.setFont(button->font());
+    const bool radio = qobject_cast<QRadioButton*>(button) != nullptr;
+    const int align = (radio ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignCenter) |
+                      Qt::TextShowMnemonic | Qt::TextDontClip;
+    QPalette palette = button->palette();
+    palette.setColor(QPalette::ButtonText, Qt::black);
+    button->style()->drawItemText(&painter, contents.translated(kRoom, kRoom), align, palette, true,
+                                  button->text(), QPalette::ButtonText);
+    painter.end();
+    QRect ink;
+    for (int y = 0; y < canvas.height(); ++y) {
+        for (int x = 0; x < canvas.width(); ++x) {
+            if (canvas.pixel(x, y) != QColor(Qt::white).rgb()) ink |= QRect(x, y, 1, 1);
+        }
+    }
+    return ink.translated(-kRoom, -kRoom);
+}
+
+void expectCaptionInside(QAbstractButton* button) {
+    const QVariant property = button->property("caption");
+    const QString caption = property.isValid() ? property.toString() : button->text();
+    SCOPED_TRACE(button->objectName().toStdString() + " \"" + caption.toStdString() + "\"");
+    const QRect contents = contentsOf(button);
+    const QRect ink = captionInk(button, contents);
+    EXPECT_FALSE(ink.isEmpty()) << "nothing drawn";
+    EXPECT_TRUE(contents.contains(ink))
+        << "ink " << ink.x() << "," << ink.y() << " " << ink.width() << "x" << ink.height()
+        << " outside the contents " << contents.x() << "," << contents.y() << " "
+        << contents.width() << "x" << contents.height();
+}
+
+TEST_F(LayoutTest, EveryButtonCaptionLiesInsideItsFaceAndCommand34sInEachState) {
+    form->keyChord();  // Command34 shown, "CLOSE"
+    for (const ControlSpec& row : Controls()) {
+        if (row.kind != ControlKind::Button && row.kind != ControlKind::HoldButton &&
+            row.kind != ControlKind::Option)
+            continue;
+        expectCaptionInside(control<QAbstractButton>(
+            QString::fromUtf8(row.name.data(), static_cast<qsizetype>(row.name.size()))));
+    }
+    auto* command34 = control<QPushButton>(QStringLiteral("Command34"));
+    form->command34Clicked();  // tall: shrinks, "データを表示する"
+    ASSERT_EQ(command34->property("caption").toString(), q("データを表示する"));
+    expectCaptionInside(command34);
+    form->command34Clicked();  // short: enlarges, "データを表示しない"
+    ASSERT_EQ(command34->property("caption").toString(), q("データを表示しない"));
+    expectCaptionInside(command34);
 }
 
 TEST_F(LayoutTest, PortSelectorIsStackedAboveComAndCoversIt) {

@@ -61,7 +61,10 @@ INSTANTIATE_TEST_SUITE_P(
         Typed{"BlanksInsideAndAroundAreKept", QStringLiteral(" CR PRESSURE "), " CR PRESSURE \r",
               true},
         Typed{"Latin1IsOneByteACharacter", QString::fromUtf8("é\u00ff"), "\xE9\xFF\r", false},
-        Typed{"BeyondLatin1BecomesQuestionMarks", QString::fromUtf8("C日本"), "C??\r", false}),
+        Typed{"BeyondLatin1BecomesQuestionMarks", QString::fromUtf8("C日本"), "C??\r", false},
+        Typed{"OutsideTheBmpIsOneCharacterAndOneByte", QString::fromUtf8("C😀日"), "C??\r", false},
+        Typed{"PasteBeyond32767CharactersIsNotCut", QString(40000, QLatin1Char('A')),
+              std::string(40000, 'A') + "\r", false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 class ManualEntryTest : public ManualEntryFixture {};
