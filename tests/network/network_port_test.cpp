@@ -183,7 +183,13 @@ TEST_P(BothSchemesTest, ASecondPanelOnABusyLineIsToldWithTheUrl) {
     const std::string told =
         refused ? refused->description : secondListener.failures.front().description;
     RecordProperty("told", told);
-    EXPECT_THAT(told, HasSubstr(second.deviceName() + ": ")) << told;
+    // A failed open is shown in the selection's box as it is, so it names the URL itself; a
+    // connection lost later is the reason alone, as the controller puts the device in front.
+    if (refused) {
+        EXPECT_THAT(told, HasSubstr(second.deviceName() + ": ")) << told;
+    } else {
+        EXPECT_EQ(told.find(second.deviceName()), std::string::npos) << told;
+    }
     EXPECT_FALSE(second.isOpen());
 
     // The first panel keeps its line.
