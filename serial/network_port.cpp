@@ -111,6 +111,11 @@ PortError NetworkPort::failure(const std::string& why) const {
     return {deviceName() + ": " + why};
 }
 
+PortError NetworkPort::problem(const std::string& why) {
+    // Sends and a lost connection are told by the controller, which puts the device in front.
+    return {why};
+}
+
 PortResult NetworkPort::setCommPort(int port) {
     if (port != 1 && port != 2)
         return PortError{"There is no port " + std::to_string(port) + " (only 1 and 2)"};
@@ -233,14 +238,14 @@ PortResult NetworkPort::output(std::string_view bytes) {
         telnet_->send(bytes);
     } else if (socket_.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
                static_cast<qint64>(bytes.size())) {
-        return failure(socket_.errorString().toStdString());
+        return problem(socket_.errorString().toStdString());
     }
     // Hands the frame to the system now instead of on the next event-loop pass.
     socket_.flush();
     if (socket_.state() != QAbstractSocket::ConnectedState) {
         open_ = false;
         closeSocket();
-        return failure("the device server closed the connection");
+        return problem("the device server closed the connection");
     }
     return std::nullopt;
 }
@@ -310,7 +315,7 @@ void NetworkPort::onLost() {
 void NetworkPort::lose(const std::string& why) {
     if (!open_) return;
     open_ = false;
-    PortError lost = failure(why);
+    PortError lost = problem(why);
     const std::uint64_t lostOpen = openCount_;
     // Delivered from the event loop, so the listener never runs inside the socket's own signal.
     QMetaObject::invokeMethod(

@@ -49,7 +49,11 @@ private:
     class Busy;
 
     QString device() const;
+    // A failed selection or setting: the description names the device, as the message box shows
+    // it alone.
     PortError failure(const std::string& why) const;
+    // A failed send or a lost connection: the controller names the device when it tells it.
+    static PortError problem(const std::string& why);
     PortResult connectTo(const PortUrl& url);
     void detectCutLine();
     PortResult applySettings();

@@ -148,8 +148,9 @@ TEST_F(NetworkPortTest, DeviceServerKilledIsToldOnceAndASelectionReconnects) {
     ASSERT_TRUE(waitUntil([&] { return !listener->failures.empty(); }));
     settle(300);
     ASSERT_THAT(listener->failures, SizeIs(1));
-    EXPECT_THAT(listener->failures.front().description,
-                HasSubstr(server.rfc2217Url().toStdString() + ": "));
+    // The reason alone, as the local adapter gives it: the controller puts the device in front
+    // when it tells the operator, so the URL in here would be shown twice.
+    EXPECT_EQ(listener->failures.front().description, "the device server closed the connection");
     EXPECT_FALSE(port->isOpen());
     EXPECT_TRUE(port->output("C00\r")) << "writes to the lost connection must fail";
 
@@ -182,7 +183,13 @@ TEST_P(BothSchemesTest, ASecondPanelOnABusyLineIsToldWithTheUrl) {
     const std::string told =
         refused ? refused->description : secondListener.failures.front().description;
     RecordProperty("told", told);
-    EXPECT_THAT(told, HasSubstr(second.deviceName() + ": ")) << told;
+    // A failed open is shown in the selection's box as it is, so it names the URL itself; a
+    // connection lost later is the reason alone, as the controller puts the device in front.
+    if (refused) {
+        EXPECT_THAT(told, HasSubstr(second.deviceName() + ": ")) << told;
+    } else {
+        EXPECT_EQ(told.find(second.deviceName()), std::string::npos) << told;
+    }
     EXPECT_FALSE(second.isOpen());
 
     // The first panel keeps its line.

@@ -73,6 +73,8 @@ TEST(FrameLogLine, StampSpaceFrameNewline) {
     EXPECT_EQ(FrameLog::line(123456789us, "CR0"), "123456789 CR0\n");
     EXPECT_EQ(FrameLog::line(5us, ""), "5 \n");
     EXPECT_EQ(FrameLog::line(7us, "CR PRESSURE"), "7 CR PRESSURE\n");
+    EXPECT_EQ(FrameLog::line(8us, "C00", 9600u), "8 9600 C00\n");
+    EXPECT_EQ(FrameLog::line(9us, "", 0u), "9 0 \n");
 }
 
 class FrameLogFileTest : public testing::Test {

@@ -59,6 +59,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {"--hangup-after", "1.5"},
                  [](SimOptions& o) { o.hangupAfterSeconds = 1.5; }},
         GoodCase{"Log", {"--log", "frames.log"}, [](SimOptions& o) { o.logPath = "frames.log"; }},
+        GoodCase{"LogSpeed", {"--log-speed"}, [](SimOptions& o) { o.logSpeed = true; }},
         GoodCase{"SeedZeroIsASeed", {"--seed", "0"}, [](SimOptions& o) { o.seed = 0; }},
         GoodCase{"LargestSeed",
                  {"--seed", "18446744073709551615"},
@@ -109,7 +110,7 @@ TEST(HelpText, DocumentsEveryOptionAndTheAckConvention) {
     const std::string help = helpText("projector-sim");
     for (const char* option :
          {"--link", "--warmup", "--cooldown", "--no-signal", "--no-reply", "--latency", "--split",
-          "--noise", "--flood", "--hangup-after", "--log", "--seed", "--help"})
+          "--noise", "--flood", "--hangup-after", "--log", "--log-speed", "--seed", "--help"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
     EXPECT_NE(help.find("ACK (code 6) alone"), std::string::npos);
     EXPECT_NE(help.find("\"CF INPUT COMPUTER2 ANALOG\""), std::string::npos);

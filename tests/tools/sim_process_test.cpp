@@ -151,6 +151,13 @@ public:
     }
     bool isOpen() const { return fd_ >= 0; }
 
+    void setSpeed(speed_t speed) {
+        termios t{};
+        tcgetattr(fd_, &t);
+        cfsetspeed(&t, speed);
+        tcsetattr(fd_, TCSANOW, &t);
+    }
+
     void send(std::string_view bytes) {
         ASSERT_EQ(write(fd_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
     }
@@ -325,6 +332,25 @@ TEST(SimProcess, LogHasOneStampedLinePerFrameAsSoonAsItArrives) {
     EXPECT_GE(lines[1].first, t1);
     EXPECT_LE(lines[2].first, t2);
     EXPECT_LE(lines[1].first, lines[2].first);
+}
+
+TEST(SimProcess, LogSpeedStampsEachFrameWithTheSpeedTheClientSet) {
+    TempDir dir;
+    const std::string log = dir / "frames.log";
+    SimProcess sim({"--log", log, "--log-speed"});
+    Client client(sim.device());
+    ASSERT_TRUE(client.isOpen());
+    std::vector<std::string> expected;
+    for (const auto& [code, baud] : {std::pair{B19200, "19200"}, std::pair{B9600, "9600"}}) {
+        client.setSpeed(code);
+        ASSERT_EQ(client.ask("CR0\r", 3), "80\r");
+        expected.push_back(std::string(baud) + " CR0");
+    }
+    std::ifstream in(log);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line.substr(line.find(' ') + 1));
+    EXPECT_EQ(lines, expected);
 }
 
 TEST(SimProcess, FloodArrivesUnasked) {

@@ -40,9 +40,13 @@ std::string FrameLog::escape(std::string_view frame) {
     return out;
 }
 
-std::string FrameLog::line(Micros at, std::string_view frame) {
+std::string FrameLog::line(Micros at, std::string_view frame, std::optional<unsigned> baud) {
     std::string text = std::to_string(at.count());
     text += ' ';
+    if (baud) {
+        text += std::to_string(*baud);
+        text += ' ';
+    }
     text += escape(frame);
     text += '\n';
     return text;
@@ -61,8 +65,8 @@ FrameLog::~FrameLog() {
     ::close(fd_);
 }
 
-void FrameLog::write(Micros at, std::string_view frame) {
-    const std::string text = line(at, frame);
+void FrameLog::write(Micros at, std::string_view frame, std::optional<unsigned> baud) {
+    const std::string text = line(at, frame, baud);
     std::string_view rest = text;
     while (!rest.empty()) {
         const ssize_t n = ::write(fd_, rest.data(), rest.size());

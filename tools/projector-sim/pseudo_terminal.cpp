@@ -121,4 +121,21 @@ void PseudoTerminal::hangUp() {
     master_ = -1;
 }
 
+unsigned PseudoTerminal::baudRate() const {
+    termios settings{};
+    if (master_ < 0 || tcgetattr(master_, &settings) != 0) return 0;
+    struct Speed {
+        speed_t code;
+        unsigned baud;
+    };
+    static constexpr std::array kSpeeds{
+        Speed{B1200, 1200},   Speed{B2400, 2400},   Speed{B4800, 4800},   Speed{B9600, 9600},
+        Speed{B19200, 19200}, Speed{B38400, 38400}, Speed{B57600, 57600}, Speed{B115200, 115200},
+    };
+    const speed_t code = cfgetospeed(&settings);
+    for (const Speed& speed : kSpeeds)
+        if (speed.code == code) return speed.baud;
+    return 0;
+}
+
 }  // namespace sim

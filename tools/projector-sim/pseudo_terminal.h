@@ -31,6 +31,10 @@ public:
     // Removes the link if it still points at this device: a newer simulator may have taken it.
     void removeLink();
 
+    // The speed the client has set on its end, in baud; 0 when unknown (the two ends share one
+    // set of terminal settings, so the master reads the client's).
+    unsigned baudRate() const;
+
     // Closes the master: the device vanishes, and clients holding it get a hang-up.
     void hangUp();
 

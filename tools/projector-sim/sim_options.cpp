@@ -44,7 +44,7 @@ ParsedOptions parseOptions(std::span<const std::string_view> args) {
             name = name.substr(0, eq);
         }
         const bool flag = name == "--help" || name == "-h" || name == "--no-signal" ||
-                          name == "--no-reply" || name == "--split";
+                          name == "--no-reply" || name == "--split" || name == "--log-speed";
         if (flag) {
             if (inlineValue) {
                 parsed.error = std::string(name) + " takes no value";
@@ -54,6 +54,7 @@ ParsedOptions parseOptions(std::span<const std::string_view> args) {
             if (name == "--no-signal") o.noSignal = true;
             if (name == "--no-reply") o.noReply = true;
             if (name == "--split") o.split = true;
+            if (name == "--log-speed") o.logSpeed = true;
             continue;
         }
         const bool known = name == "--link" || name == "--warmup" || name == "--cooldown" ||
@@ -177,6 +178,9 @@ Options:
                          frame's last byte was read, one space, then the frame's bytes
                          without its CR, escaped: "\\" for a backslash, "\r" "\n" "\t",
                          "\xHH" for any other byte outside printable ASCII
+  --log-speed            put the line speed that the client has set (its baud rate,
+                         read from the terminal as the frame's last byte comes in)
+                         between the time and the frame: "<microseconds> <baud> <frame>"
   --seed N               seed of the noise (default: a random one)
   -h, --help             show this text and exit
 

@@ -21,6 +21,7 @@ struct SimOptions {
     std::uint64_t floodBytesPerSecond = 0;  // 0: no flood
     std::optional<double> hangupAfterSeconds;
     std::string logPath;
+    bool logSpeed = false;  // each --log line also carries the client's line speed
     std::optional<std::uint64_t> seed;
     bool help = false;
 

@@ -56,9 +56,12 @@ Simulator::Simulator(const SimOptions& options, PseudoTerminal& pty, FrameLog* l
     : pty_(pty),
       model_(modelSettings(options), start),
       shaper_(shapeSettings(options), seed),
-      responder_(model_, shaper_, options.noReply, [log](Micros at, std::string_view frame) {
-          if (log) log->write(at, frame);
-      }) {
+      responder_(model_, shaper_, options.noReply,
+                 [log, &pty, withSpeed = options.logSpeed](Micros at, std::string_view frame) {
+                     if (!log) return;
+                     log->write(at, frame,
+                                withSpeed ? std::optional<unsigned>(pty.baudRate()) : std::nullopt);
+                 }) {
     if (options.floodBytesPerSecond > 0) flood_.emplace(options.floodBytesPerSecond, start);
     if (options.hangupAfterSeconds) hangupAt_ = start + fromSeconds(*options.hangupAfterSeconds);
 }

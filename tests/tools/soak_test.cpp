@@ -1,0 +1,235 @@
+// The soak's own judgement: the frame ledger must catch every way a frame can go wrong and pass
+// every way the line may honestly lose one; the operator and the faults must replay by seed.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tools/soak/fault_plan.h"
+#include "tools/soak/frame_ledger.h"
+#include "tools/soak/operator_script.h"
+
+namespace panel::soak {
+namespace {
+
+constexpr std::int64_t kMs = 1000;
+
+ExpectedFrames click(std::string frame, std::int64_t at, int op, int baud = 19200) {
+    return {std::move(frame), baud, at, at, 1, 1, 0, op};
+}
+
+ExpectedFrames hold(std::string frame, std::int64_t pressed, std::int64_t released, int fewest,
+                    int most, std::int64_t periodMs, int op) {
+    return {std::move(frame), 19200, pressed, released, fewest, most, periodMs * kMs, op};
+}
+
+LoggedFrame logged(std::string frame, std::int64_t at, int baud = 19200) {
+    return {at, baud, std::move(frame)};
+}
+
+struct LedgerCase {
+    const char* name;
+    std::vector<ExpectedFrames> sent;
+    std::vector<LoggedFrame> arrived;
+    std::int64_t speedChange = 0;  // 0: none
+    std::int64_t lineDown = 0;     // 0: the simulator is stopped at the end, after everything;
+                                   // -1: an outage from 1.5 s to 2 s first
+    std::string broken;            // a part of the report; empty when every rule holds
+    friend void PrintTo(const LedgerCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class FrameLedgerTest : public testing::TestWithParam<LedgerCase> {};
+
+TEST_P(FrameLedgerTest, JudgesTheLogAgainstTheOperations) {
+    const LedgerCase& c = GetParam();
+    FrameLedger ledger;
+    for (const ExpectedFrames& frames : c.sent) ledger.expect(frames);
+    if (c.speedChange) ledger.speedChanged(c.speedChange);
+    std::string broken;
+    for (const LoggedFrame& frame : c.arrived) {
+        broken = ledger.take(frame);
+        if (!broken.empty()) break;
+    }
+    if (c.lineDown < 0) {  // a device server's outage from 1.5 s to 2 s, then served again
+        ledger.lineDown(1'500 * kMs);
+        ledger.lineUp(2'000 * kMs);
+    }
+    ledger.lineDown(c.lineDown > 0 ? c.lineDown : 100'000 * kMs);
+    if (broken.empty()) broken = ledger.settle(100'000 * kMs, true, 10'000 * kMs);
+    if (c.broken.empty()) {
+        EXPECT_EQ(broken, "");
+    } else {
+        EXPECT_NE(broken.find(c.broken), std::string::npos) << broken;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FrameLedgerTest,
+    testing::Values(
+        LedgerCase{"ClicksInOrder",
+                   {click("C00", 10, 1), click("CR0", 20, 2)},
+                   {logged("C00", 11), logged("CR0", 21)},
+                   0,
+                   0,
+                   ""},
+        LedgerCase{"DuplicateFrame",
+                   {click("C00", 10, 1)},
+                   {logged("C00", 11), logged("C00", 12)},
+                   0,
+                   0,
+                   "no operation sent it"},
+        LedgerCase{"FrameWithNoOperation", {}, {logged("C01", 5)}, 0, 0, "never opened"},
+        LedgerCase{"MissingFrame",
+                   {click("C00", 10, 1), click("CR0", 20, 2)},
+                   {logged("CR0", 21)},
+                   0,
+                   0,
+                   "operation #1's \"C00\""},
+        LedgerCase{"NeverArrivedLongBeforeTheLineWent",
+                   {click("C00", 10 * kMs, 1)},
+                   {},
+                   0,
+                   0,
+                   "arrived before the simulator went"},
+        LedgerCase{"LostInTheSecondBeforeTheLineWent",
+                   {click("C00", 10 * kMs, 1), click("C01", 9'500 * kMs, 2)},
+                   {logged("C00", 11 * kMs)},
+                   0,
+                   10'000 * kMs,
+                   ""},
+        LedgerCase{"WrongSpeed",
+                   {click("C00", 10, 1, 9600)},
+                   {logged("C00", 11, 19200)},
+                   0,
+                   0,
+                   "arrived at 19200 baud; 9600 was selected"},
+        LedgerCase{"OldSpeedReadAfterAChange",
+                   {click("C00", 10, 1, 19200)},
+                   {logged("C00", 30, 9600)},
+                   20,
+                   0,
+                   ""},
+        LedgerCase{
+            "HoldWithinItsBounds",
+            {hold("C09", 0, 1'100 * kMs, 4, 6, 250, 1), click("C00", 1'200 * kMs, 2)},
+            {logged("C09", 1), logged("C09", 250 * kMs), logged("C09", 500 * kMs),
+             logged("C09", 750 * kMs), logged("C09", 1'000 * kMs), logged("C00", 1'201 * kMs)},
+            0,
+            0,
+            ""},
+        LedgerCase{"HoldShortOfItsFewest",
+                   {hold("C09", 0, 1'100 * kMs, 4, 6, 250, 1), click("C00", 1'200 * kMs, 2)},
+                   {logged("C09", 1), logged("C09", 250 * kMs), logged("C00", 1'201 * kMs)},
+                   0,
+                   0,
+                   "2 arrived, then \"C00\""},
+        LedgerCase{"HoldBeyondItsMost",
+                   {hold("C3C", 0, 20 * kMs, 1, 3, 5, 1)},
+                   {logged("C3C", 1), logged("C3C", 5 * kMs), logged("C3C", 10 * kMs),
+                    logged("C3C", 15 * kMs)},
+                   0,
+                   0,
+                   "no operation sent it"},
+        LedgerCase{"RepeatPastOnePeriodAfterTheRelease",
+                   {hold("C20", 0, 100 * kMs, 1, 4, 50, 1)},
+                   {logged("C20", 1), logged("C20", 800 * kMs)},
+                   0,
+                   0,
+                   "after the release, past one period"},
+        LedgerCase{"TwoHoldsOfOneButtonKeptApart",
+                   {hold("C0A", 0, 300 * kMs, 1, 3, 250, 1),
+                    hold("C0A", 400 * kMs, 450 * kMs, 1, 2, 250, 2)},
+                   {logged("C0A", 1), logged("C0A", 250 * kMs), logged("C0A", 401 * kMs)},
+                   0,
+                   0,
+                   ""},
+        LedgerCase{"OnlyTheOutageWindowMayLoseFrames",
+                   {click("C00", 1'000 * kMs, 1), click("C01", 5'000 * kMs, 2)},
+                   {logged("C00", 1'001 * kMs)},
+                   0,
+                   -1,
+                   "operation #2's \"C01\""},
+        LedgerCase{"HoldCutByTheLineGoingDown",
+                   {hold("C30", 0, 2'000 * kMs, 7, 10, 250, 1)},
+                   {logged("C30", 1), logged("C30", 250 * kMs)},
+                   0,
+                   600 * kMs,
+                   ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FrameLedgerSettle, AFrameOverdueOnALiveLineIsMissingAndAFreshOneIsNot) {
+    FrameLedger ledger;
+    ledger.expect(click("CR0", 1'000 * kMs, 7));
+    EXPECT_EQ(ledger.settle(5'000 * kMs, false, 10'000 * kMs), "");
+    EXPECT_FALSE(ledger.caughtUp());
+    EXPECT_NE(ledger.settle(12'000 * kMs, false, 10'000 * kMs).find("operation #7"),
+              std::string::npos);
+}
+
+TEST(FrameLedgerParse, ReadsTheSimulatorsSpeedStampedLines) {
+    const auto frame = ParseLogLine("123 9600 CF INPUT HDMI HDMI");
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(frame->at, 123);
+    EXPECT_EQ(frame->baud, 9600);
+    EXPECT_EQ(frame->frame, "CF INPUT HDMI HDMI");
+    EXPECT_EQ(ParseLogLine("123 9600 ")->frame, "");
+    for (const char* bad : {"123 CR0", "x 9600 CR0", "123", ""})
+        EXPECT_FALSE(ParseLogLine(bad)) << bad;
+}
+
+TEST(OperatorScript, TheSameSeedReplaysTheSameOperationsAndAnotherDoesNot) {
+    OperatorScript first(12345);
+    OperatorScript again(12345);
+    OperatorScript other(54321);
+    int differ = 0;
+    int kinds[kOpKinds] = {};
+    for (int i = 0; i < 2000; ++i) {
+        const Op op = first.next();
+        EXPECT_EQ(Describe(op), Describe(again.next()));
+        differ += Describe(op) != Describe(other.next());
+        ++kinds[static_cast<int>(op.kind)];
+        if (op.kind == OpKind::Hold) {
+            EXPECT_GE(op.holdMs, 0);
+            EXPECT_LE(op.holdMs, 2000);
+        }
+        if (op.kind == OpKind::Manual) {
+            EXPECT_EQ(op.text.find_first_of("\r\n"), std::string::npos);
+            for (const char c : op.text)
+                if (!OperatorScript::typeable(static_cast<unsigned char>(c))) {
+                    EXPECT_TRUE(op.paste);
+                }
+        }
+    }
+    EXPECT_GT(differ, 1000);
+    for (const int count : kinds) EXPECT_GT(count, 50);
+}
+
+TEST(OperatorScript, ManualTextsReachEveryHighByte) {
+    OperatorScript script(7);
+    bool seen[256] = {};
+    for (int i = 0; i < 20000; ++i) {
+        const Op op = script.next();
+        if (op.kind == OpKind::Manual)
+            for (const char c : op.text) seen[static_cast<unsigned char>(c)] = true;
+    }
+    for (int c = 128; c < 256; ++c) EXPECT_TRUE(seen[c]) << c;
+}
+
+TEST(FaultPlan, TheSameSeedGivesTheSameFaultsAndEveryKindComes) {
+    for (const bool network : {false, true}) {
+        FaultPlan first(99, network);
+        FaultPlan again(99, network);
+        int kinds[kFaultKinds] = {};
+        for (int i = 0; i < 500; ++i) {
+            const Fault fault = first.next();
+            EXPECT_EQ(Describe(fault), Describe(again.next()));
+            EXPECT_TRUE(fault.line == 1 || fault.line == 2);
+            ++kinds[static_cast<int>(fault.kind)];
+        }
+        for (int kind = 0; kind < kFaultKinds; ++kind)
+            EXPECT_EQ(kinds[kind] > 20, network || kind < kLocalFaultKinds) << kind;
+    }
+}
+
+}  // namespace
+}  // namespace panel::soak

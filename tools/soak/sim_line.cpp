@@ -1,0 +1,244 @@
+#include "tools/soak/sim_line.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <algorithm>
+#include <cmath>
+
+#include "core/monotonic.h"
+
+namespace panel::soak {
+namespace {
+
+// A TCP port on 127.0.0.1 that nothing listens on now.
+std::uint16_t freeLoopbackPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    std::uint16_t port = 0;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0)
+        port = ntohs(address.sin_port);
+    ::close(fd);
+    return port;
+}
+
+// A soak that dies (a crash, an abort) must not leave its simulators and servers running.
+void stopWithUs(QProcess& process) {
+    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+}
+
+}  // namespace
+
+void SimLine::startServer() {
+    if (serverPort_ == 0) {
+        serverPort_ = freeLoopbackPort();
+        const QString config = QStringLiteral(
+                                   "connection: &com%1\n"
+                                   "    accepter: telnet(rfc2217),tcp,127.0.0.1,%2\n"
+                                   "    connector: serialdev,%3,19200n81,local\n"
+                                   "    options:\n"
+                                   "        mdns: false\n")
+                                   .arg(number_)
+                                   .arg(serverPort_)
+                                   .arg(link_);
+        QFile file(workDir_ + QStringLiteral("/ser2net-com%1.yaml").arg(number_));
+        if (file.open(QIODevice::WriteOnly)) file.write(config.toUtf8());
+    }
+    const QString stem = workDir_ + QStringLiteral("/ser2net-com%1").arg(number_);
+    server_ = std::make_unique<QProcess>();
+    stopWithUs(*server_);
+    server_->setStandardErrorFile(stem + QStringLiteral(".err"), QIODevice::Append);
+    // -n: in the foreground, so that the process is ours to kill.
+    server_->start(QStringLiteral("ser2net"),
+                   {QStringLiteral("-n"), QStringLiteral("-c"), stem + QStringLiteral(".yaml"),
+                    QStringLiteral("-P"), stem + QStringLiteral(".pid")});
+}
+
+void SimLine::killServer() {
+    if (!server_) return;
+    const std::int64_t now = MonotonicMicros();
+    serverDownAt_ = now;
+    serverDown_ = true;
+    if (Incarnation* incarnation = live()) incarnation->ledger.lineDown(now);
+    server_->kill();
+    server_->waitForFinished(5000);
+    server_.reset();
+}
+
+void SimLine::serverBack() {
+    serverDown_ = false;
+    if (Incarnation* incarnation = live()) incarnation->ledger.lineUp(MonotonicMicros());
+}
+
+bool SimLine::serverListening() const {
+    // Read from the kernel's table rather than by connecting, which would open the device.
+    QFile table(QStringLiteral("/proc/net/tcp"));
+    if (!server_ || !table.open(QIODevice::ReadOnly)) return false;
+    const QByteArray local = QByteArray("0100007F:") +
+                             QByteArray::number(serverPort_, 16).toUpper().rightJustified(4, '0');
+    for (const QByteArray& line : table.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() > 3 && fields[1] == local && fields[3] == "0A") return true;
+    }
+    return false;
+}
+
+QString SimLine::url() const {
+    return QStringLiteral("rfc2217://127.0.0.1:%1").arg(serverPort_);
+}
+
+SimLine::SimLine(int number, QString simBinary, QString workDir)
+    : number_(number),
+      simBinary_(std::move(simBinary)),
+      workDir_(std::move(workDir)),
+      link_(workDir_ + QStringLiteral("/com%1").arg(number)) {}
+
+SimLine::~SimLine() {
+    if (server_) {
+        server_->kill();
+        server_->waitForFinished(5000);
+    }
+    for (Incarnation& incarnation : incarnations_) {
+        if (!incarnation.process) continue;
+        incarnation.process->disconnect(this);
+        if (incarnation.process->state() != QProcess::NotRunning) {
+            incarnation.process->terminate();
+            incarnation.process->waitForFinished(5000);
+        }
+    }
+}
+
+void SimLine::start(const std::vector<std::string>& faultArgs) {
+    Incarnation& incarnation = incarnations_.emplace_back();
+    incarnation.id = nextId_++;
+    const QString stem = workDir_ + QStringLiteral("/com%1-%2").arg(number_).arg(incarnation.id);
+    incarnation.logPath = stem + QStringLiteral(".log");
+    QStringList args{QStringLiteral("--link"),      link_,
+                     QStringLiteral("--log"),       incarnation.logPath,
+                     QStringLiteral("--log-speed"), QStringLiteral("--warmup"),
+                     QStringLiteral("0.5")};
+    for (std::size_t i = 0; i < faultArgs.size(); ++i) {
+        args << QString::fromStdString(faultArgs[i]);
+        if (faultArgs[i] == "--hangup-after" && i + 1 < faultArgs.size())
+            incarnation.hangupAt =
+                MonotonicMicros() + std::llround(std::stod(faultArgs[i + 1]) * 1e6);
+    }
+    incarnation.process = std::make_unique<QProcess>();
+    QProcess* process = incarnation.process.get();
+    stopWithUs(*process);
+    process->setStandardErrorFile(stem + QStringLiteral(".err"));
+    const int id = incarnation.id;
+    connect(process, &QProcess::readyReadStandardOutput, this, [this, id] {
+        if (Incarnation* found = find(id); found && found->process->canReadLine()) found->up = true;
+    });
+    connect(process, &QProcess::finished, this, [this, id] {
+        Incarnation* found = find(id);
+        if (!found) return;
+        const std::int64_t now = MonotonicMicros();
+        found->finished = true;
+        if (!found->downAt) found->downAt = found->hangupAt ? std::min(*found->hangupAt, now) : now;
+        found->ledger.lineDown(*found->downAt);
+        emit ended(number_);
+    });
+    incarnation.spawnedAt = MonotonicMicros();
+    process->start(simBinary_, args);
+}
+
+void SimLine::stop() {
+    Incarnation* incarnation = live();
+    if (!incarnation) return;
+    const std::int64_t now = MonotonicMicros();
+    if (!incarnation->downAt) incarnation->downAt = now;
+    incarnation->ledger.lineDown(now);
+    incarnation->process->terminate();
+}
+
+Incarnation* SimLine::live() {
+    for (auto it = incarnations_.rbegin(); it != incarnations_.rend(); ++it)
+        if (!it->finished) return &*it;
+    return nullptr;
+}
+
+Incarnation* SimLine::find(int id) {
+    for (Incarnation& incarnation : incarnations_)
+        if (incarnation.id == id) return &incarnation;
+    return nullptr;
+}
+
+std::string SimLine::readLog(Incarnation& incarnation) {
+    QFile file(incarnation.logPath);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    if (!file.seek(incarnation.logOffset)) return {};
+    const QByteArray added = file.readAll();
+    incarnation.logOffset += added.size();
+    std::string& text = incarnation.partialLine;
+    text.append(added.constData(), static_cast<std::size_t>(added.size()));
+    std::size_t start = 0;
+    for (std::size_t end = text.find('\n'); end != std::string::npos;
+         start = end + 1, end = text.find('\n', start)) {
+        const std::optional<LoggedFrame> logged = ParseLogLine(text.substr(start, end - start));
+        if (!logged)
+            return "COM" + std::to_string(number_) + ": unreadable frame log line \"" +
+                   text.substr(start, end - start) + "\"";
+        if (std::string broken = incarnation.ledger.take(*logged); !broken.empty())
+            return "COM" + std::to_string(number_) + " simulator #" +
+                   std::to_string(incarnation.id) + ": " + broken;
+    }
+    text.erase(0, start);
+    return {};
+}
+
+std::string SimLine::check(std::int64_t now, std::int64_t patienceUs) {
+    for (auto it = incarnations_.begin(); it != incarnations_.end();) {
+        if (std::string broken = readLog(*it); !broken.empty()) return broken;
+        if (std::string broken = it->ledger.settle(now, it->finished, patienceUs); !broken.empty())
+            return "COM" + std::to_string(number_) + " simulator #" + std::to_string(it->id) +
+                   ": " + broken;
+        if (it->finished) {
+            checkedGone_ += it->ledger.checked();
+            lostGone_ += it->ledger.lost();
+            afterSpeedGone_ += it->ledger.readAfterSpeedChange();
+            QFile::remove(it->logPath);
+            it = incarnations_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    return {};
+}
+
+bool SimLine::caughtUp() const {
+    for (const Incarnation& incarnation : incarnations_)
+        if (!incarnation.finished && !incarnation.ledger.caughtUp()) return false;
+    return true;
+}
+
+std::size_t SimLine::checked() const {
+    std::size_t total = checkedGone_;
+    for (const Incarnation& incarnation : incarnations_) total += incarnation.ledger.checked();
+    return total;
+}
+
+std::size_t SimLine::lost() const {
+    std::size_t total = lostGone_;
+    for (const Incarnation& incarnation : incarnations_) total += incarnation.ledger.lost();
+    return total;
+}
+
+std::size_t SimLine::readAfterSpeedChange() const {
+    std::size_t total = afterSpeedGone_;
+    for (const Incarnation& incarnation : incarnations_)
+        total += incarnation.ledger.readAfterSpeedChange();
+    return total;
+}
+
+}  // namespace panel::soak

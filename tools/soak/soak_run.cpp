@@ -1,0 +1,721 @@
+#include "tools/soak/soak_run.h"
+
+#include <QClipboard>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTest>
+#include <QWindow>
+#include <cstdio>
+#include <fstream>
+#include <limits>
+#include <sstream>
+
+#include "core/catalogue.h"
+#include "core/monotonic.h"
+#include "serial/network_port.h"
+#include "serial/qt_serial_port.h"
+#include "serial/routed_serial_port.h"
+#include "tools/projector-sim/frame_log.h"
+#include "ui/form1.h"
+
+namespace panel::soak {
+namespace {
+
+// A frame overdue by this long is missing; a told outage must come within it too.
+constexpr std::int64_t kPatienceUs = 10'000'000;
+constexpr std::size_t kRecentOperations = 20;
+constexpr double kLatenessP99LimitMs = 20;
+constexpr std::int64_t kMemoryGrowthLimitKiB = 2048;
+
+std::int64_t residentKiB() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmRSS:", 0) == 0) return std::stoll(line.substr(6));
+    return 0;
+}
+
+std::string mib(std::int64_t kib) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f MiB", static_cast<double>(kib) / 1024.0);
+    return text;
+}
+
+std::string fixed(double value, const char* unit) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f %s", value, unit);
+    return text;
+}
+
+}  // namespace
+
+SoakRun::SoakRun(SoakOptions options)
+    : options_(std::move(options)),
+      script_(options_.seed),
+      // The faults draw from a stream of their own: the operator's draws stay the same.
+      faults_(options_.seed ^ 0x5eedfa017ull, options_.network) {
+    for (int line = 1; line <= 2; ++line) {
+        auto& sim = lines_[static_cast<std::size_t>(line - 1)];
+        sim = std::make_unique<SimLine>(line, options_.simBinary, options_.workDir);
+        connect(sim.get(), &SimLine::ended, this, &SoakRun::onLineEnded);
+    }
+    checkTimer_.setInterval(200);
+    connect(&checkTimer_, &QTimer::timeout, this, &SoakRun::periodicCheck);
+    faultTimer_.setSingleShot(true);
+}
+
+SoakRun::~SoakRun() {
+    form_.reset();
+    routed_.reset();
+    netPort_.reset();
+    port_.reset();
+}
+
+// ---- the window ----------------------------------------------------------------------------
+
+QWidget* SoakRun::control(const std::string& name) const {
+    return form_->findChild<QWidget*>(QString::fromStdString(name));
+}
+
+bool SoakRun::reachable(const std::string& name) const {
+    QWidget* widget = control(name);
+    if (!widget || !widget->isVisible()) return false;
+    const QPoint at = widget->mapTo(form_.get(), widget->rect().center());
+    if (!form_->rect().contains(at)) return false;
+    QWidget* hit = form_->childAt(at);
+    return hit == widget || widget->isAncestorOf(hit);
+}
+
+void SoakRun::click(const std::string& name) {
+    QWidget* widget = control(name);
+    QTest::mouseClick(form_->windowHandle(), Qt::LeftButton, {},
+                      widget->mapTo(form_.get(), widget->rect().center()));
+}
+
+void SoakRun::keyChord() {
+    // Key presses go to the window, where its key preview sees them first.
+    QKeyEvent down(QEvent::KeyPress, Qt::Key_J, Qt::ControlModifier, QString(QChar(10)));
+    QCoreApplication::sendEvent(form_->windowHandle(), &down);
+    QKeyEvent up(QEvent::KeyRelease, Qt::Key_J, Qt::ControlModifier, QString(QChar(10)));
+    QCoreApplication::sendEvent(form_->windowHandle(), &up);
+}
+
+bool SoakRun::bringIntoView(const std::string& name) {
+    if (reachable(name)) return true;
+    QWidget* widget = control(name);
+    if (!widget || form_->rect().contains(widget->mapTo(form_.get(), widget->rect().center())))
+        return false;  // covered (by the port selector), not out of view
+    note("   (Ctrl+J and a double-click on the logo to bring " + name + " into view)");
+    keyChord();
+    if (reachable("Image1")) {
+        QWidget* logo = control("Image1");
+        QTest::mouseDClick(form_->windowHandle(), Qt::LeftButton, {},
+                           logo->mapTo(form_.get(), logo->rect().center()));
+    }
+    return reachable(name);
+}
+
+bool SoakRun::openPortSelector() {
+    if (control("Frame8")->isVisible()) return true;
+    if (!reachable("Command33")) return false;
+    click("Command33");
+    return control("Frame8")->isVisible();
+}
+
+// ---- what was sent -------------------------------------------------------------------------
+
+bool SoakRun::serverWentSinceOpen() const {
+    if (!options_.network || model_.boundLine == 0) return false;
+    const std::int64_t down =
+        lines_[static_cast<std::size_t>(model_.boundLine - 1)]->serverDownAt();
+    return down != 0 && down >= model_.openedAt;
+}
+
+Incarnation* SoakRun::bound() {
+    if (model_.boundLine == 0) return nullptr;
+    return lines_[static_cast<std::size_t>(model_.boundLine - 1)]->find(model_.boundId);
+}
+
+void SoakRun::expect(const std::string& bytes, std::int64_t sentAt, std::int64_t endAt, int fewest,
+                     int most, std::int64_t periodUs) {
+    // A closed port sends nothing: any frame that arrives then is caught as unexpected.
+    if (!model_.open) {
+        ++sendsWhileClosed_;
+        return;
+    }
+    Incarnation* incarnation = bound();
+    if (!incarnation) return;  // its line went long ago: the frames go nowhere
+    incarnation->ledger.expect(ExpectedFrames{sim::FrameLog::escape(bytes), model_.baud, sentAt,
+                                              endAt, fewest, most, periodUs, opNumber_});
+}
+
+void SoakRun::speedChangedOnBoundLine(std::int64_t at) {
+    if (Incarnation* incarnation = bound()) incarnation->ledger.speedChanged(at);
+}
+
+// ---- the operator --------------------------------------------------------------------------
+
+void SoakRun::note(const std::string& line) {
+    recent_.push_back(line);
+    while (recent_.size() > kRecentOperations) recent_.pop_front();
+}
+
+void SoakRun::perform(Op op) {
+    ++opNumber_;
+    note("#" + std::to_string(opNumber_) + " " + Describe(op));
+    ++opCounts_[KindName(op.kind)];
+    switch (op.kind) {
+        case OpKind::Click:
+            return clickOp(op);
+        case OpKind::Hold:
+            return holdOp(op);
+        case OpKind::Manual:
+            return manualOp(op);
+        case OpKind::Port:
+            return portOp(op.port, {});
+        case OpKind::Speed:
+            return speedOp(op.baud);
+        case OpKind::Panel:
+            return panelOp(op);
+    }
+}
+
+void SoakRun::clickOp(const Op& op) {
+    if (!bringIntoView(op.control)) {
+        ++skipped_;
+        note("   (skipped: " + op.control + " is covered)");
+        return;
+    }
+    const OneShotRow* row = FindOneShot(op.control);
+    // Expected before the click: the click's own event processing may already read the log.
+    const std::int64_t sentAt = MonotonicMicros();
+    expect(std::string(row->code), sentAt, sentAt, 1, 1, 0);
+    click(op.control);
+    if (row->setsArrowPacing)
+        model_.timer1Interval = static_cast<int>(kArrowPacingInterval.count());
+}
+
+void SoakRun::holdOp(const Op& op) {
+    if (!bringIntoView(op.control)) {
+        ++skipped_;
+        note("   (skipped: " + op.control + " is covered)");
+        return;
+    }
+    const HoldRow* row = FindHold(op.control);
+    const int period = row->kind == HoldKind::Fixed ? static_cast<int>(row->repeatInterval.count())
+                                                    : model_.timer1Interval;
+    QWidget* widget = control(op.control);
+    const QPoint at = widget->mapTo(form_.get(), widget->rect().center());
+
+    const std::int64_t pressedAt = MonotonicMicros();
+    // Open-ended while held: the frames are checked as they come.
+    expect(std::string(row->code), pressedAt, std::numeric_limits<std::int64_t>::max(), 1,
+           std::numeric_limits<int>::max(), std::int64_t{period} * 1000);
+    const int boundLine = model_.boundLine;
+    const int boundId = model_.boundId;
+    QTest::mousePress(form_->windowHandle(), Qt::LeftButton, {}, at);
+    // A twin of the repeat timer in the same event loop: a tick the loop could not take in time
+    // is dropped, not made up, for the twin as for the panel, so its count is what the loop
+    // allowed on a busy machine.
+    QTimer twin;
+    twin.setTimerType(Qt::PreciseTimer);
+    int twinTicks = 0;
+    connect(&twin, &QTimer::timeout, &twin, [&twinTicks] { ++twinTicks; });
+    twin.start(period);
+    std::int64_t releasedAt = 0;
+    QEventLoop loop;
+    // The release is taken in its turn among the repeat ticks, as on a desktop.
+    QTimer::singleShot(op.holdMs, Qt::PreciseTimer, &loop, [&] {
+        twin.stop();
+        releasedAt = MonotonicMicros();
+        QTest::mouseRelease(form_->windowHandle(), Qt::LeftButton, {}, at);
+        loop.quit();
+    });
+    loop.exec();
+
+    if (row->kind == HoldKind::Fixed) model_.timer1Interval = period;
+    if (row->zoomRelease) model_.timer1Interval = static_cast<int>(kZoomReleaseInterval.count());
+    // 1 + n frames for n whole periods, within one period; no fewer than the twin allows.
+    const auto periods = static_cast<int>((releasedAt - pressedAt) / (period * 1000));
+    if (twinTicks < periods) ++holdsSlowed_;
+    // Bounds go to the line the press went to, even if the port has moved on since.
+    if (boundLine != 0)
+        if (Incarnation* incarnation =
+                lines_[static_cast<std::size_t>(boundLine - 1)]->find(boundId))
+            incarnation->ledger.finish(opNumber_, releasedAt, std::max(1, twinTicks), periods + 2);
+
+    if (form_->controller().state().RepeatKey != 0 ||
+        form_->controller().timers().repeat.isEnabled())
+        fail("after the release of " + op.control + " the repeat is still armed");
+}
+
+void SoakRun::manualOp(const Op& op) {
+    if (!bringIntoView("Text1") || !bringIntoView("Command95")) {
+        ++skipped_;
+        note("   (skipped: the manual entry is covered)");
+        return;
+    }
+    auto* box = form_->findChild<QLineEdit*>(QStringLiteral("Text1"));
+    const QString text =
+        QString::fromLatin1(op.text.data(), static_cast<qsizetype>(op.text.size()));
+    click("Text1");
+    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);  // select what it held
+    if (text.isEmpty()) {
+        QTest::keyClick(box, Qt::Key_Delete);
+    } else if (op.paste) {
+        QGuiApplication::clipboard()->setText(text);
+        QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+    } else {
+        // Key and text by hand: QTest's character overloads know ASCII alone.
+        for (const QChar c : text) {
+            const char16_t code = c.unicode();
+            const char16_t key = code >= u'a' && code <= u'z' ? code - 0x20 : code;
+            QTest::sendKeyEvent(QTest::Click, box, static_cast<Qt::Key>(key), QString(c),
+                                Qt::NoModifier);
+        }
+    }
+    if (box->text() != text) {
+        fail("Text1 holds \"" + box->text().toStdString() + "\" after the operator entered \"" +
+             text.toStdString() + "\"");
+        return;
+    }
+    const std::int64_t sentAt = MonotonicMicros();
+    expect(op.text, sentAt, sentAt, 1, 1, 0);
+    click("Command95");
+}
+
+void SoakRun::portOp(int port, const std::string& record) {
+    if (!record.empty()) {
+        ++opNumber_;
+        note("#" + std::to_string(opNumber_) + " " + record);
+        ++opCounts_[record.substr(0, record.find(" COM"))];
+    }
+    if (!openPortSelector()) {
+        ++skipped_;
+        note("   (skipped: COM is covered)");
+        return;
+    }
+    const std::size_t failuresBefore = failures_;
+    const std::int64_t now = MonotonicMicros();
+    if (model_.open) speedChangedOnBoundLine(now);  // the selection closes the open port first
+    click(port == 1 ? "Option1" : "Option2");
+    model_.port = port;
+    SimLine& line = *lines_[static_cast<std::size_t>(port - 1)];
+    Incarnation* live = line.live();
+    if (failures_ > failuresBefore) {
+        model_.open = false;
+        model_.nextReselectAt = now + 500'000;
+        if (panelPort_->isOpen())
+            return fail("a failed selection of COM" + std::to_string(port) + " left the port open");
+        if (live && live->up && !live->downBy(MonotonicMicros() + 200'000) &&
+            !(options_.network && line.serverDown()))
+            fail("selecting COM" + std::to_string(port) +
+                 " failed while its simulator was serving: " + lastFailure_);
+        return;
+    }
+    if (!panelPort_->isOpen())
+        return fail("selecting COM" + std::to_string(port) + " showed nothing but left it closed");
+    // Through a device server the connection opens with no simulator behind it and is lost
+    // at once; that outage is told like any other.
+    if (!live && !options_.network)
+        return fail("COM" + std::to_string(port) + " opened with no simulator behind it");
+    if (outageOutstanding_) {
+        ++outagesSurvived_;
+        outageOutstanding_ = false;
+    }
+    model_.open = true;
+    model_.told = false;
+    model_.boundLine = port;
+    model_.boundId = live ? live->id : 0;
+    model_.openedAt = now;
+    boundDownSeen_.reset();
+}
+
+void SoakRun::speedOp(int baud) {
+    // Let what was sent at the old speed arrive first.
+    if (Incarnation* incarnation = bound())
+        (void)waitUntil([incarnation,
+                         this] { return bound() != incarnation || incarnation->ledger.caughtUp(); },
+                        300);
+    if (!openPortSelector()) {
+        ++skipped_;
+        note("   (skipped: COM is covered)");
+        return;
+    }
+    const std::size_t failuresBefore = failures_;
+    const std::int64_t now = MonotonicMicros();
+    click(baud == 19200 ? "Option9" : "Option10");
+    if (failures_ > failuresBefore)
+        return fail("selecting " + std::to_string(baud) + " baud failed: " + lastFailure_);
+    if (model_.open) speedChangedOnBoundLine(now);
+    model_.baud = baud;
+}
+
+void SoakRun::panelOp(const Op& op) {
+    std::string name;
+    switch (op.panel) {
+        case PanelAction::KeyChord:
+            keyChord();
+            return;
+        case PanelAction::LogoDoubleClick:
+            name = "Image1";
+            break;
+        case PanelAction::Command34:
+            name = "Command34";
+            break;
+        case PanelAction::Cls:
+            name = "Command96";
+            break;
+    }
+    if (!reachable(name)) {
+        ++skipped_;
+        note("   (skipped: " + name + " is not in view)");
+        return;
+    }
+    if (op.panel == PanelAction::LogoDoubleClick) {
+        QWidget* logo = control(name);
+        QTest::mouseDClick(form_->windowHandle(), Qt::LeftButton, {},
+                           logo->mapTo(form_.get(), logo->rect().center()));
+    } else {
+        click(name);
+    }
+}
+
+void SoakRun::react() {
+    const std::int64_t now = MonotonicMicros();
+    if (model_.open || now < model_.nextReselectAt) return;
+    Incarnation* live = lines_[static_cast<std::size_t>(model_.port - 1)]->live();
+    if (!live || !live->up || live->downBy(now + 300'000)) return;
+    portOp(model_.port, "reselect COM" + std::to_string(model_.port));
+}
+
+// ---- faults --------------------------------------------------------------------------------
+
+void SoakRun::scheduleFault() {
+    if (windingDown_) return;
+    nextFault_ = faults_.next();
+    faultTimer_.disconnect();
+    connect(&faultTimer_, &QTimer::timeout, this, [this] { applyFault(nextFault_); });
+    faultTimer_.start(nextFault_.afterMs);
+}
+
+void SoakRun::applyFault(const Fault& fault) {
+    ++faultCounts_[FaultName(fault.kind)];
+    note("   fault: " + Describe(fault));
+    SimLine& line = *lines_[static_cast<std::size_t>(fault.line - 1)];
+    if (fault.kind == FaultKind::DeviceServer) {
+        line.killServer();
+        const int number = fault.line;
+        QTimer::singleShot(fault.restartGapMs, this, [this, number] {
+            if (windingDown_) return;
+            SimLine& again = *lines_[static_cast<std::size_t>(number - 1)];
+            again.startServer();
+            // Served again once it listens; then the next fault.
+            auto* poll = new QTimer(this);
+            connect(poll, &QTimer::timeout, this, [this, poll, &again] {
+                if (!again.serverListening() && !windingDown_) return;
+                again.serverBack();
+                poll->deleteLater();
+                poll->stop();
+                scheduleFault();
+            });
+            poll->start(20);
+        });
+        return;
+    }
+    restarts_[fault.line] = Restart{fault, false};
+    if (line.live())
+        line.stop();
+    else
+        onLineEnded(fault.line);
+}
+
+void SoakRun::onLineEnded(int lineNumber) {
+    if (windingDown_) return;
+    const auto found = restarts_.find(lineNumber);
+    if (found == restarts_.end()) {
+        fail("the COM" + std::to_string(lineNumber) + " simulator ended unasked");
+        return;
+    }
+    const int gap = found->second.fault.restartGapMs;
+    QTimer::singleShot(gap, this, [this, lineNumber] {
+        if (windingDown_) return;
+        Restart& restart = restarts_[lineNumber];
+        SimLine& line = *lines_[static_cast<std::size_t>(lineNumber - 1)];
+        if (restart.fault.kind == FaultKind::HangUp && !restart.hungUpStarted) {
+            // This one hangs up by itself; the clean restart follows its end.
+            restart.hungUpStarted = true;
+            line.start(restart.fault.args);
+            return;
+        }
+        line.start(restart.fault.kind == FaultKind::HangUp ? std::vector<std::string>{}
+                                                           : restart.fault.args);
+        restarts_.erase(lineNumber);
+        scheduleFault();
+    });
+}
+
+// ---- invariants ----------------------------------------------------------------------------
+
+void SoakRun::fail(const std::string& what) {
+    if (broken_.empty()) broken_ = what;
+}
+
+void SoakRun::portSelectionFailed(QWidget*, const QString& text) {
+    ++failures_;
+    lastFailure_ = text.toStdString();
+    note("   panel showed: " + lastFailure_);
+}
+
+void SoakRun::portProblem(QWidget*, const QString& text) {
+    const std::int64_t now = MonotonicMicros();
+    note("   panel told: " + text.toStdString());
+    if (windingDown_) return;
+    if (!model_.open || model_.told)
+        return fail("a port problem was told again before any port had opened: " +
+                    text.toStdString());
+    SimLine& line = *lines_[static_cast<std::size_t>(model_.boundLine - 1)];
+    const QString name = options_.network ? line.url() : line.link();
+    if (!text.startsWith(name + QStringLiteral(": ")) || text.count(name) != 1)
+        return fail("the port problem does not name the line " + name.toStdString() +
+                    " once, in front: " + text.toStdString());
+    model_.told = true;
+    model_.open = false;
+    model_.nextReselectAt = now + 200'000;
+    outageOutstanding_ = true;
+    Incarnation* incarnation = bound();
+    if (incarnation && !incarnation->downBy(now + 100'000) && !serverWentSinceOpen())
+        unexplainedTell_ = PendingTell{model_.boundLine, model_.boundId, now, text.toStdString()};
+}
+
+void SoakRun::periodicCheck() {
+    const std::int64_t now = MonotonicMicros();
+    for (auto& line : lines_)
+        if (std::string broken = line->check(now, kPatienceUs); !broken.empty())
+            return fail(broken);
+    if (windingDown_) return;
+
+    // An outage of the open line must be told, and within the patience.
+    if (model_.open && !boundDownSeen_) {
+        Incarnation* incarnation = bound();
+        if (!incarnation)
+            boundDownSeen_ = now;
+        else if (serverWentSinceOpen())
+            boundDownSeen_ = lines_[static_cast<std::size_t>(model_.boundLine - 1)]->serverDownAt();
+        else if (incarnation->downBy(now))
+            boundDownSeen_ =
+                std::min(incarnation->downAt.value_or(now), incarnation->hangupAt.value_or(now));
+    }
+    if (model_.open && boundDownSeen_ && !model_.told && now - *boundDownSeen_ > kPatienceUs)
+        return fail("COM" + std::to_string(model_.boundLine) +
+                    "'s line went down and the operator was never told");
+
+    // A problem told while its line was serving is a false alarm, unless the line's end shows up
+    // a moment later (the simulator's exit is seen after the panel's hang-up).
+    if (unexplainedTell_) {
+        Incarnation* incarnation =
+            lines_[static_cast<std::size_t>(unexplainedTell_->line - 1)]->find(
+                unexplainedTell_->id);
+        if (!incarnation || incarnation->downBy(unexplainedTell_->at + 500'000) ||
+            serverWentSinceOpen())
+            unexplainedTell_.reset();
+        else if (now - unexplainedTell_->at > 3'000'000)
+            return fail("a port problem was told while its line was up: " + unexplainedTell_->text);
+    }
+}
+
+void SoakRun::checkWindowState() {
+    if (panelPort_->isOpen()) {
+        if (!model_.open) return fail("the port is open though no selection opened it");
+        if (panelPort_->commPort() != model_.port)
+            return fail("the open port is COM" + std::to_string(panelPort_->commPort()) + "; COM" +
+                        std::to_string(model_.port) + " was selected");
+    }
+    const int baud =
+        options_.network ? netPort_->lineSettings().baudRate : port_->lineSettings().baudRate;
+    if (baud != model_.baud)
+        return fail("the line is set to " + std::to_string(baud) + " baud; " +
+                    std::to_string(model_.baud) + " was selected");
+}
+
+// ---- waiting -------------------------------------------------------------------------------
+
+void SoakRun::pause(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+bool SoakRun::waitUntil(const std::function<bool()>& done, int ms) {
+    // Not QTest::qWaitFor: it sleeps in 10 ms steps, which the lateness probe would count.
+    const std::int64_t deadline = MonotonicMicros() + std::int64_t{ms} * 1000;
+    while (!done()) {
+        if (MonotonicMicros() >= deadline) return false;
+        pause(5);
+    }
+    return true;
+}
+
+// ---- the run -------------------------------------------------------------------------------
+
+int SoakRun::run() {
+    for (auto& line : lines_) line->start({});
+    if (!waitUntil([this] { return lines_[0]->live()->up && lines_[1]->live()->up; }, 20000)) {
+        std::fprintf(stderr, "soak: the simulators did not start\n");
+        return 2;
+    }
+    PortDevices devices{lines_[0]->link(), lines_[1]->link()};
+    if (options_.network) {
+        for (auto& line : lines_) line->startServer();
+        if (!waitUntil(
+                [this] { return lines_[0]->serverListening() && lines_[1]->serverListening(); },
+                20000)) {
+            std::fprintf(stderr, "soak: ser2net did not listen (see %s)\n",
+                         qPrintable(options_.workDir));
+            return 2;
+        }
+        devices = PortDevices{lines_[0]->url(), lines_[1]->url()};
+    }
+    port_ = std::make_unique<QtSerialPort>(devices);
+    panelPort_ = port_.get();
+    if (options_.network) {
+        netPort_ = std::make_unique<NetworkPort>(devices);
+        routed_ = std::make_unique<RoutedSerialPort>(devices, *port_, *netPort_);
+        panelPort_ = routed_.get();
+    }
+    form_ = std::make_unique<Form1>(*panelPort_, this);
+    form_->load();
+    form_->show();
+    form_->activateWindow();
+    (void)QTest::qWaitForWindowActive(form_.get());
+    if (!panelPort_->isOpen()) {
+        std::fprintf(stderr, "soak: the panel did not open COM1: %s\n", lastFailure_.c_str());
+        return 2;
+    }
+    model_.open = true;
+    model_.boundLine = 1;
+    model_.boundId = lines_[0]->live()->id;
+    model_.openedAt = MonotonicMicros();
+
+    probe_ = std::make_unique<LatenessProbe>();
+    startedAt_ = MonotonicMicros();
+    rssStartKiB_ = residentKiB();
+    QTimer::singleShot(60'000, this, [this] { rssMinuteKiB_ = residentKiB(); });
+    checkTimer_.start();
+    scheduleFault();
+
+    const auto length = static_cast<std::int64_t>(options_.minutes * 60e6);
+    while (MonotonicMicros() - startedAt_ < length && broken_.empty()) {
+        react();
+        if (!broken_.empty()) break;
+        const Op op = script_.next();
+        perform(op);
+        if (!broken_.empty()) break;
+        checkWindowState();
+        pause(op.pauseMs);
+    }
+    const std::int64_t ranUs = MonotonicMicros() - startedAt_;
+
+    // Wind down: no more faults; what was sent arrives, then the window and the lines go.
+    windingDown_ = true;
+    faultTimer_.stop();
+    if (broken_.empty()) {
+        const bool arrived = waitUntil(
+            [this] {
+                periodicCheck();
+                return !broken_.empty() || (lines_[0]->caughtUp() && lines_[1]->caughtUp());
+            },
+            static_cast<int>(kPatienceUs / 1000));
+        if (!arrived && broken_.empty()) fail("frames still missing at the end of the run");
+    }
+    const std::int64_t rssEndKiB = residentKiB();
+    checkTimer_.stop();
+    form_.reset();
+    routed_.reset();
+    netPort_.reset();
+    port_.reset();
+    for (auto& line : lines_) {
+        line->killServer();
+        line->stop();
+    }
+    (void)waitUntil([this] { return !lines_[0]->live() && !lines_[1]->live(); }, 10000);
+    if (broken_.empty()) periodicCheck();
+
+    if (broken_.empty() && !options_.timingReportOnly) {
+        if (probe_->percentile(0.99) >= kLatenessP99LimitMs)
+            fail("the event loop's 99th percentile lateness is " +
+                 fixed(probe_->percentile(0.99), "ms") + ", not under 20 ms");
+        else if (rssMinuteKiB_ && rssEndKiB - *rssMinuteKiB_ > kMemoryGrowthLimitKiB)
+            fail("resident memory grew from " + mib(*rssMinuteKiB_) +
+                 " after the first minute to " + mib(rssEndKiB) + " at the end");
+    }
+    rssEndKiB_ = rssEndKiB;
+    summary(ranUs);
+    if (broken_.empty()) return 0;
+
+    std::printf("\nSOAK FAILED: %s\nseed: %llu (replay: scripts/soak --seed %llu --minutes %g%s)\n",
+                broken_.c_str(), static_cast<unsigned long long>(options_.seed),
+                static_cast<unsigned long long>(options_.seed), options_.minutes,
+                options_.network ? " --network" : "");
+    std::printf("last %zu operations, newest last:\n", recent_.size());
+    for (const std::string& line : recent_) std::printf("  %s\n", line.c_str());
+    std::fflush(stdout);
+    return 1;
+}
+
+void SoakRun::summary(std::int64_t ranUs) const {
+    std::ostringstream out;
+    out << "soak summary: seed " << options_.seed << ", ran " << fixed(ranUs / 60e6, "min") << "\n";
+    int total = 0;
+    for (const auto& [kind, count] : opCounts_) total += count;
+    out << "  operations: " << total << " (";
+    const char* separator = "";
+    for (const auto& [kind, count] : opCounts_) {
+        out << separator << kind << " " << count;
+        separator = ", ";
+    }
+    out << "; " << skipped_ << " not possible at the time: control covered or out of view)\n";
+    int faults = 0;
+    for (const auto& [kind, count] : faultCounts_) faults += count;
+    out << "  faults injected: " << faults << " (";
+    separator = "";
+    for (const auto& [kind, count] : faultCounts_) {
+        out << separator << kind << " " << count;
+        separator = ", ";
+    }
+    out << ")\n";
+    const auto holds = opCounts_.find("hold");
+    out << "  holds: " << (holds == opCounts_.end() ? 0 : holds->second) << " in all, "
+        << holdsSlowed_
+        << " on which the busy event loop dropped repeat ticks (the fewest frames lowered to "
+           "what a twin timer got)\n";
+    out << "  outages survived: " << outagesSurvived_
+        << " (told once, the line reselected and serving again)\n";
+    std::size_t checked = 0;
+    std::size_t lost = 0;
+    std::size_t afterSpeed = 0;
+    for (const auto& line : lines_) {
+        checked += line->checked();
+        lost += line->lost();
+        afterSpeed += line->readAfterSpeedChange();
+    }
+    out << "  frames checked: " << checked << " (" << sendsWhileClosed_
+        << " operations sent on a closed port and nothing came of them; " << lost
+        << " lost with a line in the second before it went down; " << afterSpeed
+        << " read by the simulator after a later speed change)\n";
+    out << "  event loop lateness (" << LatenessProbe::kPeriodMs << " ms probe, "
+        << probe_->samples() << " ticks): median " << fixed(probe_->percentile(0.5), "ms")
+        << ", p99 " << fixed(probe_->percentile(0.99), "ms") << ", max "
+        << fixed(probe_->maximum(), "ms") << "\n";
+    out << "  resident memory: start " << mib(rssStartKiB_) << ", after the first minute "
+        << (rssMinuteKiB_ ? mib(*rssMinuteKiB_) : std::string("(the run was shorter)")) << ", end "
+        << mib(rssEndKiB_) << "\n";
+    if (options_.timingReportOnly)
+        out << "  (lateness and memory reported only: not checked in this run)\n";
+    out << (broken_.empty() ? "  every invariant held\n" : "");
+    std::fputs(out.str().c_str(), stdout);
+    std::fflush(stdout);
+}
+
+}  // namespace panel::soak
