@@ -22,6 +22,15 @@
 #include "tests/e2e/sim_fixture.h"
 #include "tests/support/ser2net_process.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+// AddressSanitizer keeps freed blocks in a quarantine of 256 MiB by default, which a flood of
+// gigabytes fills: resident memory would grow by the quarantine, not by anything the panel keeps.
+// Environment options still win over these.
+extern "C" const char* __asan_default_options() {
+    return "quarantine_size_mb=1";
+}
+#endif
+
 namespace panel::e2e {
 namespace {
 
