@@ -107,17 +107,17 @@ QString describe(Option option, const PortDevices& defaults) {
 }
 
 const OptionSpec* findOption(std::string_view name) {
-    const auto spec = std::find_if(kOptions.begin(), kOptions.end(), [&](const OptionSpec& s) {
+    const auto row = std::find_if(kOptions.begin(), kOptions.end(), [&](const OptionSpec& s) {
         return s.longName == name || (!s.shortName.empty() && s.shortName == name);
     });
-    return spec == kOptions.end() ? nullptr : &*spec;
+    return row == kOptions.end() ? nullptr : &*row;
 }
 
-QCommandLineOption makeOption(const OptionSpec& spec, const PortDevices& defaults) {
+QCommandLineOption makeOption(const OptionSpec& row, const PortDevices& defaults) {
     QStringList names;
-    if (!spec.shortName.empty()) names << qs(spec.shortName);
-    names << qs(spec.longName);
-    return QCommandLineOption(names, describe(spec.option, defaults), qs(spec.valueName));
+    if (!row.shortName.empty()) names << qs(row.shortName);
+    names << qs(row.longName);
+    return QCommandLineOption(names, describe(row.option, defaults), qs(row.valueName));
 }
 
 void listPorts(QTextStream& out, const QList<PortListing>& ports) {
@@ -160,8 +160,8 @@ public:
         parser_.setApplicationDescription(
             QStringLiteral("Control panel for a video projector on a serial port."));
         // Our own help option: Qt's would add --help-all, whose answer exits the process.
-        for (const OptionSpec& spec : kOptions) {
-            options_.push_back(makeOption(spec, defaults));
+        for (const OptionSpec& row : kOptions) {
+            options_.push_back(makeOption(row, defaults));
             parser_.addOption(options_.back());
         }
     }
@@ -275,10 +275,10 @@ Refusal readWait(const Parsed& parsed, std::optional<int>& waitMs) {
 
 // The options that only qualify --send, given without it.
 Refusal strayModifiers(const Parsed& parsed) {
-    for (const OptionSpec& spec : kOptions) {
-        if (spec.role != Role::Modifier || !parsed.isSet(spec.option)) continue;
-        if (spec.option == Option::Json && parsed.isSet(Option::ListCommands)) continue;
-        return QStringLiteral("%1 goes with --send.").arg(parsed.name(spec.option));
+    for (const OptionSpec& row : kOptions) {
+        if (row.role != Role::Modifier || !parsed.isSet(row.option)) continue;
+        if (row.option == Option::Json && parsed.isSet(Option::ListCommands)) continue;
+        return QStringLiteral("%1 goes with --send.").arg(parsed.name(row.option));
     }
     return std::nullopt;
 }
@@ -322,12 +322,12 @@ FrontDoor frontDoorFor(int argc, const char* const argv[]) {
         if (!isLong && arg != "-h" && arg != "-v") continue;
         const std::size_t equals = arg.find('=');
         const std::string_view name = isLong ? arg.substr(2, equals - 2) : arg.substr(1);
-        const OptionSpec* spec = findOption(name);
+        const OptionSpec* row = findOption(name);
         // A mistyped long option is refused on the terminal.
-        if (!spec || spec->role == Role::Answer) return FrontDoor::Terminal;
-        shell = shell || spec->role == Role::Shell;
-        modifier = modifier || spec->role == Role::Modifier;
-        if (spec->valueName.empty()) continue;
+        if (!row || row->role == Role::Answer) return FrontDoor::Terminal;
+        shell = shell || row->role == Role::Shell;
+        modifier = modifier || row->role == Role::Modifier;
+        if (row->valueName.empty()) continue;
         // The parser takes the next argument as the value whatever it looks like ("--send -h").
         const char* value = equals != std::string_view::npos ? argv[i] + equals + 1
                             : i + 1 < argc                   ? argv[++i]

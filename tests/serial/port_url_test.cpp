@@ -33,7 +33,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(UrlCase{"Name", "rfc2217://hall-a:4001", Rfc2217, "hall-a", 4001},
                       UrlCase{"Fqdn", "socket://ser2net.lab.example:1", Socket,
                               "ser2net.lab.example", 1},
-                      UrlCase{"IPv4", "socket://192.168.1.20:65535", Socket, "192.168.1.20", 65535},
+                      UrlCase{"IPv4", "socket://127.0.0.5:65535", Socket, "127.0.0.5", 65535},
                       UrlCase{"IPv6", "rfc2217://[::1]:4001", Rfc2217, "::1", 4001},
                       UrlCase{"IPv6Long", "socket://[fe80::1:2]:80", Socket, "fe80::1:2", 80},
                       UrlCase{"SchemeInCapitals", "RFC2217://h:7", Rfc2217, "h", 7},
