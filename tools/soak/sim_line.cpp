@@ -12,24 +12,10 @@
 #include <cmath>
 
 #include "core/monotonic.h"
+#include "tests/support/ser2net_process.h"
 
 namespace panel::soak {
 namespace {
-
-// A TCP port on 127.0.0.1 that nothing listens on now.
-std::uint16_t freeLoopbackPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    std::uint16_t port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0)
-        port = ntohs(address.sin_port);
-    ::close(fd);
-    return port;
-}
 
 // A soak that dies (a crash, an abort) must not leave its simulators and servers running.
 void stopWithUs(QProcess& process) {
@@ -40,7 +26,7 @@ void stopWithUs(QProcess& process) {
 
 void SimLine::startServer() {
     if (serverPort_ == 0) {
-        serverPort_ = freeLoopbackPort();
+        serverPort_ = test::freeLoopbackPort();
         const QString config = QStringLiteral(
                                    "connection: &com%1\n"
                                    "    accepter: telnet(rfc2217),tcp,127.0.0.1,%2\n"
