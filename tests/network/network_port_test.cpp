@@ -240,16 +240,13 @@ INSTANTIATE_TEST_SUITE_P(
 class FullListener {
 public:
     FullListener() {
-        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        listener_ = test::listenOnLoopback(0, port_);
+        if (listener_ < 0) return;
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof address;
-        if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
-            ::listen(listener_, 0) != 0 ||
-            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size) != 0)
-            return;
-        port_ = ntohs(address.sin_port);
+        address.sin_port = htons(port_);
+        const socklen_t size = sizeof address;
         for (int& fd : fillers_) {
             fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
             (void)::connect(fd, reinterpret_cast<sockaddr*>(&address), size);

@@ -123,16 +123,8 @@ INSTANTIATE_TEST_SUITE_P(Ser2Net, NetworkWindowTest,
 class FloodServer {
 public:
     FloodServer() {
-        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof address;
-        if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
-            ::listen(listener_, 1) != 0 ||
-            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size) != 0)
-            return;
-        port_ = ntohs(address.sin_port);
+        listener_ = test::listenOnLoopback(1, port_);
+        if (listener_ < 0) return;
         thread_ = std::thread([this] { run(); });
     }
     ~FloodServer() {

@@ -44,6 +44,22 @@ std::uint16_t freeLoopbackPort() {
     return port;
 }
 
+int listenOnLoopback(int backlog, std::uint16_t& port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+        ::listen(fd, backlog) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    port = ntohs(address.sin_port);
+    return fd;
+}
+
 Ser2NetProcess::Ser2NetProcess(const QString& device, const std::string& extraOptions)
     : rfc2217Port_(freeLoopbackPort()), socketPort_(freeLoopbackPort()) {
     const std::string path = device.toStdString();

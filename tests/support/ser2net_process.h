@@ -14,6 +14,9 @@ namespace panel::test {
 // A TCP port on 127.0.0.1 that nothing listens on at the time of the call.
 std::uint16_t freeLoopbackPort();
 
+// A socket listening on 127.0.0.1 at a port the kernel picks, given in `port`; -1 on failure.
+int listenOnLoopback(int backlog, std::uint16_t& port);
+
 class Ser2NetProcess {
 public:
     // Writes the configuration for `device` and starts ser2net; ok() says whether it listens.

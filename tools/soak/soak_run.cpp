@@ -181,12 +181,18 @@ void SoakRun::perform(Op op) {
     }
 }
 
-void SoakRun::clickOp(const Op& op) {
-    if (!bringIntoView(op.control)) {
+bool SoakRun::readyFor(std::initializer_list<std::string> names, const std::string& what) {
+    for (const std::string& name : names) {
+        if (bringIntoView(name)) continue;
         ++skipped_;
-        note("   (skipped: " + op.control + " is covered)");
-        return;
+        note("   (skipped: " + what + " is covered)");
+        return false;
     }
+    return true;
+}
+
+void SoakRun::clickOp(const Op& op) {
+    if (!readyFor({op.control}, op.control)) return;
     const OneShotRow* row = FindOneShot(op.control);
     // Expected before the click: the click's own event processing may already read the log.
     const std::int64_t sentAt = MonotonicMicros();
@@ -197,11 +203,7 @@ void SoakRun::clickOp(const Op& op) {
 }
 
 void SoakRun::holdOp(const Op& op) {
-    if (!bringIntoView(op.control)) {
-        ++skipped_;
-        note("   (skipped: " + op.control + " is covered)");
-        return;
-    }
+    if (!readyFor({op.control}, op.control)) return;
     const HoldRow* row = FindHold(op.control);
     const int period = row->kind == HoldKind::Fixed ? static_cast<int>(row->repeatInterval.count())
                                                     : model_.timer1Interval;
@@ -251,11 +253,7 @@ void SoakRun::holdOp(const Op& op) {
 }
 
 void SoakRun::manualOp(const Op& op) {
-    if (!bringIntoView("Text1") || !bringIntoView("Command95")) {
-        ++skipped_;
-        note("   (skipped: the manual entry is covered)");
-        return;
-    }
+    if (!readyFor({"Text1", "Command95"}, "the manual entry")) return;
     auto* box = form_->findChild<QLineEdit*>(QStringLiteral("Text1"));
     const QString text =
         QString::fromLatin1(op.text.data(), static_cast<qsizetype>(op.text.size()));

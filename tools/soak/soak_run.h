@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <optional>
@@ -72,6 +73,8 @@ private:
     QWidget* control(const std::string& name) const;
     bool reachable(const std::string& name) const;
     bool bringIntoView(const std::string& name);
+    // False, counted and noted as skipped, when a control the operation needs stays covered.
+    bool readyFor(std::initializer_list<std::string> names, const std::string& what);
     bool openPortSelector();
     void click(const std::string& name);
     void keyChord();
