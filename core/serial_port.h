@@ -30,6 +30,12 @@ public:
     virtual void onComm(int kind) = 0;
     // The device failed on its own while open (unplugged, hung up). The port is already closed.
     virtual void onPortFailure(const PortError& error) = 0;
+    // An open that finishes later (see SerialPort::setOpen) has finished: the port is open. Also
+    // raised when the serial layer reopens, by itself, a line that had gone down.
+    virtual void onPortOpened() {}
+    // An open that finishes later has failed; the port is closed. The description is the one a
+    // failed open gives at once.
+    virtual void onOpenFailed(const PortError& error) { (void)error; }
 };
 
 class SerialPort {
@@ -48,7 +54,12 @@ public:
     virtual PortResult setSettings(std::string_view settings) = 0;
 
     virtual bool isOpen() const = 0;
+    // setOpen(true) opens at once (isOpen() is true on return), fails at once, or starts an open
+    // that finishes later (a network line connecting): then isOpening() is true, the port is not
+    // open yet, and exactly one of onPortOpened and onOpenFailed follows, never from inside this
+    // call. setOpen(false) while opening cancels the open, and neither follows.
     virtual PortResult setOpen(bool open) = 0;
+    virtual bool isOpening() const { return false; }
 
     // Writes every byte of `bytes` in order. Fails without writing anything when the port is
     // closed.

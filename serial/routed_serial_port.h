@@ -19,6 +19,7 @@ public:
     std::string deviceName() const override { return active().deviceName(); }
     PortResult setSettings(std::string_view settings) override;
     bool isOpen() const override { return active().isOpen(); }
+    bool isOpening() const override { return active().isOpening(); }
     PortResult setOpen(bool open) override { return active().setOpen(open); }
     PortResult output(std::string_view bytes) override { return active().output(bytes); }
     PortResult input(std::string& bytes) override { return active().input(bytes); }
