@@ -2,6 +2,8 @@
 
 #include <libtelnet.h>
 
+#include <array>
+
 namespace panel {
 
 namespace {
@@ -22,7 +24,15 @@ const telnet_telopt_t kOptions[] = {
     {-1, 0, 0},
 };
 
-std::string parityName(std::uint8_t code) {
+std::string baudName(std::uint32_t code) {
+    return std::to_string(code) + " baud";
+}
+
+std::string dataSizeName(std::uint32_t code) {
+    return std::to_string(code) + " data bits";
+}
+
+std::string parityName(std::uint32_t code) {
     switch (code) {
         case 1:
             return "no parity";
@@ -39,7 +49,7 @@ std::string parityName(std::uint8_t code) {
     }
 }
 
-std::string stopName(std::uint8_t code) {
+std::string stopName(std::uint32_t code) {
     switch (code) {
         case 1:
             return "1 stop bit";
@@ -52,8 +62,17 @@ std::string stopName(std::uint8_t code) {
     }
 }
 
-std::string controlName(std::uint8_t code) {
+std::string controlName(std::uint32_t code) {
     return code == 1 ? "no flow control" : "flow control " + std::to_string(code);
+}
+
+// The values in command order, each with its words.
+using Namer = std::string (*)(std::uint32_t);
+constexpr std::array<Namer, ComPortClient::kValues> kNames{baudName, dataSizeName, parityName,
+                                                           stopName, controlName};
+
+std::array<std::uint32_t, ComPortClient::kValues> values(const ComPortSettings& s) {
+    return {s.baud, s.dataSize, s.parity, s.stopSize, s.control};
 }
 
 }  // namespace
@@ -85,11 +104,7 @@ void ComPortClient::send(std::string_view data) {
 void ComPortClient::requestSettings(const ComPortSettings& settings) {
     requested_ = settings;
     requestSent_ = false;
-    baud_.reset();
-    dataSize_.reset();
-    parity_.reset();
-    stopSize_.reset();
-    control_.reset();
+    confirmed_ = {};
     if (comPort_ == Option::Agreed) sendRequest();
 }
 
@@ -105,6 +120,7 @@ void ComPortClient::sendRequest() {
         const char message[] = {static_cast<char>(command), static_cast<char>(value)};
         telnet_subnegotiation(telnet_, kComPortOption, message, sizeof message);
     }
+    for (int& due : answersDue_) ++due;
     requestSent_ = true;
 }
 
@@ -114,35 +130,21 @@ ComPortClient::Answer ComPortClient::answer(std::string& why) const {
         why = "the device server does not offer control of the serial line (RFC 2217)";
         return Answer::Refused;
     }
-    const ComPortSettings& s = *requested_;
-    const auto check = [&](const auto& got, auto wanted, const std::string& name) {
-        if (!got) {
-            why = "the device server did not confirm " + name;
+    const auto wanted = values(*requested_);
+    // A refusal outranks a missing answer; the first of each kind is the one described.
+    for (std::size_t i = 0; i < kValues; ++i)
+        if (confirmed_[i] && *confirmed_[i] != wanted[i]) {
+            why = "the device server set " + kNames[i](*confirmed_[i]) + ", not " +
+                  kNames[i](wanted[i]);
+            return Answer::Refused;
+        }
+    for (std::size_t i = 0; i < kValues; ++i)
+        if (!confirmed_[i]) {
+            why = "the device server did not confirm " + kNames[i](wanted[i]);
             return Answer::Waiting;
         }
-        if (*got == wanted) return Answer::Confirmed;
-        why = "the device server did not confirm " + name;
-        return Answer::Refused;
-    };
-    Answer worst = Answer::Confirmed;
-    std::string first;
-    const auto note = [&](Answer a) {
-        // A refusal outranks a missing answer; the first of each kind is the one described.
-        if (a == Answer::Refused && worst != Answer::Refused) {
-            worst = a;
-            first = why;
-        } else if (a == Answer::Waiting && worst == Answer::Confirmed) {
-            worst = a;
-            first = why;
-        }
-    };
-    note(check(baud_, s.baud, std::to_string(s.baud) + " baud"));
-    note(check(dataSize_, s.dataSize, std::to_string(s.dataSize) + " data bits"));
-    note(check(parity_, s.parity, parityName(s.parity)));
-    note(check(stopSize_, s.stopSize, stopName(s.stopSize)));
-    note(check(control_, s.control, controlName(s.control)));
-    why = first;
-    return worst;
+    why.clear();
+    return Answer::Confirmed;
 }
 
 void ComPortClient::onEvent(telnet_t*, telnet_event_t* event, void* self) {
@@ -195,20 +197,21 @@ void ComPortClient::fail(const std::string& why) {
 
 void ComPortClient::onComPortReply(const unsigned char* buffer, std::size_t size) {
     if (size < 2 || !requestSent_) return;
-    const unsigned char command = buffer[0];
-    if (command == kServerOffset + kSetBaudRate) {
-        if (size < 5) return;
-        baud_ = (std::uint32_t{buffer[1]} << 24) | (std::uint32_t{buffer[2]} << 16) |
-                (std::uint32_t{buffer[3]} << 8) | std::uint32_t{buffer[4]};
-    } else if (command == kServerOffset + kSetDataSize) {
-        dataSize_ = buffer[1];
-    } else if (command == kServerOffset + kSetParity) {
-        parity_ = buffer[1];
-    } else if (command == kServerOffset + kSetStopSize) {
-        stopSize_ = buffer[1];
-    } else if (command == kServerOffset + kSetControl) {
-        control_ = buffer[1];
+    const int command = buffer[0] - kServerOffset;
+    if (command < kSetBaudRate || command > kSetControl) return;
+    if (command == kSetBaudRate && size < 5) return;
+    const auto index = static_cast<std::size_t>(command - kSetBaudRate);
+    // Replies come in the order of the requests: while an earlier request's is due, this is it.
+    int& due = answersDue_[index];
+    if (due > 1) {
+        --due;
+        return;
     }
+    due = 0;
+    confirmed_[index] = command == kSetBaudRate
+                            ? (std::uint32_t{buffer[1]} << 24) | (std::uint32_t{buffer[2]} << 16) |
+                                  (std::uint32_t{buffer[3]} << 8) | std::uint32_t{buffer[4]}
+                            : std::uint32_t{buffer[1]};
 }
 
 }  // namespace panel

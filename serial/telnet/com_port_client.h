@@ -3,6 +3,7 @@
 // owns the connection, so the same code runs over a socket and under the fuzzer.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -31,6 +32,8 @@ public:
     using Sender = std::function<void(std::string_view bytes)>;
 
     enum class Answer { Waiting, Confirmed, Refused };
+    // The values one request sets.
+    static constexpr std::size_t kValues = 5;
 
     explicit ComPortClient(Sender sender);
     ~ComPortClient();
@@ -68,9 +71,11 @@ private:
     enum class Option { Asked, Agreed, Refused } comPort_ = Option::Asked;
     std::optional<ComPortSettings> requested_;
     bool requestSent_ = false;
-    // What the server confirmed of the last request, value by value.
-    std::optional<std::uint32_t> baud_;
-    std::optional<std::uint8_t> dataSize_, parity_, stopSize_, control_;
+    // What the server confirmed of the last request, value by value in command order (speed,
+    // data size, parity, stop size, flow control), and the replies still due to each command
+    // from the requests sent.
+    std::array<std::optional<std::uint32_t>, kValues> confirmed_{};
+    std::array<int, kValues> answersDue_{};
     std::string protocolError_;
     bool compressed_ = false;
 };

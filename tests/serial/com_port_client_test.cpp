@@ -52,19 +52,41 @@ INSTANTIATE_TEST_SUITE_P(
         AnswerCase{"AgreedButSilent", kAgree, Waiting,
                    "the device server did not confirm 9600 baud"},
         AnswerCase{"OtherSpeed", kAgree + confirmations(std::string("\x65\x00\x00\x12\xC0", 5)),
-                   Refused, "the device server did not confirm 9600 baud"},
+                   Refused, "the device server set 4800 baud, not 9600 baud"},
         AnswerCase{"OnlyTheSpeed", kAgree + reply(std::string("\x65\x00\x00\x25\x80", 5)), Waiting,
                    "the device server did not confirm 8 data bits"},
         AnswerCase{"OtherParity",
                    kAgree + reply(std::string("\x65\x00\x00\x25\x80", 5)) + reply("\x66\x08") +
                        reply("\x67\x03") + reply("\x68\x01") + reply("\x69\x01"),
-                   Refused, "the device server did not confirm no parity"},
+                   Refused, "the device server set even parity, not no parity"},
         // A refusal of the offer is silent in libtelnet: it runs into the time limit.
         AnswerCase{"OptionRefused", std::string("\xFF\xFE\x2C", 3), Waiting,
                    "the device server did not confirm 9600 baud"},
         AnswerCase{"OptionWithdrawn", kAgree + std::string("\xFF\xFE\x2C", 3), Refused,
                    "the device server does not offer control of the serial line (RFC 2217)"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ComPortClientTest, LateRepliesToAnEarlierRequestNeitherConfirmNorRefuseTheCurrentOne) {
+    // The earlier request asked for the same settings, or for 4800 baud.
+    for (const std::uint32_t earlierBaud : {9600u, 4800u}) {
+        ComPortClient client([](std::string_view) {});
+        client.start();
+        std::string data;
+        client.receive(kAgree, data);
+        ComPortSettings earlier;
+        earlier.baud = earlierBaud;
+        client.requestSettings(earlier);
+        client.requestSettings(ComPortSettings{});
+        const char baud[] = {'\x65', 0, 0, static_cast<char>(earlierBaud >> 8),
+                             static_cast<char>(earlierBaud & 0xFF)};
+        client.receive(confirmations(std::string(baud, 5)), data);
+        std::string why;
+        EXPECT_EQ(client.answer(why), ComPortClient::Answer::Waiting) << earlierBaud;
+        EXPECT_EQ(why, "the device server did not confirm 9600 baud");
+        client.receive(confirmations(), data);
+        EXPECT_EQ(client.answer(why), ComPortClient::Answer::Confirmed) << why;
+    }
+}
 
 TEST(ComPortClientTest, RequestsWaitForTheServersAgreementAndCarryTheSpeedInNetworkOrder) {
     std::string sent;
