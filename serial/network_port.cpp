@@ -20,7 +20,8 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr std::string_view kNotOpen = "The port is not open";
-// The one wait the window makes: connecting to a host that does not answer.
+// The longest the window waits for a host that does not answer (applying the line settings
+// waits too, up to kConfirmTimeout for each change).
 constexpr auto kConnectTimeout = 3s;
 // How long the device server has to confirm each change of the line settings.
 constexpr auto kConfirmTimeout = 1s;
