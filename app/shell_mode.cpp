@@ -112,7 +112,9 @@ public:
 
     int run() {
         controller_.load();
-        if (!failed_ && request_.speed == 9600) controller_.click("Option10");
+        // Through the window's own option: a refused speed is told as the window tells it.
+        if (!failed_ && request_.speed == 9600 && controller_.click("Option10") != Handled::Yes)
+            fail("the speed selector is missing");
         if (failed_) return kShellPortFailed;
         QMetaObject::invokeMethod(
             &loop_, [this] { sendNext(); }, Qt::QueuedConnection);

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace panel {
 
@@ -12,8 +13,12 @@ struct PortError {
     std::string description;
 };
 
-// Empty on success.
-using PortResult = std::optional<PortError>;
+// Empty on success. Never to be dropped: a failed port operation is handled or passed on.
+class [[nodiscard]] PortResult : public std::optional<PortError> {
+public:
+    using std::optional<PortError>::optional;
+    PortResult(std::optional<PortError> result) : std::optional<PortError>(std::move(result)) {}
+};
 
 // Why the receive event was raised; only Received means characters are waiting.
 enum CommEventKind : int {

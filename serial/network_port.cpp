@@ -9,7 +9,10 @@
 #include <QDeadlineTimer>
 #include <QMetaObject>
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <utility>
 
 #include "serial/telnet/com_port_client.h"
 
@@ -179,27 +182,29 @@ PortResult NetworkPort::connectTo(const PortUrl& url) {
     }
     // A 5 ms repeat must leave as 5 ms frames, not gathered into one segment.
     socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    detectCutLine();
+    if (PortResult error = detectCutLine()) return error;
     if (url.scheme == PortUrl::Scheme::Socket) return std::nullopt;
-    telnet_ = std::make_unique<ComPortClient>([this](std::string_view bytes) {
-        socket_.write(bytes.data(), static_cast<qint64>(bytes.size()));
-    });
+    telnet_ = std::make_unique<ComPortClient>(
+        [this](std::string_view bytes) { writeFailed_ = !writeAll(bytes) || writeFailed_; });
     telnet_->start();
     return applySettings();
 }
 
-void NetworkPort::detectCutLine() {
+PortResult NetworkPort::detectCutLine() {
     // An idle connection whose cable or network is cut says nothing for hours by default: probe
     // it after 5 s of silence, and give up on it, or on unacknowledged writes, after about 11 s.
     socket_.setSocketOption(QAbstractSocket::KeepAliveOption, 1);
 #ifdef Q_OS_LINUX
     const int fd = static_cast<int>(socket_.socketDescriptor());
-    const int idle = 5, interval = 2, count = 3, userTimeout = 11000;
-    setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
-    setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
-    setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &count, sizeof count);
-    setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &userTimeout, sizeof userTimeout);
+    // Idle seconds before the first probe, seconds between probes, probes, and ms unacknowledged.
+    const std::pair<int, int> options[] = {
+        {TCP_KEEPIDLE, 5}, {TCP_KEEPINTVL, 2}, {TCP_KEEPCNT, 3}, {TCP_USER_TIMEOUT, 11000}};
+    for (const auto& [option, value] : options)
+        if (setsockopt(fd, IPPROTO_TCP, option, &value, sizeof value) != 0)
+            return failure(std::string("the connection cannot watch for a cut line: ") +
+                           std::strerror(errno));
 #endif
+    return std::nullopt;
 }
 
 PortResult NetworkPort::applySettings() {
@@ -221,6 +226,11 @@ PortResult NetworkPort::applySettings() {
     }
 }
 
+bool NetworkPort::writeAll(std::string_view bytes) {
+    return socket_.write(bytes.data(), static_cast<qint64>(bytes.size())) ==
+           static_cast<qint64>(bytes.size());
+}
+
 void NetworkPort::closeSocket() {
     if (socket_.state() != QAbstractSocket::UnconnectedState) {
         socket_.flush();
@@ -235,12 +245,12 @@ PortResult NetworkPort::output(std::string_view bytes) {
     if (!open_) return PortError{std::string(kNotOpen)};
     if (bytes.empty()) return std::nullopt;
     Busy busy(*this);
-    if (telnet_) {
-        telnet_->send(bytes);
-    } else if (socket_.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
-               static_cast<qint64>(bytes.size())) {
-        return problem(socket_.errorString().toStdString());
-    }
+    writeFailed_ = false;
+    if (telnet_)
+        telnet_->send(bytes);  // escaped, then written through writeAll
+    else
+        writeFailed_ = !writeAll(bytes);
+    if (writeFailed_) return problem(socket_.errorString().toStdString());
     // Hands the frame to the system now instead of on the next event-loop pass.
     socket_.flush();
     if (socket_.state() != QAbstractSocket::ConnectedState) {

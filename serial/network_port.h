@@ -55,7 +55,9 @@ private:
     // A failed send or a lost connection: the controller names the device when it tells it.
     static PortError problem(const std::string& why);
     PortResult connectTo(const PortUrl& url);
-    void detectCutLine();
+    PortResult detectCutLine();
+    // Writes every byte, or says it could not.
+    bool writeAll(std::string_view bytes);
     PortResult applySettings();
     void closeSocket();
     void takeArrivals(bool negotiating);
@@ -74,7 +76,8 @@ private:
     bool open_ = false;
     int busy_ = 0;
     bool commQueued_ = false;
-    std::string pending_;  // decoded data bytes not yet taken by input()
+    bool writeFailed_ = false;  // a write of the current output() fell short
+    std::string pending_;       // decoded data bytes not yet taken by input()
     std::uint64_t openCount_ = 0;
 };
 

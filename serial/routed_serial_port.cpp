@@ -23,17 +23,23 @@ void RoutedSerialPort::setListener(PortListener* listener) {
 
 PortResult RoutedSerialPort::setCommPort(int port) {
     // Both follow the number, so that either is ready when the number leads to it; the one in
-    // use answers first, refusing while it is open.
+    // use answers first, refusing while it is open. Both change, or neither.
     SerialPort& current = active();
-    if (auto error = current.setCommPort(port)) return error;
-    SerialPort& other = &current == &local_ ? network_ : local_;
-    return other.setCommPort(port);
+    SerialPort& other = inactive();
+    const int before = current.commPort();
+    if (PortResult error = current.setCommPort(port)) return error;
+    PortResult error = other.setCommPort(port);
+    if (error)
+        if (PortResult undone = current.setCommPort(before))
+            error->description += "; " + undone->description;
+    return error;
 }
 
 PortResult RoutedSerialPort::setSettings(std::string_view settings) {
-    // The idle one only keeps the settings for its next open.
-    inactive().setSettings(settings);
-    return active().setSettings(settings);
+    // The idle one only keeps the settings for its next open, but a refusal there is a refusal.
+    const PortResult idle = inactive().setSettings(settings);
+    PortResult used = active().setSettings(settings);
+    return used ? used : idle;
 }
 
 }  // namespace panel

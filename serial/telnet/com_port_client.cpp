@@ -3,6 +3,7 @@
 #include <libtelnet.h>
 
 #include <array>
+#include <initializer_list>
 
 namespace panel {
 
@@ -32,38 +33,24 @@ std::string dataSizeName(std::uint32_t code) {
     return std::to_string(code) + " data bits";
 }
 
+// The option's codes from 1 up, in words; a code past the list is named by its number.
+std::string named(std::uint32_t code, std::initializer_list<const char*> names,
+                  const char* otherwise) {
+    if (code >= 1 && code <= names.size()) return names.begin()[code - 1];
+    return otherwise + std::to_string(code);
+}
+
 std::string parityName(std::uint32_t code) {
-    switch (code) {
-        case 1:
-            return "no parity";
-        case 2:
-            return "odd parity";
-        case 3:
-            return "even parity";
-        case 4:
-            return "mark parity";
-        case 5:
-            return "space parity";
-        default:
-            return "parity " + std::to_string(code);
-    }
+    return named(code, {"no parity", "odd parity", "even parity", "mark parity", "space parity"},
+                 "parity ");
 }
 
 std::string stopName(std::uint32_t code) {
-    switch (code) {
-        case 1:
-            return "1 stop bit";
-        case 2:
-            return "2 stop bits";
-        case 3:
-            return "1.5 stop bits";
-        default:
-            return "stop size " + std::to_string(code);
-    }
+    return named(code, {"1 stop bit", "2 stop bits", "1.5 stop bits"}, "stop size ");
 }
 
 std::string controlName(std::uint32_t code) {
-    return code == 1 ? "no flow control" : "flow control " + std::to_string(code);
+    return named(code, {"no flow control"}, "flow control ");
 }
 
 // The values in command order, each with its words.
@@ -79,25 +66,30 @@ std::array<std::uint32_t, ComPortClient::kValues> values(const ComPortSettings& 
 
 ComPortClient::ComPortClient(Sender sender) : sender_(std::move(sender)) {
     telnet_ = telnet_init(kOptions, &ComPortClient::onEvent, 0, this);
+    // Out of memory: the session never starts, and the caller hears of it as a protocol error.
+    if (!telnet_) fail("the Telnet session could not be set up");
 }
 
 ComPortClient::~ComPortClient() {
-    telnet_free(telnet_);
+    if (telnet_) telnet_free(telnet_);
 }
 
 void ComPortClient::start() {
+    if (!telnet_) return;
     telnet_negotiate(telnet_, TELNET_WILL, TELNET_TELOPT_BINARY);
     telnet_negotiate(telnet_, TELNET_DO, TELNET_TELOPT_BINARY);
     telnet_negotiate(telnet_, TELNET_WILL, kComPortOption);
 }
 
 void ComPortClient::receive(std::string_view bytes, std::string& data) {
+    if (!telnet_) return;
     data_ = &data;
     telnet_recv(telnet_, bytes.data(), bytes.size());
     data_ = nullptr;
 }
 
 void ComPortClient::send(std::string_view data) {
+    if (!telnet_) return;
     telnet_send(telnet_, data.data(), data.size());
 }
 

@@ -1,0 +1,44 @@
+// The router between a local and a network line: a refusal of either side is the router's, and
+// a port number change leaves both sides on the same number.
+#include "serial/routed_serial_port.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/fake_port.h"
+
+namespace panel {
+namespace {
+
+using test::FakePort;
+
+// COM1 is a local device, COM2 a device server.
+const PortDevices kDevices{QStringLiteral("/dev/fake-local"),
+                           QStringLiteral("rfc2217://127.0.0.1:2217")};
+
+TEST(RoutedSerialPortTest, APortNumberRefusedBySideChangesNeither) {
+    for (const bool networkRefuses : {true, false}) {
+        FakePort local;
+        FakePort network;
+        RoutedSerialPort routed(kDevices, local, network);
+        (networkRefuses ? network : local).failOn(FakePort::Op::SetCommPort, PortError{"no"});
+        const PortResult result = routed.setCommPort(2);
+        ASSERT_TRUE(result) << networkRefuses;
+        EXPECT_EQ(result->description, "no");
+        EXPECT_EQ(local.commPort(), 1) << networkRefuses;
+        EXPECT_EQ(network.commPort(), 1) << networkRefuses;
+    }
+}
+
+TEST(RoutedSerialPortTest, SettingsRefusedByTheIdleSideAreRefused) {
+    FakePort local;
+    FakePort network;
+    RoutedSerialPort routed(kDevices, local, network);
+    network.failOn(FakePort::Op::SetSettings, PortError{"bad settings"});
+    const PortResult result = routed.setSettings("9600,N,8,1");
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->description, "bad settings");
+    EXPECT_EQ(local.settings(), "9600,N,8,1");
+}
+
+}  // namespace
+}  // namespace panel
