@@ -45,65 +45,51 @@ struct OptionSpec {
     std::string_view shortName;  // empty when there is none
     std::string_view valueName;  // empty for a switch
     Role role;
+    std::string_view help;
+    // The device whose default the help names as %1, if any.
+    QString PortDevices::*shownDefault = nullptr;
 };
 
 constexpr std::array kOptions{
-    OptionSpec{Option::Help, "help", "h", "", Role::Answer},
-    OptionSpec{Option::Version, "version", "v", "", Role::Answer},
-    OptionSpec{Option::ListPorts, "list-ports", "", "", Role::Answer},
-    OptionSpec{Option::ListCommands, "list-commands", "", "", Role::Answer},
-    OptionSpec{Option::Com1, "com1", "", "DEVICE", Role::Device},
-    OptionSpec{Option::Com2, "com2", "", "DEVICE", Role::Device},
-    OptionSpec{Option::Send, "send", "", "CODE", Role::Shell},
-    OptionSpec{Option::Port, "port", "", "1|2", Role::Modifier},
-    OptionSpec{Option::Speed, "speed", "", "19200|9600", Role::Modifier},
-    OptionSpec{Option::Wait, "wait", "", "MS", Role::Modifier},
-    OptionSpec{Option::Json, "json", "", "", Role::Modifier},
+    OptionSpec{Option::Help, "help", "h", "", Role::Answer, "Show this help, then exit."},
+    OptionSpec{Option::Version, "version", "v", "", Role::Answer, "Show the version, then exit."},
+    OptionSpec{Option::ListPorts, "list-ports", "", "", Role::Answer,
+               "List the serial ports found, then exit."},
+    OptionSpec{Option::ListCommands, "list-commands", "", "", Role::Answer,
+               "List the command buttons (group, caption, code, kind), then exit."},
+    OptionSpec{Option::Com1, "com1", "", "DEVICE", Role::Device,
+               "Use DEVICE as COM1 (default %1). DEVICE may be rfc2217://HOST:PORT (a device "
+               "server; the panel sets its line speed) or socket://HOST:PORT (raw TCP; the line "
+               "settings are left to the server).",
+               &PortDevices::com1},
+    OptionSpec{Option::Com2, "com2", "", "DEVICE", Role::Device,
+               "Use DEVICE as COM2 (default %1), or a URL as for --com1.", &PortDevices::com2},
+    OptionSpec{Option::Send, "send", "", "CODE", Role::Shell,
+               "Send CODE with no window, print the answer, then exit. Repeat it to send several "
+               "in order."},
+    OptionSpec{Option::Port, "port", "", "1|2", Role::Modifier,
+               "With --send: the port, COM1 or COM2 (default 1)."},
+    OptionSpec{Option::Speed, "speed", "", "19200|9600", Role::Modifier,
+               "With --send: the speed in baud (default 19200)."},
+    OptionSpec{Option::Wait, "wait", "", "MS", Role::Modifier,
+               "With --send: wait MS milliseconds for every answer instead of the command's own "
+               "reply window."},
+    OptionSpec{Option::Json, "json", "", "", Role::Modifier,
+               "With --send or --list-commands: print JSON Lines."},
 };
+
+// The parser keeps its options in the table's order and finds them by Option.
+constexpr bool inOptionOrder() {
+    for (std::size_t i = 0; i < kOptions.size(); ++i)
+        if (static_cast<std::size_t>(kOptions[i].option) != i) return false;
+    return true;
+}
+static_assert(inOptionOrder(), "kOptions must list the options in the order of enum Option");
 
 constexpr int kLongestWait = 3'600'000;  // an hour, in milliseconds
 
 QString qs(std::string_view text) {
-    return QString::fromLatin1(text.data(), text.size());
-}
-
-QString describe(Option option, const PortDevices& defaults) {
-    switch (option) {
-        case Option::Help:
-            return QStringLiteral("Show this help, then exit.");
-        case Option::Version:
-            return QStringLiteral("Show the version, then exit.");
-        case Option::ListPorts:
-            return QStringLiteral("List the serial ports found, then exit.");
-        case Option::ListCommands:
-            return QStringLiteral(
-                "List the command buttons (group, caption, code, kind), then "
-                "exit.");
-        case Option::Com1:
-            return QStringLiteral(
-                       "Use DEVICE as COM1 (default %1). DEVICE may be rfc2217://HOST:PORT "
-                       "(a device server; the panel sets its line speed) or socket://HOST:PORT "
-                       "(raw TCP; the line settings are left to the server).")
-                .arg(defaults.com1);
-        case Option::Com2:
-            return QStringLiteral("Use DEVICE as COM2 (default %1), or a URL as for --com1.")
-                .arg(defaults.com2);
-        case Option::Send:
-            return QStringLiteral(
-                "Send CODE with no window, print the answer, then exit. "
-                "Repeat it to send several in order.");
-        case Option::Port:
-            return QStringLiteral("With --send: the port, COM1 or COM2 (default 1).");
-        case Option::Speed:
-            return QStringLiteral("With --send: the speed in baud (default 19200).");
-        case Option::Wait:
-            return QStringLiteral(
-                "With --send: wait MS milliseconds for every answer instead "
-                "of the command's own reply window.");
-        case Option::Json:
-            return QStringLiteral("With --send or --list-commands: print JSON Lines.");
-    }
-    return {};
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 const OptionSpec* findOption(std::string_view name) {
@@ -117,7 +103,9 @@ QCommandLineOption makeOption(const OptionSpec& row, const PortDevices& defaults
     QStringList names;
     if (!row.shortName.empty()) names << qs(row.shortName);
     names << qs(row.longName);
-    return QCommandLineOption(names, describe(row.option, defaults), qs(row.valueName));
+    QString help = qs(row.help);
+    if (row.shownDefault) help = help.arg(defaults.*row.shownDefault);
+    return QCommandLineOption(names, help, qs(row.valueName));
 }
 
 void listPorts(QTextStream& out, const QList<PortListing>& ports) {
@@ -318,10 +306,14 @@ FrontDoor frontDoorFor(int argc, const char* const argv[]) {
     bool modifier = false;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        const bool isLong = arg.starts_with("--");
-        if (!isLong && arg != "-h" && arg != "-v") continue;
+        if (!arg.starts_with("--")) {
+            // Qt reads "-hv" as -h -v; any other single-dash option is Qt's own (-platform).
+            if (arg.size() > 1 && arg.find_first_not_of("hv", 1) == std::string_view::npos)
+                return FrontDoor::Terminal;
+            continue;
+        }
         const std::size_t equals = arg.find('=');
-        const std::string_view name = isLong ? arg.substr(2, equals - 2) : arg.substr(1);
+        const std::string_view name = arg.substr(2, equals - 2);
         const OptionSpec* row = findOption(name);
         // A mistyped long option is refused on the terminal.
         if (!row || row->role == Role::Answer) return FrontDoor::Terminal;
@@ -339,6 +331,11 @@ FrontDoor frontDoorFor(int argc, const char* const argv[]) {
     if (shell) return FrontDoor::Shell;
     // A qualifier of --send alone is refused, and that needs no window either.
     return modifier ? FrontDoor::Terminal : FrontDoor::Window;
+}
+
+FrontDoor doorNeeded(const CommandLine& line) {
+    if (line.exitNow) return FrontDoor::Terminal;
+    return line.shell ? FrontDoor::Shell : FrontDoor::Window;
 }
 
 QList<PortListing> availablePorts() {

@@ -41,6 +41,11 @@ enum class FrontDoor { Terminal, Window, Shell };
 // a mistyped long option and --send must be answered where no display can be opened. Single-dash
 // options other than -h and -v are Qt's own (-platform) and are left to QApplication.
 FrontDoor frontDoorFor(int argc, const char* const argv[]);
+// The door a parsed command line needs: the terminal for an answer or a refusal, the shell for
+// commands to send, else the window. It must agree with frontDoorFor.
+FrontDoor doorNeeded(const CommandLine& line);
+// The exit status when the two disagree: a fault of the program, not of its command line.
+inline constexpr int kFrontDoorMismatch = 70;
 
 // One serial port the system knows of, as --list-ports shows it.
 struct PortListing {

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <cstdio>
 #include <memory>
 
 #include "app/command_line.h"
@@ -20,18 +21,31 @@ void nameApplication() {
     QCoreApplication::setApplicationVersion(QString::fromLatin1(panel::kProgramVersion));
 }
 
+// The door taken from the raw arguments cannot serve what the parser read from them.
+int wrongDoor(const char* needs) {
+    std::fprintf(stderr,
+                 "%s: this command line needs %s, which the program did not prepare for it; "
+                 "please report it as a fault\n",
+                 panel::kProgramName, needs);
+    return panel::kFrontDoorMismatch;
+}
+
+// The terminal and shell doors: no QApplication, so that they work over ssh, from cron and
+// with no display.
+int answerWithoutWindow(int argc, char* argv[]) {
+    QCoreApplication terminal(argc, argv);
+    nameApplication();
+    const panel::CommandLine commandLine = panel::parseCommandLine(QCoreApplication::arguments());
+    if (commandLine.exitNow) return commandLine.exitCode;
+    if (!commandLine.shell) return wrongDoor("the window");
+    return panel::runShell(*commandLine.shell, commandLine.devices);
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    // No QApplication on these doors: they must work over ssh, from cron and with no display.
-    if (panel::frontDoorFor(argc, argv) != panel::FrontDoor::Window) {
-        QCoreApplication terminal(argc, argv);
-        nameApplication();
-        const panel::CommandLine commandLine =
-            panel::parseCommandLine(QCoreApplication::arguments());
-        if (commandLine.exitNow || !commandLine.shell) return commandLine.exitCode;
-        return panel::runShell(*commandLine.shell, commandLine.devices);
-    }
+    if (panel::frontDoorFor(argc, argv) != panel::FrontDoor::Window)
+        return answerWithoutWindow(argc, argv);
 
     QApplication app(argc, argv);
     nameApplication();
@@ -39,6 +53,7 @@ int main(int argc, char* argv[]) {
 
     const panel::CommandLine commandLine = panel::parseCommandLine(QApplication::arguments());
     if (commandLine.exitNow) return commandLine.exitCode;
+    if (commandLine.shell) return wrongDoor("the shell mode");
 
     // A development aid: pictures of the window at each of its heights, with no one to click OK.
     const QString screenshotDir = qEnvironmentVariable("PANEL_SCREENSHOT_DIR");

@@ -263,6 +263,21 @@ TEST_P(FrontDoorTest, AnswersNeedingNoWindowStayOnTheTerminal) {
     std::vector<const char*> argv{"projector-panel"};
     argv.insert(argv.end(), GetParam().arguments.begin(), GetParam().arguments.end());
     EXPECT_EQ(frontDoorFor(static_cast<int>(argv.size()), argv.data()), GetParam().expected);
+    // The parser, given what Qt leaves of the arguments (not its own -platform), needs the same
+    // door.
+    QStringList arguments;
+    for (std::size_t i = 0; i < argv.size(); ++i)
+        if (std::string_view(argv[i]) == "-platform")
+            ++i;
+        else
+            arguments << QString::fromLocal8Bit(argv[i]);
+    QString out;
+    QString err;
+    QTextStream outStream(&out);
+    QTextStream errStream(&err);
+    EXPECT_EQ(doorNeeded(parseCommandLine(arguments, outStream, errStream,
+                                          [] { return QList<PortListing>{}; })),
+              GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -274,6 +289,7 @@ INSTANTIATE_TEST_SUITE_P(
         FrontDoorCase{"Help", {"--com1", "/dev/pts/3", "--help"}, FrontDoor::Terminal},
         FrontDoorCase{"ShortHelp", {"-h"}, FrontDoor::Terminal},
         FrontDoorCase{"ShortVersion", {"-v"}, FrontDoor::Terminal},
+        FrontDoorCase{"ShortOptionsTogether", {"-vh"}, FrontDoor::Terminal},
         FrontDoorCase{"Version", {"--version"}, FrontDoor::Terminal},
         FrontDoorCase{"ListPorts", {"--list-ports"}, FrontDoor::Terminal},
         FrontDoorCase{"Mistyped", {"--comm1", "/dev/pts/3"}, FrontDoor::Terminal},
