@@ -4,6 +4,15 @@
 #include <cstdio>
 
 namespace panel::soak {
+namespace {
+
+std::string twoPlaces(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", value);
+    return text;
+}
+
+}  // namespace
 
 const char* FaultName(FaultKind kind) {
     static constexpr std::array<const char*, kFaultKinds> kNames{
@@ -38,12 +47,11 @@ Fault FaultPlan::next() {
         case FaultKind::Split:
             args = {"--split"};
             break;
-        case FaultKind::Noise: {
-            char rate[16];
-            std::snprintf(rate, sizeof rate, "%.2f", 0.05 + 0.45 * random_.unit());
-            args = {"--noise", rate, "--seed", std::to_string(random_.next() >> 1)};
+        case FaultKind::Noise:
+            // A braced list is evaluated in order: the rate is drawn before the seed.
+            args = {"--noise", twoPlaces(0.05 + 0.45 * random_.unit()), "--seed",
+                    std::to_string(random_.next() >> 1)};
             break;
-        }
         case FaultKind::Flood:
             // A burst: the next restart of this line ends it.
             args = {"--flood", std::to_string(random_.between(200, 1920))};
@@ -51,12 +59,9 @@ Fault FaultPlan::next() {
         case FaultKind::NoReply:
             args = {"--no-reply"};
             break;
-        case FaultKind::HangUp: {
-            char seconds[16];
-            std::snprintf(seconds, sizeof seconds, "%.2f", 0.3 + 3.7 * random_.unit());
-            args = {"--hangup-after", seconds};
+        case FaultKind::HangUp:
+            args = {"--hangup-after", twoPlaces(0.3 + 3.7 * random_.unit())};
             break;
-        }
     }
     return fault;
 }

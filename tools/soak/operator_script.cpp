@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "core/catalogue.h"
+#include "tools/projector-sim/frame_log.h"
 
 namespace panel::soak {
 namespace {
@@ -17,22 +18,6 @@ constexpr int kWeightTotal = std::accumulate(kWeights.begin(), kWeights.end(), 0
 // Typed commands worth sending now and then: their replies are decoded.
 constexpr std::array<std::string_view, 7> kKnownCommands{"CR0", "CR9",         "CRA", "CR3",
                                                          "CR6", "CR PRESSURE", "cr0"};
-
-std::string escapeForReport(std::string_view text) {
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string out;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20 && byte < 0x7f && byte != '"' && byte != '\\') {
-            out += c;
-        } else {
-            out += "\\x";
-            out += kHex[byte >> 4];
-            out += kHex[byte & 0xf];
-        }
-    }
-    return out;
-}
 
 }  // namespace
 
@@ -61,7 +46,7 @@ std::string Describe(const Op& op) {
         case OpKind::Hold:
             return "hold " + op.control + " " + std::to_string(op.holdMs) + " ms";
         case OpKind::Manual:
-            return "manual \"" + escapeForReport(op.text) + "\" " + (op.paste ? "pasted" : "typed");
+            return "manual \"" + sim::FrameLog::escape(op.text) + "\" " + (op.paste ? "pasted" : "typed");
         case OpKind::Port:
             return "select COM" + std::to_string(op.port);
         case OpKind::Speed:
