@@ -166,6 +166,21 @@ TEST(FrameLedgerSettle, AFrameOverdueOnALiveLineIsMissingAndAFreshOneIsNot) {
               std::string::npos);
 }
 
+TEST(FrameLedgerSettle, KeepsOnlyWhatMayStillBeReadHoweverLongTheLineServes) {
+    FrameLedger ledger;
+    for (int op = 1; op <= 1000; ++op) {
+        ledger.expect(click("C00", op * kMs, op));
+        ledger.speedChanged(op * kMs);
+        ledger.lineDown(op * kMs);
+        ledger.lineUp(op * kMs);
+        ASSERT_EQ(ledger.take(logged("C00", op * kMs + 1)), "");
+        ASSERT_EQ(ledger.settle(op * kMs + 2, false, 10'000 * kMs), "");
+    }
+    EXPECT_LE(ledger.retained(), 3u);
+    // What it kept still names the last operation before an unexpected frame.
+    EXPECT_NE(ledger.take(logged("C01", 1'001 * kMs)).find("operation #1000"), std::string::npos);
+}
+
 TEST(FrameLedgerParse, ReadsTheSimulatorsSpeedStampedLines) {
     const auto frame = ParseLogLine("123 9600 CF INPUT HDMI HDMI");
     ASSERT_TRUE(frame);

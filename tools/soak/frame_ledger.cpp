@@ -113,7 +113,26 @@ std::string FrameLedger::settle(std::int64_t now, bool complete, std::int64_t pa
         cursor_ = groups_.size();
         consumed_ = 0;
     }
+    forgetSettled();
     return {};
+}
+
+void FrameLedger::forgetSettled() {
+    // Groups before the cursor are never read again; the last stays, to name what came before an
+    // unexpected frame.
+    const std::size_t settled = std::min(cursor_, groups_.size() - (groups_.empty() ? 0 : 1));
+    groups_.erase(groups_.begin(), groups_.begin() + static_cast<std::ptrdiff_t>(settled));
+    cursor_ -= settled;
+    if (groups_.empty()) return;
+    // Later groups were sent later: speed changes and outages over before the first kept one
+    // bear on none of them.
+    const std::int64_t oldest = groups_.front().sentAt;
+    std::erase_if(speedChanges_, [oldest](std::int64_t at) { return at < oldest; });
+    if (outages_.size() > 1)
+        outages_.erase(
+            std::remove_if(outages_.begin(), outages_.end() - 1,
+                           [oldest](const auto& outage) { return outage.second < oldest; }),
+            outages_.end() - 1);
 }
 
 void FrameLedger::finish(int op, std::int64_t endAt, int minCount, int maxCount) {

@@ -63,6 +63,9 @@ public:
 
     // Every operation's frames have arrived (a hold's at least its fewest).
     bool caughtUp() const;
+    // What the ledger holds: operations, speed changes and outages. Only what may still be read
+    // is kept, so a line that serves all day costs no more than one that serves a minute.
+    std::size_t retained() const { return groups_.size() + speedChanges_.size() + outages_.size(); }
     std::size_t checked() const { return checked_; }
     std::size_t lost() const { return lost_; }
     std::size_t readAfterSpeedChange() const { return readAfterSpeedChange_; }
@@ -71,6 +74,7 @@ private:
     bool cutByOutage(const ExpectedFrames& group) const;
     int fewest(std::size_t index) const;
     std::string describe(const ExpectedFrames& group) const;
+    void forgetSettled();
 
     std::vector<ExpectedFrames> groups_;
     std::size_t cursor_ = 0;

@@ -184,9 +184,14 @@ private:
     int sendsWhileClosed_ = 0;
     int holdsSlowed_ = 0;
     std::int64_t startedAt_ = 0;
-    std::int64_t rssStartKiB_ = 0;
-    std::optional<std::int64_t> rssMinuteKiB_;
-    std::int64_t rssEndKiB_ = 0;
+    struct Memory {
+        std::int64_t residentKiB = 0;
+        std::int64_t heapKiB = 0;
+    };
+    static Memory measureMemory();
+    Memory memoryStart_;
+    std::optional<Memory> memoryMinute_;
+    Memory memoryEnd_;
 };
 
 }  // namespace panel::soak
