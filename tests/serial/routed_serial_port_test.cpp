@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/fake_port.h"
+#include "testkit/fake_port.h"
 
 namespace panel {
 namespace {

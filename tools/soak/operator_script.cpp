@@ -46,7 +46,8 @@ std::string Describe(const Op& op) {
         case OpKind::Hold:
             return "hold " + op.control + " " + std::to_string(op.holdMs) + " ms";
         case OpKind::Manual:
-            return "manual \"" + sim::FrameLog::escape(op.text) + "\" " + (op.paste ? "pasted" : "typed");
+            return "manual \"" + sim::FrameLog::escape(op.text) + "\" " +
+                   (op.paste ? "pasted" : "typed");
         case OpKind::Port:
             return "select COM" + std::to_string(op.port);
         case OpKind::Speed:
