@@ -1,50 +1,32 @@
-// The port list behind the chooser, over a by-id folder of the test's own: links to
-// pseudo-terminals stand in for adapters that are plugged in and pulled out.
+// The port list behind the chooser, over a by-id folder of the test's own whose links to
+// pseudo-terminals stand in for adapters (the chooser's tests follow links coming and going).
 #include "serial/port_inventory.h"
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QFile>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 
-#include "serial/port_inventory_watcher.h"
 #include "tests/support/pseudo_terminal.h"
 
 namespace panel {
 namespace {
 
-using test::PseudoTerminal;
-
-class PortInventoryTest : public ::testing::Test {
-protected:
-    QString link(const char* name) const { return byId.filePath(QString::fromLatin1(name)); }
-    const PortEntry* find(const QList<PortEntry>& entries, const QString& device) const {
-        for (const PortEntry& entry : entries)
-            if (entry.device == device) return &entry;
-        return nullptr;
-    }
-
-    PseudoTerminal line;
+TEST(PortInventoryTest, ALinkedLineIsListedFreeAndKeptByItsLink) {
+    test::PseudoTerminal line;
     QTemporaryDir byId;
     QTemporaryDir proc;  // no processes: nothing holds the line
-};
-
-TEST_F(PortInventoryTest, ALinkedLineIsListedWithItsStableNameAndNoProblem) {
     ASSERT_TRUE(line.ok());
-    ASSERT_TRUE(QFile::link(line.path(), link("usb-Maker_Adapter_A1-if00-port0")));
-    const QList<PortEntry> entries = takePortInventory(byId.path(), proc.path());
-    const PortEntry* entry = find(entries, line.path());
-    ASSERT_NE(entry, nullptr);
-    EXPECT_EQ(entry->byId, link("usb-Maker_Adapter_A1-if00-port0"));
-    EXPECT_EQ(entry->problem, QString());
-}
-
-TEST_F(PortInventoryTest, StableNameIsTheLinkWhereThereIsOne) {
-    ASSERT_TRUE(line.ok());
-    const QString stable = link("usb-Maker_Adapter_A1-if00-port0");
+    const QString stable = byId.filePath(QStringLiteral("usb-Maker_Adapter_A1-if00-port0"));
     ASSERT_TRUE(QFile::link(line.path(), stable));
+
+    const QList<PortEntry> entries = takePortInventory(byId.path(), proc.path());
+    const auto entry = std::find_if(entries.begin(), entries.end(),
+                                    [&](const PortEntry& e) { return e.device == line.path(); });
+    ASSERT_NE(entry, entries.end());
+    EXPECT_EQ(entry->byId, stable);
+    EXPECT_EQ(entry->problem, QString());
+
     const struct {
         QString given;
         QString kept;
@@ -56,22 +38,6 @@ TEST_F(PortInventoryTest, StableNameIsTheLinkWhereThereIsOne) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(stableDeviceName(c.given, byId.path()), c.kept) << c.given.toStdString();
-}
-
-TEST_F(PortInventoryTest, WatcherFollowsLinksAppearingAndVanishingWithinASecond) {
-    ASSERT_TRUE(line.ok());
-    PortInventoryWatcher watcher(byId.path(), proc.path());
-    QSignalSpy changed(&watcher, &PortInventoryWatcher::changed);
-    ASSERT_TRUE(changed.wait(2000));  // the first scan
-    ASSERT_EQ(find(watcher.entries(), line.path()), nullptr);
-
-    ASSERT_TRUE(QFile::link(line.path(), link("usb-plugged")));
-    ASSERT_TRUE(changed.wait(2000));
-    EXPECT_NE(find(watcher.entries(), line.path()), nullptr);
-
-    ASSERT_TRUE(QFile::remove(link("usb-plugged")));
-    ASSERT_TRUE(changed.wait(2000));
-    EXPECT_EQ(find(watcher.entries(), line.path()), nullptr);
 }
 
 }  // namespace
