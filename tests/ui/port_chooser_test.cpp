@@ -30,25 +30,21 @@
 namespace panel::test {
 namespace {
 
-// The adapters, the window and a settings folder, as main() wires them; COM1 leads nowhere.
-class ChooserRig {
-public:
+// The adapters, the window and the remembered devices, as main() wires them.
+struct ChooserRig {
     ChooserRig(const PortDevices& devices, const QString& byId, Prompter* prompter)
-        : local_(devices), network_(devices), routed(devices, local_, network_) {
-        form = std::make_unique<Form1>(routed, prompter);
+        : local(devices),
+          network(devices),
+          routed(devices, local, network),
+          form(std::make_unique<Form1>(routed, prompter)) {
         form->describePorts(devices.com1, devices.com2);
         form->enablePortChooser(routed, &settings, byId);
     }
-    ~ChooserRig() { form.reset(); }
-
-private:
-    QtSerialPort local_;
-    NetworkPort network_;
-
-public:
+    QtSerialPort local;
+    NetworkPort network;
     RoutedSerialPort routed;
     PanelSettings settings;
-    std::unique_ptr<Form1> form;
+    std::unique_ptr<Form1> form;  // gone first
 };
 
 class PortChooserTest : public ::testing::Test {
