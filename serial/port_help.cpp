@@ -92,13 +92,23 @@ QList<qint64> openers(const struct stat& device, const QString& procRoot) {
     return pids;
 }
 
+// The reentrant lookups: the port chooser foresees problems on a thread of its own while the
+// window may be describing a failed open.
 QString groupName(gid_t gid) {
-    if (const group* entry = getgrgid(gid)) return QString::fromLocal8Bit(entry->gr_name);
+    group entry{};
+    group* found = nullptr;
+    char buffer[4096];
+    if (getgrgid_r(gid, &entry, buffer, sizeof buffer, &found) == 0 && found)
+        return QString::fromLocal8Bit(found->gr_name);
     return QString::number(gid);
 }
 
 QString userName(uid_t uid) {
-    if (const passwd* entry = getpwuid(uid)) return QString::fromLocal8Bit(entry->pw_name);
+    passwd entry{};
+    passwd* found = nullptr;
+    char buffer[4096];
+    if (getpwuid_r(uid, &entry, buffer, sizeof buffer, &found) == 0 && found)
+        return QString::fromLocal8Bit(found->pw_name);
     return QString::number(uid);
 }
 
