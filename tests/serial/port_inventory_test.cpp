@@ -7,7 +7,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "tests/support/pseudo_terminal.h"
+#include "testkit/pseudo_terminal.h"
 
 namespace panel {
 namespace {

@@ -21,7 +21,7 @@
 #include "serial/port_url.h"
 #include "serial/qt_serial_port.h"
 #include "serial/routed_serial_port.h"
-#include "tests/support/pseudo_terminal.h"
+#include "testkit/pseudo_terminal.h"
 #include "tests/support/recording_prompter.h"
 #include "tests/ui/qt_printers.h"
 #include "ui/form1.h"
