@@ -7,6 +7,7 @@
 #include "app/version.h"
 #include "desktop/desktop_identity.h"
 #include "serial/network_port.h"
+#include "serial/panel_settings.h"
 #include "serial/qt_serial_port.h"
 #include "serial/routed_serial_port.h"
 #include "ui/form1.h"
@@ -32,26 +33,34 @@ int wrongDoor(const char* needs) {
 
 // The terminal and shell doors: no QApplication, so that they work over ssh, from cron and
 // with no display.
-int answerWithoutWindow(int argc, char* argv[]) {
+int answerWithoutWindow(int argc, char* argv[], panel::PanelSettings& settings,
+                        const panel::PortDevices& remembered) {
     QCoreApplication terminal(argc, argv);
     nameApplication();
-    const panel::CommandLine commandLine = panel::parseCommandLine(QCoreApplication::arguments());
+    const panel::CommandLine commandLine =
+        panel::parseCommandLine(QCoreApplication::arguments(), remembered);
     if (commandLine.exitNow) return commandLine.exitCode;
     if (!commandLine.shell) return wrongDoor("the window");
+    if (const QString problem = settings.takeProblem(); !problem.isEmpty())
+        std::fprintf(stderr, "projector-panel: %s\n", qPrintable(problem));
     return panel::runShell(*commandLine.shell, commandLine.devices);
 }
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // The devices last chosen in the window; --com1 and --com2 stand in front for one run.
+    panel::PanelSettings settings;
+    const panel::PortDevices remembered = settings.devices(panel::defaultPortDevices());
     if (panel::frontDoorFor(argc, argv) != panel::FrontDoor::Window)
-        return answerWithoutWindow(argc, argv);
+        return answerWithoutWindow(argc, argv, settings, remembered);
 
     QApplication app(argc, argv);
     nameApplication();
     panel::applyDesktopIdentity();
 
-    const panel::CommandLine commandLine = panel::parseCommandLine(QApplication::arguments());
+    const panel::CommandLine commandLine =
+        panel::parseCommandLine(QApplication::arguments(), remembered);
     if (commandLine.exitNow) return commandLine.exitCode;
     if (commandLine.shell) return wrongDoor("the shell mode");
 
@@ -65,6 +74,7 @@ int main(int argc, char* argv[]) {
     panel::RoutedSerialPort port(commandLine.devices, localPort, networkPort);
     panel::Form1 form(port, quiet.get());
     form.describePorts(commandLine.devices.com1, commandLine.devices.com2);
+    form.enablePortChooser(port, &settings);
     QObject::connect(&form, &panel::Form1::programEnded, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     // A development aid: start-up timing of this binary (scripts/measure).
@@ -75,6 +85,7 @@ int main(int argc, char* argv[]) {
     }
     form.load();
     form.show();
+    form.reportSettingsProblem();
     if (!screenshotDir.isEmpty()) return panel::ScreenshotTour::run(form, screenshotDir);
     return app.exec();
 }

@@ -4,7 +4,7 @@
 
 namespace panel {
 
-RoutedSerialPort::RoutedSerialPort(PortDevices devices, SerialPort& local, SerialPort& network)
+RoutedSerialPort::RoutedSerialPort(PortDevices devices, DevicePort& local, DevicePort& network)
     : devices_(std::move(devices)), local_(local), network_(network) {}
 
 SerialPort& RoutedSerialPort::active() const {
@@ -33,6 +33,13 @@ PortResult RoutedSerialPort::setCommPort(int port) {
         if (PortResult undone = current.setCommPort(before))
             error->description += "; " + undone->description;
     return error;
+}
+
+void RoutedSerialPort::setDevice(int port, const QString& device) {
+    if (commPort() == port && (isOpen() || isOpening())) (void)active().setOpen(false);
+    devices_.of(port) = device;
+    local_.setDevice(port, device);
+    network_.setDevice(port, device);
 }
 
 PortResult RoutedSerialPort::setSettings(std::string_view settings) {
