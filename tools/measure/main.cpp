@@ -4,6 +4,7 @@
 //   panel-measure press --com1 DEVICE --log SIM_LOG [--samples N]
 //   panel-measure flood --com1 DEVICE --panel PANEL_BINARY [--seconds N]
 //   panel-measure startup --com1 DEVICE --panel PANEL_BINARY [--runs N]
+//   panel-measure slow-opens
 #include <QApplication>
 #include <cstdio>
 #include <cstring>
@@ -30,7 +31,8 @@ QString option(int argc, char** argv, const char* name, const char* fallback = "
 int usage() {
     std::fputs(
         "usage: panel-measure holds|press|flood|startup --com1 DEVICE [--log SIM_LOG]\n"
-        "       [--samples N] [--panel PANEL_BINARY] [--seconds N] [--runs N]\n",
+        "       [--samples N] [--panel PANEL_BINARY] [--seconds N] [--runs N]\n"
+        "       panel-measure slow-opens\n",
         stderr);
     return 2;
 }
@@ -41,6 +43,14 @@ int main(int argc, char** argv) {
     using namespace panel::measure;
     if (argc < 2) return usage();
     const std::string mode = argv[1];
+
+    // It makes its own servers.
+    if (mode == "slow-opens") {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        defaultHandler = qInstallMessageHandler(quietHandler);
+        QApplication app(argc, argv);
+        return MeasureSlowOpens();
+    }
 
     const QString com1 = option(argc, argv, "--com1");
     if (com1.isEmpty()) return usage();
