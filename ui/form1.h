@@ -38,6 +38,10 @@ public:
     // Names the device or URL behind COM1 and COM2 in their tooltips and accessible descriptions.
     void describePorts(const QString& com1, const QString& com2);
 
+    // A lost line is being waited for (port 1 or 2 and its device), or no longer (port 0): the
+    // title says so.
+    void showLineWait(int port, const QString& device);
+
     // The load handler: the start-up steps, with the window placed at their geometry step.
     void load();
 
@@ -84,6 +88,8 @@ private:
     void sendManual();
     void setCommand34Caption(std::string_view caption);
     void stopEverything();
+    // The caption, and what the window waits for.
+    void updateTitle();
 
     SerialPort& port_;
     std::unique_ptr<Prompter> ownPrompter_;
@@ -106,6 +112,8 @@ private:
     QWidget* image1_ = nullptr;
     // Placed at start-up with an assumed frame; the real one has not been seen yet.
     bool awaitingFrame_ = false;
+    int waitingPort_ = 0;
+    QString waitingDevice_;
 };
 
 }  // namespace panel

@@ -8,11 +8,15 @@
 
 namespace panel::e2e {
 
-PanelRig::PanelRig(const QString& com1, const QString& com2)
+PanelRig::PanelRig(const QString& com1, const QString& com2, LineWatcher* watcher)
     : port_(std::make_unique<QtSerialPort>(PortDevices{com1, com2})),
       network_(std::make_unique<NetworkPort>(PortDevices{com1, com2})),
       routed_(std::make_unique<RoutedSerialPort>(PortDevices{com1, com2}, *port_, *network_)),
       form_(std::make_unique<Form1>(*routed_, &prompts_)) {
+    if (watcher) {
+        routed_->reopenLostLines(*watcher);
+        QObject::connect(watcher, &LineWatcher::waitChanged, form_.get(), &Form1::showLineWait);
+    }
     form_->load();
     drive(*form_, kPatience);
     waitFor([this] { return !routed_->isOpening(); });

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+#include "serial/line_watcher.h"
 #include "serial/network_port.h"
 #include "serial/qt_serial_port.h"
 #include "serial/routed_serial_port.h"
@@ -19,9 +20,11 @@ namespace panel::e2e {
 class PanelRig : public test::WindowDriver {
 public:
     // A Form1 over COM1 = `com1`, COM2 = `com2` (device paths or device-server URLs), loaded,
-    // shown and active, its start-up open settled.
+    // shown and active, its start-up open settled. With `watcher`, lost lines come back by
+    // themselves, as in the program.
     explicit PanelRig(const QString& com1,
-                      const QString& com2 = QStringLiteral("/nonexistent/panel-e2e-com2"));
+                      const QString& com2 = QStringLiteral("/nonexistent/panel-e2e-com2"),
+                      LineWatcher* watcher = nullptr);
     ~PanelRig();
 
     Form1& form() { return *form_; }

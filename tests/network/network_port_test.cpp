@@ -18,13 +18,17 @@
 #include <string>
 #include <vector>
 
+#include "serial/line_watcher.h"
 #include "serial/network_port.h"
+#include "serial/qt_serial_port.h"
+#include "serial/routed_serial_port.h"
 #include "tests/support/pseudo_terminal.h"
 #include "tests/support/ser2net_process.h"
 
 namespace panel::test {
 namespace {
 
+using namespace std::chrono_literals;
 using ::testing::HasSubstr;
 using ::testing::SizeIs;
 
@@ -188,6 +192,41 @@ TEST_F(NetworkPortTest, DeviceServerKilledIsToldOnceAndASelectionReconnects) {
     EXPECT_EQ(line.read(4), "C01\r");
     settle(100);
     EXPECT_THAT(listener->failures, SizeIs(1));
+}
+
+// As the window runs it: the routed port with a watcher, the device server restarted while the
+// panel waits, and a speed chosen meanwhile.
+TEST_P(BothSchemesTest, ARestartedDeviceServerIsReconnectedWithinTheBackOffStep) {
+    const PortDevices devices{server.rfc2217Url(), server.socketUrl()};
+    QtSerialPort unused(devices);
+    LineWatcher watcher{QStringList{}};
+    RoutedSerialPort routed(devices, unused, *port);
+    routed.reopenLostLines(watcher);
+    RecordingListener heard(routed);
+    routed.setListener(&heard);
+    ASSERT_FALSE(routed.setCommPort(GetParam()));
+    ASSERT_FALSE(routed.setSettings("19200,N,8,1"));
+    ASSERT_FALSE(openToTheEnd(routed, heard));
+    const int opened = heard.opened;
+
+    server.kill();
+    ASSERT_TRUE(waitUntil([&] { return heard.failures.size() == 1; }));
+    settle(1500);  // the first attempt, a second after the loss, is refused
+    ASSERT_FALSE(routed.setSettings("9600,N,8,1"));
+    ASSERT_TRUE(server.start()) << server.log();
+    QElapsedTimer back;
+    back.start();
+    ASSERT_TRUE(waitUntil([&] { return heard.opened > opened; }, 8000));
+    RecordProperty("reconnected_after_ms", static_cast<int>(back.elapsed()));
+    EXPECT_LE(back.elapsed(), (LineWatcher::networkStep(1) + 1s).count());
+    EXPECT_TRUE(routed.isOpen());
+    EXPECT_EQ(heard.failures.size(), 1u);
+    EXPECT_TRUE(heard.openFailures.empty()) << "attempts while the server is down are silent";
+    ASSERT_FALSE(routed.output("C01\r"));
+    EXPECT_EQ(line.read(4), "C01\r");
+    if (GetParam() == 1) {
+        EXPECT_TRUE(waitUntil([&] { return lineSpeed() == B9600; }, 2000));
+    }
 }
 
 TEST_P(BothSchemesTest, ASecondPanelOnABusyLineIsToldWithTheUrl) {

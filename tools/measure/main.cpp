@@ -4,6 +4,7 @@
 //   panel-measure press --com1 DEVICE --log SIM_LOG [--samples N]
 //   panel-measure flood --com1 DEVICE --panel PANEL_BINARY [--seconds N]
 //   panel-measure startup --com1 DEVICE --panel PANEL_BINARY [--runs N]
+//   panel-measure returns [--network] [--returns N]
 //   panel-measure slow-opens
 #include <QApplication>
 #include <cstdio>
@@ -32,6 +33,7 @@ int usage() {
     std::fputs(
         "usage: panel-measure holds|press|flood|startup --com1 DEVICE [--log SIM_LOG]\n"
         "       [--samples N] [--panel PANEL_BINARY] [--seconds N] [--runs N]\n"
+        "       panel-measure returns [--network] [--returns N]\n"
         "       panel-measure slow-opens\n",
         stderr);
     return 2;
@@ -44,12 +46,14 @@ int main(int argc, char** argv) {
     if (argc < 2) return usage();
     const std::string mode = argv[1];
 
-    // It makes its own servers.
-    if (mode == "slow-opens") {
+    // These two make their own lines and servers.
+    if (mode == "returns" || mode == "slow-opens") {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
         defaultHandler = qInstallMessageHandler(quietHandler);
         QApplication app(argc, argv);
-        return MeasureSlowOpens();
+        if (mode == "slow-opens") return MeasureSlowOpens();
+        const bool network = QCoreApplication::arguments().contains(QStringLiteral("--network"));
+        return MeasureLineReturns(network, option(argc, argv, "--returns", "20").toInt());
     }
 
     const QString com1 = option(argc, argv, "--com1");

@@ -12,11 +12,15 @@ PortDevices devices(const QString& com1) {
 
 }  // namespace
 
-PanelDriver::PanelDriver(const QString& com1)
+PanelDriver::PanelDriver(const QString& com1, LineWatcher* watcher)
     : port_(std::make_unique<QtSerialPort>(devices(com1))),
       network_(std::make_unique<NetworkPort>(devices(com1))),
       routed_(std::make_unique<RoutedSerialPort>(devices(com1), *port_, *network_)),
       form_(std::make_unique<Form1>(*routed_, &prompter_)) {
+    if (watcher) {
+        routed_->reopenLostLines(*watcher);
+        QObject::connect(watcher, &LineWatcher::waitChanged, form_.get(), &Form1::showLineWait);
+    }
     form_->load();
     drive(*form_, std::chrono::seconds(5));
     waitFor([this] { return !routed_->isOpening(); }, 5000);

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 
+#include "serial/line_watcher.h"
 #include "serial/network_port.h"
 #include "serial/qt_serial_port.h"
 #include "serial/routed_serial_port.h"
@@ -16,8 +17,9 @@ namespace panel::measure {
 
 class PanelDriver : public test::WindowDriver {
 public:
-    // COM1 is `com1`, a device or a device-server URL.
-    explicit PanelDriver(const QString& com1);
+    // COM1 is `com1`, a device or a device-server URL. With `watcher`, a lost line comes back by
+    // itself, as in the program.
+    explicit PanelDriver(const QString& com1, LineWatcher* watcher = nullptr);
     ~PanelDriver();
 
     // The port opened and the window is shown and active.
