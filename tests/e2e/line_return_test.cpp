@@ -8,12 +8,12 @@
 #include <QTest>
 #include <memory>
 
-#include "tests/e2e/frame_log_reader.h"
+#include "testkit/frame_log_reader.h"
 #include "tests/e2e/panel_rig.h"
 #include "tests/e2e/sim_fixture.h"
 #include "tests/e2e/sim_process.h"
-#include "tests/support/controls.h"
-#include "tests/support/pseudo_terminal.h"
+#include "testkit/controls.h"
+#include "testkit/pseudo_terminal.h"
 
 namespace panel::e2e {
 namespace {
@@ -79,7 +79,7 @@ public:
     int baud(const PanelRig& rig) override { return rig.localPort().device().baudRate(); }
 
 private:
-    FrameLogReader log_;
+    test::FrameLogReader log_;
     std::string logPath_;
     std::unique_ptr<SimProcess> sim_;
 };

@@ -10,8 +10,8 @@
 #include <memory>
 #include <vector>
 
-#include "tests/support/pseudo_terminal.h"
-#include "tests/support/ser2net_process.h"
+#include "testkit/pseudo_terminal.h"
+#include "testkit/ser2net_process.h"
 #include "tools/measure/measurements.h"
 #include "tools/measure/panel_driver.h"
 #include "tools/measure/statistics.h"
