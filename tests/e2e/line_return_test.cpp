@@ -8,12 +8,12 @@
 #include <QTest>
 #include <memory>
 
+#include "testkit/controls.h"
 #include "testkit/frame_log_reader.h"
+#include "testkit/pseudo_terminal.h"
 #include "tests/e2e/panel_rig.h"
 #include "tests/e2e/sim_fixture.h"
 #include "tests/e2e/sim_process.h"
-#include "testkit/controls.h"
-#include "testkit/pseudo_terminal.h"
 
 namespace panel::e2e {
 namespace {

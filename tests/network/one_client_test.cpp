@@ -13,10 +13,10 @@
 #include <thread>
 #include <vector>
 
-#include "tests/e2e/panel_rig.h"
-#include "tests/e2e/sim_process.h"
 #include "testkit/controls.h"
 #include "testkit/ser2net_process.h"
+#include "tests/e2e/panel_rig.h"
+#include "tests/e2e/sim_process.h"
 
 namespace panel::e2e {
 namespace {
