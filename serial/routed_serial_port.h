@@ -6,18 +6,18 @@
 #include <QElapsedTimer>
 #include <QMetaObject>
 
-#include "core/serial_port.h"
+#include "serial/device_port.h"
 #include "serial/port_devices.h"
 
 namespace panel {
 
 class LineWatcher;
 
-class RoutedSerialPort final : public SerialPort, private PortListener {
+class RoutedSerialPort final : public DevicePort, private PortListener {
 public:
     // `local` and `network` are both set up with `devices`; each is used only for the port
     // numbers whose device is of its kind.
-    RoutedSerialPort(PortDevices devices, SerialPort& local, SerialPort& network);
+    RoutedSerialPort(PortDevices devices, DevicePort& local, DevicePort& network);
     ~RoutedSerialPort() override;
     RoutedSerialPort(const RoutedSerialPort&) = delete;
     RoutedSerialPort& operator=(const RoutedSerialPort&) = delete;
@@ -32,6 +32,10 @@ public:
     PortResult setCommPort(int port) override;
     int commPort() const override { return active().commPort(); }
     std::string deviceName() const override { return active().deviceName(); }
+    // The line is closed first when it is open, or opening, on that port: it must not go on
+    // under a name that no longer leads to it.
+    void setDevice(int port, const QString& device) override;
+    const QString& device(int port) const { return devices_.of(port); }
     PortResult setSettings(std::string_view settings) override;
     bool isOpen() const override { return active().isOpen(); }
     bool isOpening() const override { return !reopening_ && active().isOpening(); }
@@ -52,8 +56,8 @@ private:
     void reopenFailed(const PortError& error);
 
     PortDevices devices_;
-    SerialPort& local_;
-    SerialPort& network_;
+    DevicePort& local_;
+    DevicePort& network_;
     PortListener* listener_ = nullptr;
     LineWatcher* watcher_ = nullptr;  // outlives this port
     QMetaObject::Connection tries_;
