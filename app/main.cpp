@@ -6,6 +6,7 @@
 #include "app/shell_mode.h"
 #include "app/version.h"
 #include "desktop/desktop_identity.h"
+#include "serial/line_watcher.h"
 #include "serial/network_port.h"
 #include "serial/panel_settings.h"
 #include "serial/qt_serial_port.h"
@@ -69,11 +70,15 @@ int main(int argc, char* argv[]) {
     std::unique_ptr<panel::Prompter> quiet;
     if (!screenshotDir.isEmpty()) quiet = std::make_unique<panel::StderrPrompter>();
 
+    panel::LineWatcher lineWatcher;  // outlives the port that uses it
     panel::QtSerialPort localPort(commandLine.devices);
     panel::NetworkPort networkPort(commandLine.devices);
     panel::RoutedSerialPort port(commandLine.devices, localPort, networkPort);
+    port.reopenLostLines(lineWatcher);
     panel::Form1 form(port, quiet.get());
     form.describePorts(commandLine.devices.com1, commandLine.devices.com2);
+    QObject::connect(&lineWatcher, &panel::LineWatcher::waitChanged, &form,
+                     &panel::Form1::showLineWait);
     form.enablePortChooser(port, &settings);
     QObject::connect(&form, &panel::Form1::programEnded, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);

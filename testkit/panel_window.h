@@ -7,6 +7,7 @@
 #include <chrono>
 #include <memory>
 
+#include "serial/line_watcher.h"
 #include "serial/network_port.h"
 #include "serial/qt_serial_port.h"
 #include "serial/routed_serial_port.h"
@@ -18,15 +19,18 @@ namespace panel::test {
 
 class PanelWindow : public WindowDriver {
 public:
-    // `prompter` must outlive the window. Waits up to `patience` for the window to be active.
+    // `prompter` must outlive the window. Waits up to `patience` for the window to be active and
+    // its start-up open to settle. With `watcher`, lost lines come back by themselves, as in the
+    // program.
     PanelWindow(const QString& com1, const QString& com2, Prompter& prompter,
-                std::chrono::milliseconds patience);
+                std::chrono::milliseconds patience, LineWatcher* watcher = nullptr);
     ~PanelWindow();
 
     Form1& form() { return *form_; }
     const Form1& form() const { return *form_; }
     SerialPort& port() { return *routed_; }
     Controller& controller() { return form_->controller(); }
+    const QtSerialPort& localPort() const { return *serial_; }
     // The port is open and the window active.
     bool ready() const;
 

@@ -49,7 +49,7 @@ Form1::Form1(SerialPort& port, Prompter* prompter, QWidget* parent)
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    setWindowTitle(FromUtf8(kWindowCaption));
+    updateTitle();
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, QColor::fromRgb(kWindowColour));
     setPalette(palette);
@@ -245,6 +245,21 @@ void Form1::describePorts(const QString& com1, const QString& com2) {
     }
 }
 
+void Form1::showLineWait(int port, const QString& device) {
+    waitingPort_ = port;
+    waitingDevice_ = device;
+    updateTitle();
+}
+
+void Form1::updateTitle() {
+    QString title = FromUtf8(kWindowCaption);
+    if (waitingPort_ != 0)
+        title += QStringLiteral(" \u2014 COM%1 lost, waiting for %2")
+                     .arg(waitingPort_)
+                     .arg(waitingDevice_);
+    setWindowTitle(title);
+}
+
 void Form1::enablePortChooser(DevicePort& port, PanelSettings* remembered, QString byIdFolder) {
     devicePort_ = &port;
     remembered_ = remembered;
@@ -376,7 +391,8 @@ void Form1::closeEvent(QCloseEvent* event) {
     // Closing by the title bar has no step of its own but must still release the port; no timer
     // may then send on a closed port.
     stopEverything();
-    if (port_.isOpen()) (void)port_.setOpen(false);
+    // Closed or not: a wait for a lost line ends here too.
+    (void)port_.setOpen(false);
     event->accept();
 }
 

@@ -45,6 +45,9 @@ public:
     // Names the device or URL behind COM1 and COM2 in their tooltips and accessible descriptions.
     void describePorts(const QString& com1, const QString& com2);
 
+    // A lost line is being waited for (port 1 or 2 and its device), or no longer (port 0): the
+    // title says so.
+    void showLineWait(int port, const QString& device);
     // Lets the operator change the device behind COM1 and COM2 (`port` is the line this window
     // drives): the context menus of Option1 and Option2, and "Choose port…" in the box of a
     // failed selection. `remembered`, when given, keeps each choice for the next start.
@@ -103,6 +106,8 @@ private:
     void sendManual();
     void setCommand34Caption(std::string_view caption);
     void stopEverything();
+    // The caption, and what the window waits for.
+    void updateTitle();
     void buildDeviceMenus();
     void showDeviceMenu(QWidget* option, QPoint at);
     bool opensDeviceMenu(const QKeyEvent& key);
@@ -135,6 +140,8 @@ private:
     QPointer<PortChooser> chooser_;
     // Placed at start-up with an assumed frame; the real one has not been seen yet.
     bool awaitingFrame_ = false;
+    int waitingPort_ = 0;
+    QString waitingDevice_;
 };
 
 }  // namespace panel

@@ -8,8 +8,8 @@
 
 namespace panel::e2e {
 
-PanelRig::PanelRig(const QString& com1, const QString& com2)
-    : test::PanelWindow(com1, com2, prompts_, kPatience) {}
+PanelRig::PanelRig(const QString& com1, const QString& com2, LineWatcher* watcher)
+    : test::PanelWindow(com1, com2, prompts_, kPatience, watcher) {}
 
 QString PanelRig::text(const char* label) const {
     const auto* widget = form().findChild<QLabel*>(QString::fromLatin1(label));

@@ -18,9 +18,11 @@ struct RecordedPrompts {
 class PanelRig : private RecordedPrompts, public test::PanelWindow {
 public:
     // A Form1 over COM1 = `com1`, COM2 = `com2` (device paths or device-server URLs), loaded,
-    // shown and active.
+    // shown and active, its start-up open settled. With `watcher`, lost lines come back by
+    // themselves, as in the program.
     explicit PanelRig(const QString& com1,
-                      const QString& com2 = QStringLiteral("/nonexistent/panel-e2e-com2"));
+                      const QString& com2 = QStringLiteral("/nonexistent/panel-e2e-com2"),
+                      LineWatcher* watcher = nullptr);
 
     test::RecordingPrompter& prompts() { return prompts_; }
 

@@ -4,6 +4,8 @@
 //   panel-measure press --com1 DEVICE --log SIM_LOG [--samples N]
 //   panel-measure flood --com1 DEVICE --panel PANEL_BINARY [--seconds N]
 //   panel-measure startup --com1 DEVICE --panel PANEL_BINARY [--runs N]
+//   panel-measure returns [--network] [--returns N]
+//   panel-measure slow-opens
 #include <QApplication>
 #include <cstdio>
 #include <cstring>
@@ -30,7 +32,9 @@ QString option(int argc, char** argv, const char* name, const char* fallback = "
 int usage() {
     std::fputs(
         "usage: panel-measure holds|press|flood|startup --com1 DEVICE [--log SIM_LOG]\n"
-        "       [--samples N] [--panel PANEL_BINARY] [--seconds N] [--runs N]\n",
+        "       [--samples N] [--panel PANEL_BINARY] [--seconds N] [--runs N]\n"
+        "       panel-measure returns [--network] [--returns N]\n"
+        "       panel-measure slow-opens\n",
         stderr);
     return 2;
 }
@@ -41,6 +45,16 @@ int main(int argc, char** argv) {
     using namespace panel::measure;
     if (argc < 2) return usage();
     const std::string mode = argv[1];
+
+    // These two make their own lines and servers.
+    if (mode == "returns" || mode == "slow-opens") {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        defaultHandler = qInstallMessageHandler(quietHandler);
+        QApplication app(argc, argv);
+        if (mode == "slow-opens") return MeasureSlowOpens();
+        const bool network = QCoreApplication::arguments().contains(QStringLiteral("--network"));
+        return MeasureLineReturns(network, option(argc, argv, "--returns", "20").toInt());
+    }
 
     const QString com1 = option(argc, argv, "--com1");
     if (com1.isEmpty()) return usage();

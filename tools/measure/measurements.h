@@ -14,5 +14,11 @@ int MeasurePressToWire(const QString& com1, const QString& logPath, int samples)
 int MeasureFlood(const QString& panelBinary, const QString& com1, int seconds);
 // Process start to the window shown, and resident memory then, over `runs` fresh processes.
 int MeasureStartup(const QString& panel, const QString& com1, int runs);
+// From a lost line's return (a pseudo-terminal linked again; ser2net started again in front of
+// it) to the window's port open again, over `returns` returns.
+int MeasureLineReturns(bool network, int returns);
+// How late a 10 ms timer runs while the window's start-up open waits on a host that does not
+// answer, a slow name lookup and a device server that does not confirm the settings.
+int MeasureSlowOpens();
 
 }  // namespace panel::measure

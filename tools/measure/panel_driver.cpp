@@ -16,9 +16,9 @@ StderrPrompter& prompter() {
 
 }  // namespace
 
-PanelDriver::PanelDriver(const QString& com1)
+PanelDriver::PanelDriver(const QString& com1, LineWatcher* watcher)
     : test::PanelWindow(com1, QStringLiteral("/nonexistent/panel-measure-com2"), prompter(),
-                        std::chrono::seconds(5)) {}
+                        std::chrono::seconds(5), watcher) {}
 
 bool PanelDriver::waitFor(const std::function<bool()>& done, int ms) {
     return QTest::qWaitFor(done, ms);

@@ -11,7 +11,8 @@ namespace panel::measure {
 class PanelDriver : public test::PanelWindow {
 public:
     // COM1 is `com1`, a device or a device-server URL; problems are told on standard error.
-    explicit PanelDriver(const QString& com1);
+    // With `watcher`, a lost line comes back by itself, as in the program.
+    explicit PanelDriver(const QString& com1, LineWatcher* watcher = nullptr);
 
     // Runs the event loop until `done`, for at most `ms`.
     static bool waitFor(const std::function<bool()>& done, int ms = 20000);

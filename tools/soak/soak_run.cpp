@@ -26,6 +26,8 @@
 namespace panel::soak {
 namespace {
 
+// Longer than any open may take: 3 s to connect and 1 s for the line settings.
+constexpr int kConnectPatienceMs = 5000;
 // A frame overdue by this long is missing; a told outage must come within it too.
 constexpr std::int64_t kPatienceUs = 10'000'000;
 // The operator reselects a line this long after its outage was told, or after a failed selection.
@@ -338,6 +340,8 @@ void SoakRun::portOp(int port, const std::string& record) {
     if (model_.open) speedChangedOnBoundLine(now);  // the selection closes the open port first
     click(port == 1 ? controls::kCom1 : controls::kCom2);
     model_.port = port;
+    // A network line connects from the event loop: the selection is answered when it settles.
+    (void)waitUntil([this] { return !panelPort_->isOpening(); }, kConnectPatienceMs);
     if (failures_ > failuresBefore)
         selectionFailed(port, now);
     else
@@ -641,6 +645,7 @@ bool SoakRun::openWindow() {
     form_->show();
     form_->activateWindow();
     (void)QTest::qWaitForWindowActive(form_.get());
+    (void)waitUntil([this] { return !panelPort_->isOpening(); }, kConnectPatienceMs);
     const Incarnation* live = line(1).live();
     if (!panelPort_->isOpen() || !live) {
         std::fprintf(stderr, "soak: the panel did not open COM1: %s\n",
