@@ -2,12 +2,14 @@
 #include <memory>
 
 #include "app/command_line.h"
+#include "app/fleet_shell.h"
 #include "app/shell_mode.h"
 #include "app/version.h"
 #include "desktop/desktop_identity.h"
 #include "serial/network_port.h"
 #include "serial/qt_serial_port.h"
 #include "serial/routed_serial_port.h"
+#include "ui/fleet_window.h"
 #include "ui/form1.h"
 #include "ui/screenshot_tour.h"
 #include "ui/shown_report.h"
@@ -20,6 +22,14 @@ void nameApplication() {
     QCoreApplication::setApplicationVersion(QString::fromLatin1(panel::kProgramVersion));
 }
 
+int runFleetShell(const panel::CommandLine& commandLine) {
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    return panel::runFleetShell(*commandLine.shell,
+                                panel::readProjectors(commandLine.projectorsFile),
+                                commandLine.projectorsFile, out, err);
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -30,6 +40,7 @@ int main(int argc, char* argv[]) {
         const panel::CommandLine commandLine =
             panel::parseCommandLine(QCoreApplication::arguments());
         if (commandLine.exitNow || !commandLine.shell) return commandLine.exitCode;
+        if (commandLine.shell->overProjectors()) return runFleetShell(commandLine);
         return panel::runShell(*commandLine.shell, commandLine.devices);
     }
 
@@ -39,6 +50,12 @@ int main(int argc, char* argv[]) {
 
     const panel::CommandLine commandLine = panel::parseCommandLine(QApplication::arguments());
     if (commandLine.exitNow) return commandLine.exitCode;
+    if (commandLine.fleet) {
+        panel::FleetWindow fleet(commandLine.projectorsFile, commandLine.fleet->pollSeconds);
+        fleet.show();
+        fleet.start();
+        return app.exec();
+    }
 
     // A development aid: pictures of the window at each of its heights, with no one to click OK.
     const QString screenshotDir = qEnvironmentVariable("PANEL_SCREENSHOT_DIR");

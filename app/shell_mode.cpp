@@ -10,6 +10,7 @@
 #include "app/version.h"
 #include "core/controller.h"
 #include "serial/network_port.h"
+#include "serial/projector_exchange.h"
 #include "serial/qt_serial_port.h"
 #include "serial/qt_timer.h"
 #include "serial/routed_serial_port.h"
@@ -18,9 +19,6 @@ namespace panel {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// The pairs of the window all clear the traces this long after the reply window closes.
-constexpr std::chrono::milliseconds kClearingAfterReply{500};
 
 QString latin1(const std::string& text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
@@ -200,10 +198,7 @@ private:
 }  // namespace
 
 IntervalPair shellIntervals(std::string_view code, std::optional<int> waitMs) {
-    if (waitMs) return Pair(*waitMs, *waitMs + kClearingAfterReply.count());
-    for (const OneShotRow& row : OneShotCatalogue())
-        if (row.code == code) return row.intervals.value_or(kLayoutPair);
-    return kPictureModePair;  // the manual SEND's pair
+    return codeIntervals(code, waitMs);
 }
 
 QString tabLine(const ShellAnswer& answer) {
