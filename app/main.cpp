@@ -30,6 +30,21 @@ int runFleetShell(const panel::CommandLine& commandLine) {
                                 commandLine.projectorsFile, out, err);
 }
 
+int runFleetWindow(const panel::CommandLine& commandLine) {
+    panel::FleetWindow fleet(commandLine.projectorsFile, commandLine.fleet->pollSeconds);
+    fleet.show();
+    // A development aid: a picture of the window after its first poll, for the README.
+    const QString picture = qEnvironmentVariable("PANEL_FLEET_SCREENSHOT");
+    if (!picture.isEmpty()) {
+        QObject::connect(&fleet, &panel::FleetWindow::cycleFinished, &fleet, [&] {
+            fleet.grab().save(picture);
+            QCoreApplication::quit();
+        });
+    }
+    fleet.start();
+    return QApplication::exec();
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -50,12 +65,7 @@ int main(int argc, char* argv[]) {
 
     const panel::CommandLine commandLine = panel::parseCommandLine(QApplication::arguments());
     if (commandLine.exitNow) return commandLine.exitCode;
-    if (commandLine.fleet) {
-        panel::FleetWindow fleet(commandLine.projectorsFile, commandLine.fleet->pollSeconds);
-        fleet.show();
-        fleet.start();
-        return app.exec();
-    }
+    if (commandLine.fleet) return runFleetWindow(commandLine);
 
     // A development aid: pictures of the window at each of its heights, with no one to click OK.
     const QString screenshotDir = qEnvironmentVariable("PANEL_SCREENSHOT_DIR");

@@ -77,7 +77,8 @@ QString FleetTableModel::text(const ProjectorRow& row, int column) const {
         case Port:
             return row.projector.port;
         case State:
-            return stateText(row);
+            // A local port's reason can go on with advice; the tooltip has it whole.
+            return stateText(row).section(QLatin1Char('\n'), 0, 0);
         case Input:
             return row.reading == Reading::Answered ? row.input : QString();
         case LampHours:
@@ -118,8 +119,9 @@ QVariant FleetTableModel::data(const QModelIndex& index, int role) const {
     switch (role) {
         case Qt::DisplayRole:
         case Qt::AccessibleTextRole:
-        case Qt::ToolTipRole:
             return text(row, index.column());
+        case Qt::ToolTipRole:
+            return index.column() == State ? stateText(row) : text(row, index.column());
         case Qt::UserRole:
             return sortKey(row, index.column());
         case Qt::BackgroundRole:

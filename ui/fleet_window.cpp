@@ -88,6 +88,8 @@ FleetWindow::FleetWindow(const QString& projectorsFile, std::optional<int> pollS
         remember("lampHoursThreshold", value);
     });
     fleet_.cycleFinished = [this](std::chrono::milliseconds wall) {
+        // Once a cycle, not on every change: measuring a hundred rows each time costs the window.
+        table_->resizeColumnsToContents();
         emit cycleFinished(wall.count());
     };
     connect(&watcher_, &ProjectorsWatcher::changed, this, &FleetWindow::listRead);
@@ -127,6 +129,7 @@ void FleetWindow::build() {
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     table_->horizontalHeader()->setStretchLastSection(true);
+    table_->setWordWrap(false);
     table_->verticalHeader()->hide();
     connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &FleetWindow::updateActions);
