@@ -4,6 +4,7 @@
 //   panel-measure press --com1 DEVICE --log SIM_LOG [--samples N]
 //   panel-measure flood --com1 DEVICE --panel PANEL_BINARY [--seconds N]
 //   panel-measure startup --com1 DEVICE --panel PANEL_BINARY [--runs N]
+//   panel-measure fleet --projectors FILE [--cycles N]
 #include <QApplication>
 #include <cstdio>
 #include <cstring>
@@ -30,7 +31,8 @@ QString option(int argc, char** argv, const char* name, const char* fallback = "
 int usage() {
     std::fputs(
         "usage: panel-measure holds|press|flood|startup --com1 DEVICE [--log SIM_LOG]\n"
-        "       [--samples N] [--panel PANEL_BINARY] [--seconds N] [--runs N]\n",
+        "       [--samples N] [--panel PANEL_BINARY] [--seconds N] [--runs N]\n"
+        "       panel-measure fleet --projectors FILE [--cycles N]\n",
         stderr);
     return 2;
 }
@@ -42,6 +44,13 @@ int main(int argc, char** argv) {
     if (argc < 2) return usage();
     const std::string mode = argv[1];
 
+    if (mode == "fleet") {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        defaultHandler = qInstallMessageHandler(quietHandler);
+        QApplication app(argc, argv);
+        return MeasureFleet(option(argc, argv, "--projectors"),
+                            option(argc, argv, "--cycles", "3").toInt());
+    }
     const QString com1 = option(argc, argv, "--com1");
     if (com1.isEmpty()) return usage();
     if (mode == "flood")

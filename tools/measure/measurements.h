@@ -14,5 +14,7 @@ int MeasurePressToWire(const QString& com1, const QString& logPath, int samples)
 int MeasureFlood(const QString& panelBinary, const QString& com1, int seconds);
 // Process start to the window shown, and resident memory then, over `runs` fresh processes.
 int MeasureStartup(const QString& panel, const QString& com1, int runs);
+// The fleet window over every projector of `projectorsFile`, `cycles` polls.
+int MeasureFleet(const QString& projectorsFile, int cycles);
 
 }  // namespace panel::measure
