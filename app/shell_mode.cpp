@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cmath>
 #include <functional>
+#include <utility>
 
 #include "app/version.h"
 #include "core/controller.h"
@@ -25,12 +26,16 @@ QString latin1(const std::string& text) {
 }
 
 // The line as the controller sees it, with the time from each write to the first character
-// received after it.
-class TimedPort final : public SerialPort {
+// received after it, and word of an open that finished later.
+class TimedPort final : public SerialPort, private PortListener {
 public:
     explicit TimedPort(SerialPort& inner) : inner_(inner) {}
 
-    void setListener(PortListener* listener) override { inner_.setListener(listener); }
+    void setListener(PortListener* listener) override {
+        listener_ = listener;
+        inner_.setListener(listener ? this : nullptr);
+    }
+    void whenOpened(std::function<void()> opened) { opened_ = std::move(opened); }
     PortResult setCommPort(int port) override { return inner_.setCommPort(port); }
     int commPort() const override { return inner_.commPort(); }
     std::string deviceName() const override { return inner_.deviceName(); }
@@ -39,6 +44,7 @@ public:
     }
     bool isOpen() const override { return inner_.isOpen(); }
     PortResult setOpen(bool open) override { return inner_.setOpen(open); }
+    bool isOpening() const override { return inner_.isOpening(); }
 
     PortResult output(std::string_view bytes) override {
         written_ = Clock::now();
@@ -54,7 +60,17 @@ public:
     std::optional<Clock::duration> firstByte() const { return firstByte_; }
 
 private:
+    void onComm(int kind) override { listener_->onComm(kind); }
+    void onPortFailure(const PortError& error) override { listener_->onPortFailure(error); }
+    void onOpenFailed(const PortError& error) override { listener_->onOpenFailed(error); }
+    void onPortOpened() override {
+        listener_->onPortOpened();
+        if (opened_) std::exchange(opened_, {})();
+    }
+
     SerialPort& inner_;
+    PortListener* listener_ = nullptr;
+    std::function<void()> opened_;
     Clock::time_point written_;
     std::optional<Clock::duration> firstByte_;
 };
@@ -110,8 +126,13 @@ public:
         controller_.load();
         if (!failed_ && request_.speed == 9600) controller_.click("Option10");
         if (failed_) return kShellPortFailed;
-        QMetaObject::invokeMethod(
-            &loop_, [this] { sendNext(); }, Qt::QueuedConnection);
+        // A network line still connecting: the first command waits for it, a failure ends the
+        // run through the selection's message.
+        if (port_.isOpening())
+            port_.whenOpened([this] { sendNext(); });
+        else
+            QMetaObject::invokeMethod(
+                &loop_, [this] { sendNext(); }, Qt::QueuedConnection);
         return loop_.exec();
     }
 

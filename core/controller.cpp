@@ -55,6 +55,12 @@ void Controller::load(const std::function<void()>& placeWindow) {
     (void)port_.setSettings(state_.CommSettings);
     if (!port_.setOpen(true)) portOpened();
     view_.selectOption1();
+    // A line still connecting is left to finish: closing it for the selection would cost a
+    // device server that takes one client its only connection.
+    if (port_.isOpening()) {
+        openFallback_ = 2;
+        return;
+    }
     selectPort(1, 2);
 }
 
@@ -202,6 +208,26 @@ void Controller::onPortFailure(const PortError& error) {
     reportPortProblem(error);
 }
 
+void Controller::onPortOpened() {
+    portOpened();
+    if (!openFallback_) return;  // the serial layer reopened a line that had gone down
+    openFallback_.reset();
+    setPortSelectorVisible(false);
+}
+
+void Controller::onOpenFailed(const PortError& error) {
+    if (!openFallback_) {
+        // The serial layer reopening a lost line met a new obstacle; it tells each one once.
+        const std::string device = port_.deviceName() + ": ";
+        view_.notifyPortProblem(error.description.starts_with(device) ? error.description
+                                                                      : device + error.description);
+        return;
+    }
+    const int fallback = *openFallback_;
+    openFallback_.reset();
+    failSelection(error.description, fallback);
+}
+
 void Controller::repeatTick() {
     if (state_.RepeatKey == 0) return;
     if (auto code = RepeatCode(state_.RepeatKey)) SendCommand(*code);
@@ -233,19 +259,27 @@ void Controller::selectPort(int port, int fallback) {
     auto note = [&failure](PortResult result) {
         if (result) failure = std::move(result);  // a later failure replaces an earlier one
     };
-    if (port_.isOpen()) note(port_.setOpen(false));
+    // A line still connecting is cancelled like an open one is closed.
+    if (port_.isOpen() || port_.isOpening()) note(port_.setOpen(false));
+    openFallback_.reset();
     note(port_.setCommPort(port));
     // A closed port is opened too: otherwise one failed selection would leave every port closed
     // until the program restarts.
     if (!failure) note(port_.setOpen(true));
-    if (failure) {
-        problemReported_ = true;
-        view_.showPortSelectionFailure(failure->description);
-        (void)port_.setCommPort(fallback);
-        return;  // the port selector stays shown
+    if (failure) return failSelection(failure->description, fallback);
+    if (port_.isOpening()) {
+        openFallback_ = fallback;
+        return;
     }
     portOpened();
     setPortSelectorVisible(false);
+}
+
+void Controller::failSelection(const std::string& description, int fallback) {
+    problemReported_ = true;
+    view_.showPortSelectionFailure(description);
+    (void)port_.setCommPort(fallback);
+    // the port selector stays shown
 }
 
 void Controller::selectSpeed(std::string_view settings) {

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -90,6 +91,8 @@ public:
 private:
     void onComm(int kind) override;
     void onPortFailure(const PortError& error) override;
+    void onPortOpened() override;
+    void onOpenFailed(const PortError& error) override;
 
     void repeatTick();
     void closeReplyWindow();
@@ -101,6 +104,7 @@ private:
     void clickOption9() { selectSpeed(kSettings19200); }
     void clickOption10() { selectSpeed(kSettings9600); }
     void selectPort(int port, int fallback);
+    void failSelection(const std::string& description, int fallback);
     void selectSpeed(std::string_view settings);
     void showPortSelector();
     void togglePanelTimer();
@@ -135,6 +139,9 @@ private:
 
     // A port problem has been shown and no port has opened since: do not show it again.
     bool problemReported_ = false;
+    // The fallback port of a selection whose open is still under way: it is answered when the
+    // open settles.
+    std::optional<int> openFallback_;
 
     std::string inputBuffer_;  // reused by every receive event
 };

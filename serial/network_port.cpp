@@ -6,10 +6,10 @@
 #include <sys/socket.h>
 #endif
 
-#include <QDeadlineTimer>
 #include <QMetaObject>
 #include <algorithm>
 #include <chrono>
+#include <utility>
 
 #include "serial/telnet/com_port_client.h"
 
@@ -20,7 +20,7 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr std::string_view kNotOpen = "The port is not open";
-// The one wait the window makes: connecting to a host that does not answer.
+// How long a connection may take, the name lookup included.
 constexpr auto kConnectTimeout = 3s;
 // How long the device server has to confirm each change of the line settings.
 constexpr auto kConfirmTimeout = 1s;
@@ -89,9 +89,18 @@ private:
 NetworkPort::NetworkPort(PortDevices devices, QObject* parent)
     : QObject(parent), devices_(std::move(devices)) {
     socket_.setReadBufferSize(kSocketBuffer);
+    connect(&socket_, &QTcpSocket::connected, this, &NetworkPort::onConnected);
     connect(&socket_, &QTcpSocket::readyRead, this, &NetworkPort::onReadyRead);
     connect(&socket_, &QTcpSocket::disconnected, this, &NetworkPort::onLost);
     connect(&socket_, &QTcpSocket::errorOccurred, this, &NetworkPort::onLost);
+    for (auto [timer, limit] :
+         {std::pair{&connectTimer_, kConnectTimeout}, std::pair{&confirmTimer_, kConfirmTimeout}}) {
+        timer->setSingleShot(true);
+        timer->setTimerType(Qt::PreciseTimer);  // a coarse one may fire 5% early
+        timer->setInterval(limit);
+    }
+    connect(&connectTimer_, &QTimer::timeout, this, &NetworkPort::onConnectTimeout);
+    connect(&confirmTimer_, &QTimer::timeout, this, &NetworkPort::onConfirmTimeout);
 }
 
 NetworkPort::~NetworkPort() {
@@ -119,7 +128,7 @@ PortError NetworkPort::problem(const std::string& why) {
 PortResult NetworkPort::setCommPort(int port) {
     if (port != 1 && port != 2)
         return PortError{"There is no port " + std::to_string(port) + " (only 1 and 2)"};
-    if (open_) return PortError{"The port number cannot change while it is open"};
+    if (phase_ != Phase::Closed) return PortError{"The port number cannot change while it is open"};
     commPort_ = port;
     return std::nullopt;
 }
@@ -128,63 +137,82 @@ PortResult NetworkPort::setSettings(std::string_view settings) {
     LineSettings parsed = settings_;
     if (auto error = parseLineSettings(settings, parsed)) return error;
     settings_ = parsed;
-    if (!open_) return std::nullopt;  // sent when the port opens
-    Busy busy(*this);
-    PortResult result = applySettings();
-    if (socket_.state() != QAbstractSocket::ConnectedState) {
-        open_ = false;
-        closeSocket();
-    }
-    raiseComm();
-    return result;
-}
-
-PortResult NetworkPort::setOpen(bool open) {
-    if (open == open_) return std::nullopt;
-    Busy busy(*this);
-    if (!open) {
-        open_ = false;
-        closeSocket();
+    // Closed or connecting: sent once the connection stands. Otherwise the server's answer comes
+    // later; a line it does not confirm is lost.
+    if (!telnet_ || (phase_ != Phase::Negotiating && phase_ != Phase::Open)) return std::nullopt;
+    // One request at a time: the server's answers do not say which request they answer.
+    if (phase_ == Phase::Negotiating || confirming_) {
+        newerSettings_ = true;
         return std::nullopt;
     }
-    const ParsedPortUrl parsed = parsePortUrl(device());
-    if (!parsed.url) return failure(parsed.error.toStdString());
-    if (auto error = connectTo(*parsed.url)) {
-        closeSocket();
-        return error;
-    }
-    ++openCount_;
-    open_ = true;
-    raiseComm();  // anything the server sent with its answers
+    Busy busy(*this);
+    confirming_ = phase_ == Phase::Open;
+    requestSettings();
+    if (phase_ == Phase::Open && socket_.state() != QAbstractSocket::ConnectedState)
+        lose("the device server closed the connection");
     return std::nullopt;
 }
 
-PortResult NetworkPort::connectTo(const PortUrl& url) {
-    closeSocket();
-    if (isReservedInvalid(url.host)) return failure(unknownHost(url.host));
-    socket_.connectToHost(url.host, url.port);
-    if (!socket_.waitForConnected(static_cast<int>(
-            std::chrono::duration_cast<std::chrono::milliseconds>(kConnectTimeout).count()))) {
-        switch (socket_.error()) {
-            case QAbstractSocket::HostNotFoundError:
-                return failure(unknownHost(url.host));
-            case QAbstractSocket::ConnectionRefusedError:
-                return failure("the connection was refused");
-            case QAbstractSocket::SocketTimeoutError:
-                return failure("no answer from the device server within 3 s");
-            default:
-                return failure(socket_.errorString().toStdString());
-        }
+PortResult NetworkPort::setOpen(bool open) {
+    if (!open) {
+        // A loss already told stays told: only an open, or an open under way, is undone.
+        if (phase_ == Phase::Closed) return std::nullopt;
+        ++attempt_;  // an outcome still on its way is dropped
+        phase_ = Phase::Closed;
+        closeSocket();
+        return std::nullopt;
     }
+    if (phase_ != Phase::Closed) return std::nullopt;
+    const ParsedPortUrl parsed = parsePortUrl(device());
+    if (!parsed.url) return failure(parsed.error.toStdString());
+    if (isReservedInvalid(parsed.url->host)) return failure(unknownHost(parsed.url->host));
+    Busy busy(*this);
+    closeSocket();
+    ++attempt_;
+    url_ = *parsed.url;
+    phase_ = Phase::Connecting;
+    outcomeQueued_ = false;
+    connectTimer_.start();
+    // Qt looks the name up on a thread of its own and connects without blocking.
+    socket_.connectToHost(url_.host, url_.port);
+    return std::nullopt;
+}
+
+void NetworkPort::onConnected() {
+    if (phase_ != Phase::Connecting || outcomeQueued_) return;
+    connectTimer_.stop();
     // A 5 ms repeat must leave as 5 ms frames, not gathered into one segment.
     socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
     detectCutLine();
-    if (url.scheme == PortUrl::Scheme::Socket) return std::nullopt;
+    if (url_.scheme == PortUrl::Scheme::Socket) {
+        settleOpen(std::nullopt);  // the device server owns the line settings
+        return;
+    }
     telnet_ = std::make_unique<ComPortClient>([this](std::string_view bytes) {
         socket_.write(bytes.data(), static_cast<qint64>(bytes.size()));
     });
     telnet_->start();
-    return applySettings();
+    phase_ = Phase::Negotiating;
+    requestSettings();
+}
+
+std::string NetworkPort::connectFailure() const {
+    switch (socket_.error()) {
+        case QAbstractSocket::HostNotFoundError:
+            return unknownHost(url_.host);
+        case QAbstractSocket::ConnectionRefusedError:
+            return "the connection was refused";
+        default:
+            return socket_.errorString().toStdString();
+    }
+}
+
+void NetworkPort::onConnectTimeout() {
+    if (phase_ != Phase::Connecting || outcomeQueued_) return;
+    if (socket_.state() == QAbstractSocket::HostLookupState)
+        settleOpen(failure("the host " + url_.host.toStdString() + " was not found within 3 s"));
+    else
+        settleOpen(failure("no answer from the device server within 3 s"));
 }
 
 void NetworkPort::detectCutLine() {
@@ -201,26 +229,72 @@ void NetworkPort::detectCutLine() {
 #endif
 }
 
-PortResult NetworkPort::applySettings() {
-    if (!telnet_) return std::nullopt;  // socket://: the device server owns the line settings
+void NetworkPort::requestSettings() {
     telnet_->requestSettings(comPortSettings(settings_));
     socket_.flush();
-    const QDeadlineTimer deadline(kConfirmTimeout);
+    confirmTimer_.start();  // each request has the full second
+}
+
+void NetworkPort::checkNegotiation() {
+    if (phase_ != Phase::Negotiating || outcomeQueued_) return;
     std::string why;
-    for (;;) {
-        takeArrivals(true);
-        if (!telnet_->protocolError().empty()) return failure(telnet_->protocolError());
-        const ComPortClient::Answer answer = telnet_->answer(why);
-        if (answer == ComPortClient::Answer::Confirmed) return std::nullopt;
-        if (answer == ComPortClient::Answer::Refused) return failure(why);
-        if (socket_.state() != QAbstractSocket::ConnectedState)
-            return failure("the device server closed the connection");
-        if (deadline.hasExpired()) return failure(why);
-        socket_.waitForReadyRead(static_cast<int>(std::max<qint64>(1, deadline.remainingTime())));
-    }
+    if (!telnet_->protocolError().empty()) return settleOpen(failure(telnet_->protocolError()));
+    const ComPortClient::Answer answer = telnet_->answer(why);
+    if (answer != ComPortClient::Answer::Waiting && std::exchange(newerSettings_, false))
+        return requestSettings();
+    if (answer == ComPortClient::Answer::Confirmed) return settleOpen(std::nullopt);
+    if (answer == ComPortClient::Answer::Refused) return settleOpen(failure(why));
+}
+
+void NetworkPort::checkConfirmation() {
+    if (!confirming_ || !telnet_) return;
+    std::string why;
+    const ComPortClient::Answer answer = telnet_->answer(why);
+    if (answer == ComPortClient::Answer::Waiting) return;
+    if (std::exchange(newerSettings_, false)) return requestSettings();
+    confirming_ = false;
+    confirmTimer_.stop();
+    if (answer == ComPortClient::Answer::Refused) lose(why);
+}
+
+void NetworkPort::onConfirmTimeout() {
+    if (!telnet_) return;
+    std::string why;
+    (void)telnet_->answer(why);
+    if (phase_ == Phase::Negotiating && !outcomeQueued_) settleOpen(failure(why));
+    if (phase_ == Phase::Open && confirming_) lose(why);
+}
+
+void NetworkPort::settleOpen(PortResult failure) {
+    connectTimer_.stop();
+    confirmTimer_.stop();
+    outcomeQueued_ = true;
+    // Never from inside a call of ours, and never inside the socket's own signal.
+    QMetaObject::invokeMethod(
+        this,
+        [this, failure = std::move(failure), attempt = attempt_]() mutable {
+            if (attempt != attempt_ || !isOpening()) return;  // cancelled meanwhile
+            if (!failure && socket_.state() != QAbstractSocket::ConnectedState)
+                failure = this->failure("the device server closed the connection");
+            if (failure) {
+                phase_ = Phase::Closed;
+                closeSocket();
+                if (listener_) listener_->onOpenFailed(*failure);
+                return;
+            }
+            phase_ = Phase::Open;
+            ++openCount_;
+            if (listener_) listener_->onPortOpened();
+            onReadyRead();  // anything the server sent with its answers, or before we listened
+        },
+        Qt::QueuedConnection);
 }
 
 void NetworkPort::closeSocket() {
+    connectTimer_.stop();
+    confirmTimer_.stop();
+    confirming_ = false;
+    newerSettings_ = false;
     if (socket_.state() != QAbstractSocket::UnconnectedState) {
         socket_.flush();
         socket_.disconnectFromHost();
@@ -231,7 +305,8 @@ void NetworkPort::closeSocket() {
 }
 
 PortResult NetworkPort::output(std::string_view bytes) {
-    if (!open_) return PortError{std::string(kNotOpen)};
+    // Still connecting is still closed: nothing is held back for later.
+    if (phase_ != Phase::Open) return PortError{std::string(kNotOpen)};
     if (bytes.empty()) return std::nullopt;
     Busy busy(*this);
     if (telnet_) {
@@ -243,7 +318,7 @@ PortResult NetworkPort::output(std::string_view bytes) {
     // Hands the frame to the system now instead of on the next event-loop pass.
     socket_.flush();
     if (socket_.state() != QAbstractSocket::ConnectedState) {
-        open_ = false;
+        phase_ = Phase::Closed;
         closeSocket();
         return problem("the device server closed the connection");
     }
@@ -252,7 +327,7 @@ PortResult NetworkPort::output(std::string_view bytes) {
 
 PortResult NetworkPort::input(std::string& bytes) {
     bytes.clear();
-    if (!open_) return PortError{std::string(kNotOpen)};
+    if (phase_ != Phase::Open) return PortError{std::string(kNotOpen)};
     bytes.swap(pending_);
 
     // The socket was left unread while the held bytes were at their limit: go on with it from
@@ -295,14 +370,26 @@ void NetworkPort::takeArrivals(bool negotiating) {
 }
 
 void NetworkPort::onReadyRead() {
-    if (busy_ > 0 || !open_) return;  // an operation reads its own answers
+    if (busy_ > 0) return;  // an operation reads its own answers
+    if (phase_ == Phase::Negotiating) {
+        takeArrivals(true);
+        checkNegotiation();
+        return;
+    }
+    if (phase_ != Phase::Open) return;  // read once the open is told
     takeArrivals(false);
     raiseComm();
-    if (telnet_ && !telnet_->protocolError().empty()) lose(telnet_->protocolError());
+    if (telnet_ && !telnet_->protocolError().empty()) return lose(telnet_->protocolError());
+    checkConfirmation();
 }
 
 void NetworkPort::onLost() {
-    if (busy_ > 0 || !open_) return;  // an operation returns its own errors; report once
+    if (isOpening() && !outcomeQueued_) {
+        settleOpen(failure(phase_ == Phase::Negotiating ? "the device server closed the connection"
+                                                        : connectFailure()));
+        return;
+    }
+    if (busy_ > 0 || phase_ != Phase::Open) return;  // an operation returns its own errors
     if (socket_.state() == QAbstractSocket::ConnectedState &&
         socket_.error() != QAbstractSocket::RemoteHostClosedError)
         return;  // a passing error on a live connection
@@ -313,15 +400,14 @@ void NetworkPort::onLost() {
 }
 
 void NetworkPort::lose(const std::string& why) {
-    if (!open_) return;
-    open_ = false;
+    if (phase_ != Phase::Open) return;
+    phase_ = Phase::Closed;
     PortError lost = problem(why);
-    const std::uint64_t lostOpen = openCount_;
     // Delivered from the event loop, so the listener never runs inside the socket's own signal.
     QMetaObject::invokeMethod(
         this,
-        [this, lost = std::move(lost), lostOpen] {
-            if (openCount_ != lostOpen || open_) return;
+        [this, lost = std::move(lost), attempt = attempt_] {
+            if (attempt != attempt_ || phase_ != Phase::Closed) return;  // opened again since
             closeSocket();
             if (listener_) listener_->onPortFailure(lost);
         },
@@ -330,7 +416,8 @@ void NetworkPort::lose(const std::string& why) {
 
 void NetworkPort::raiseComm() {
     const auto deliver = [this] {
-        if (listener_ && open_ && !pending_.empty()) listener_->onComm(kCommEventReceived);
+        if (listener_ && phase_ == Phase::Open && !pending_.empty())
+            listener_->onComm(kCommEventReceived);
     };
     if (busy_ > 0)
         QMetaObject::invokeMethod(this, deliver, Qt::QueuedConnection);

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QTcpSocket>
+#include <QTimer>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -34,8 +35,13 @@ public:
 
     PortResult setSettings(std::string_view settings) override;
 
-    bool isOpen() const override { return open_; }
+    bool isOpen() const override { return phase_ == Phase::Open; }
+    // A connection is made, and over rfc2217:// the line settings confirmed, from the event loop:
+    // the window never waits on the network.
     PortResult setOpen(bool open) override;
+    bool isOpening() const override {
+        return phase_ == Phase::Connecting || phase_ == Phase::Negotiating;
+    }
 
     PortResult output(std::string_view bytes) override;
     PortResult input(std::string& bytes) override;
@@ -47,6 +53,7 @@ public:
 
 private:
     class Busy;
+    enum class Phase { Closed, Connecting, Negotiating, Open };
 
     QString device() const;
     // A failed selection or setting: the description names the device, as the message box shows
@@ -54,9 +61,16 @@ private:
     PortError failure(const std::string& why) const;
     // A failed send or a lost connection: the controller names the device when it tells it.
     static PortError problem(const std::string& why);
-    PortResult connectTo(const PortUrl& url);
+    void onConnected();
+    std::string connectFailure() const;
     void detectCutLine();
-    PortResult applySettings();
+    void requestSettings();
+    void checkNegotiation();
+    void checkConfirmation();
+    void onConnectTimeout();
+    void onConfirmTimeout();
+    // The open under way has its outcome; the listener hears of it from the event loop.
+    void settleOpen(PortResult failure);
     void closeSocket();
     void takeArrivals(bool negotiating);
     void onReadyRead();
@@ -71,7 +85,14 @@ private:
     PortListener* listener_ = nullptr;
     int commPort_ = 1;
     LineSettings settings_;
-    bool open_ = false;
+    Phase phase_ = Phase::Closed;
+    PortUrl url_;                 // of the open under way or done
+    QTimer connectTimer_;         // the connection's limit, name lookup included
+    QTimer confirmTimer_;         // the server's limit for confirming the line settings
+    bool confirming_ = false;     // an open line awaits the confirmation of new settings
+    bool newerSettings_ = false;  // chosen while a request was unanswered; sent after its answer
+    bool outcomeQueued_ = false;  // the open under way has settled; the listener is yet to hear
+    std::uint64_t attempt_ = 0;   // counts opens begun and cancelled; stale outcomes are dropped
     int busy_ = 0;
     bool commQueued_ = false;
     std::string pending_;  // decoded data bytes not yet taken by input()

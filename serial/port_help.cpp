@@ -183,6 +183,10 @@ QString openFailureHelp(const QString& device, QSerialPort::SerialPortError erro
     return {};
 }
 
+bool helpLooksForHolders(const QString& description) {
+    return description == kLockRefused || saysErrno(description, {EBUSY});
+}
+
 QString describeOpenFailure(const QString& device, QSerialPort::SerialPortError error,
                             const QString& description) {
     const QString help = openFailureHelp(device, error, description);

@@ -25,6 +25,10 @@ QList<PortHolder> portHolders(const QString& device);
 QString openFailureHelp(const QString& device, QSerialPort::SerialPortError error,
                         const QString& description);
 
+// Whether the help for this description of a failed open names the programs that hold the device:
+// finding them reads every process's descriptors, too slow for the window's thread.
+bool helpLooksForHolders(const QString& description);
+
 // Qt's description, then the help on a line of its own when there is any.
 QString describeOpenFailure(const QString& device, QSerialPort::SerialPortError error,
                             const QString& description);

@@ -1,6 +1,8 @@
 #include "serial/qt_serial_port.h"
 
+#include <QFutureWatcher>
 #include <QMetaObject>
+#include <QtConcurrent/QtConcurrentRun>
 #include <cerrno>
 
 #include "serial/port_help.h"
@@ -82,7 +84,8 @@ std::string QtSerialPort::deviceName() const {
 PortResult QtSerialPort::setCommPort(int port) {
     if (port != 1 && port != 2)
         return PortError{"There is no port " + std::to_string(port) + " (only 1 and 2)"};
-    if (device_.isOpen()) return PortError{"The port number cannot change while it is open"};
+    if (device_.isOpen() || opening_)
+        return PortError{"The port number cannot change while it is open"};
     commPort_ = port;
     return std::nullopt;
 }
@@ -107,7 +110,11 @@ PortResult QtSerialPort::applySettings() {
 }
 
 PortResult QtSerialPort::setOpen(bool open) {
-    if (open == device_.isOpen()) return std::nullopt;
+    if (!open) {
+        ++attempt_;  // an explanation still being found is dropped
+        opening_ = false;
+    }
+    if (open == device_.isOpen() || (open && opening_)) return std::nullopt;
     Busy busy(*this);
     if (!open) {
         device_.close();
@@ -117,15 +124,31 @@ PortResult QtSerialPort::setOpen(bool open) {
     if (auto error = applySettings()) return error;
     if (!device_.open(QIODevice::ReadWrite)) {
         PortError error = lastError("The port could not be opened");
+        const QString qtText = QString::fromStdString(error.description);
+        if (helpLooksForHolders(qtText)) {
+            explainLater(qtText, device_.error());
+            return std::nullopt;
+        }
         // Qt's text alone rarely tells the operator what to do about it.
-        error.description = describeOpenFailure(devicePath(), device_.error(),
-                                                QString::fromStdString(error.description))
-                                .toStdString();
+        error.description =
+            describeOpenFailure(devicePath(), device_.error(), qtText).toStdString();
         return error;
     }
     device_.clearError();
     ++openCount_;
     return std::nullopt;
+}
+
+void QtSerialPort::explainLater(const QString& description, QSerialPort::SerialPortError code) {
+    opening_ = true;
+    auto* watcher = new QFutureWatcher<QString>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, attempt = ++attempt_] {
+        watcher->deleteLater();
+        if (attempt != attempt_ || !opening_) return;  // closed meanwhile
+        opening_ = false;
+        if (listener_) listener_->onOpenFailed({watcher->result().toStdString()});
+    });
+    watcher->setFuture(QtConcurrent::run(describeOpenFailure, devicePath(), code, description));
 }
 
 PortResult QtSerialPort::output(std::string_view bytes) {

@@ -29,7 +29,10 @@ public:
     PortResult setSettings(std::string_view settings) override;
 
     bool isOpen() const override { return device_.isOpen(); }
+    // Opens at once or fails at once, except on a busy device: the help that names its holders is
+    // found on another thread, and the failure follows from the event loop.
     PortResult setOpen(bool open) override;
+    bool isOpening() const override { return opening_; }
 
     PortResult output(std::string_view bytes) override;
     PortResult input(std::string& bytes) override;
@@ -47,6 +50,7 @@ private:
     QString devicePath() const;
     PortResult applySettings();
     PortError lastError(std::string_view fallback) const;
+    void explainLater(const QString& description, QSerialPort::SerialPortError code);
     void closeAfterFailure();
     // The last write failed only because the line takes nothing more for now.
     bool lineIsFull() const;
@@ -63,6 +67,8 @@ private:
     int busy_ = 0;
     // Counts successful opens; a failure report queued for an earlier open is dropped.
     std::uint64_t openCount_ = 0;
+    bool opening_ = false;       // a failed open whose explanation is still being found
+    std::uint64_t attempt_ = 0;  // an explanation for an earlier attempt is dropped
 };
 
 }  // namespace panel

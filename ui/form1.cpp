@@ -303,7 +303,7 @@ void Form1::closeEvent(QCloseEvent* event) {
     // Closing by the title bar has no step of its own but must still release the port; no timer
     // may then send on a closed port.
     stopEverything();
-    if (port_.isOpen()) (void)port_.setOpen(false);
+    if (port_.isOpen() || port_.isOpening()) (void)port_.setOpen(false);
     event->accept();
 }
 

@@ -15,6 +15,7 @@ PanelRig::PanelRig(const QString& com1, const QString& com2)
       form_(std::make_unique<Form1>(*routed_, &prompts_)) {
     form_->load();
     drive(*form_, kPatience);
+    waitFor([this] { return !routed_->isOpening(); });
 }
 
 PanelRig::~PanelRig() {

@@ -19,7 +19,7 @@ namespace panel::e2e {
 class PanelRig : public test::WindowDriver {
 public:
     // A Form1 over COM1 = `com1`, COM2 = `com2` (device paths or device-server URLs), loaded,
-    // shown and active.
+    // shown and active, its start-up open settled.
     explicit PanelRig(const QString& com1,
                       const QString& com2 = QStringLiteral("/nonexistent/panel-e2e-com2"));
     ~PanelRig();
@@ -28,6 +28,7 @@ public:
     SerialPort& port() { return *routed_; }
     test::RecordingPrompter& prompts() { return prompts_; }
     Controller& controller() { return form_->controller(); }
+    const QtSerialPort& localPort() const { return *port_; }
 
     QString text(const char* label) const;
 

@@ -11,6 +11,8 @@
 #include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -49,13 +51,31 @@ public:
         if (!port_.input(block)) received += block;
     }
     void onPortFailure(const PortError& error) override { failures.push_back(error); }
+    void onPortOpened() override { ++opened; }
+    void onOpenFailed(const PortError& error) override { openFailures.push_back(error); }
 
     std::string received;
     std::vector<PortError> failures;
+    int opened = 0;
+    std::vector<PortError> openFailures;
 
 private:
     SerialPort& port_;
 };
+
+// An open to its end: the error it failed with at once or later, or none once it is open.
+PortResult openToTheEnd(SerialPort& port, RecordingListener& listener) {
+    const int opened = listener.opened;
+    const std::size_t failed = listener.openFailures.size();
+    if (auto error = port.setOpen(true)) return error;
+    if (!port.isOpening()) return std::nullopt;
+    if (!waitUntil(
+            [&] { return listener.opened > opened || listener.openFailures.size() > failed; },
+            8000))
+        return PortError{"the open never finished"};
+    if (listener.opened > opened) return std::nullopt;
+    return listener.openFailures.back();
+}
 
 std::string allByteValues() {
     std::string bytes;
@@ -77,7 +97,12 @@ protected:
     PortResult open(int number, const char* settings = "19200,N,8,1") {
         if (auto error = port->setCommPort(number)) return error;
         if (auto error = port->setSettings(settings)) return error;
-        return port->setOpen(true);
+        return openToTheEnd(*port, *listener);
+    }
+
+    // The server's confirmation comes from the event loop.
+    bool waitForSpeed(speed_t speed) {
+        return waitUntil([&] { return lineSpeed() == speed; }, 2000);
     }
 
     speed_t lineSpeed() const { return cfgetospeed(&static_cast<const termios&>(attributes())); }
@@ -125,12 +150,11 @@ TEST_F(NetworkPortTest, SpeedSelectionReachesTheLineOverRfc2217Only) {
     EXPECT_EQ(opened.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
     EXPECT_FALSE(opened.c_cflag & PARENB);
     EXPECT_FALSE(opened.c_cflag & CSTOPB);
-    ASSERT_FALSE(port->setSettings("19200,N,8,1"));
-    EXPECT_EQ(lineSpeed(), B19200);
-    ASSERT_FALSE(port->setSettings("9600,N,8,1"));
-    EXPECT_EQ(lineSpeed(), B9600);
-    ASSERT_FALSE(port->setSettings("19200,N,8,1"));
-    EXPECT_EQ(lineSpeed(), B19200);
+    for (auto [settings, speed] :
+         {std::pair{"19200,N,8,1", B19200}, {"9600,N,8,1", B9600}, {"19200,N,8,1", B19200}}) {
+        ASSERT_FALSE(port->setSettings(settings));
+        EXPECT_TRUE(waitForSpeed(speed)) << settings;
+    }
     ASSERT_FALSE(port->setOpen(false));
     settle(300);  // ser2net lets go of the device after the connection has closed
 
@@ -154,12 +178,12 @@ TEST_F(NetworkPortTest, DeviceServerKilledIsToldOnceAndASelectionReconnects) {
     EXPECT_FALSE(port->isOpen());
     EXPECT_TRUE(port->output("C00\r")) << "writes to the lost connection must fail";
 
-    const PortResult whileDown = port->setOpen(true);
+    const PortResult whileDown = openToTheEnd(*port, *listener);
     ASSERT_TRUE(whileDown);
     EXPECT_THAT(whileDown->description, HasSubstr("refused"));
 
     ASSERT_TRUE(server.start()) << server.log();
-    ASSERT_FALSE(port->setOpen(true));
+    ASSERT_FALSE(openToTheEnd(*port, *listener));
     ASSERT_FALSE(port->output("C01\r"));
     EXPECT_EQ(line.read(4), "C01\r");
     settle(100);
@@ -175,7 +199,7 @@ TEST_P(BothSchemesTest, ASecondPanelOnABusyLineIsToldWithTheUrl) {
     ASSERT_FALSE(second.setSettings("19200,N,8,1"));
     // ser2net takes the connection, then refuses the line: the open fails, or the connection
     // is lost right after it.
-    const PortResult refused = second.setOpen(true);
+    const PortResult refused = openToTheEnd(second, secondListener);
     if (!refused) {
         ASSERT_TRUE(waitUntil([&] { return !secondListener.failures.empty(); }))
             << "received: " << secondListener.received;
@@ -206,12 +230,14 @@ struct OpenFailureCase {
 
 class OpenFailureTest : public ::testing::TestWithParam<OpenFailureCase> {};
 
-TEST_P(OpenFailureTest, FailsAtOnceNamingTheUrl) {
+TEST_P(OpenFailureTest, FailsNamingTheUrl) {
     const QString device = GetParam().device();
     NetworkPort port(PortDevices{device, device});
+    RecordingListener listener(port);
+    port.setListener(&listener);
     QElapsedTimer clock;
     clock.start();
-    const PortResult error = port.setOpen(true);
+    const PortResult error = openToTheEnd(port, listener);
     ASSERT_TRUE(error);
     EXPECT_EQ(error->description, GetParam().expected(device));
     EXPECT_FALSE(port.isOpen());
@@ -265,37 +291,115 @@ private:
     std::uint16_t port_ = 0;
 };
 
-TEST(NetworkPortServerTest, AHostThatNeverAnswersFailsAfterThreeSeconds) {
+// A 10 ms timer running beside an open: how often it ticked and how late it was at worst.
+class Probe {
+public:
+    Probe() {
+        timer_.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            const qint64 now = clock_.elapsed();
+            late_ = std::max(late_, now - last_ - 10);
+            last_ = now;
+            ++ticks_;
+        });
+        clock_.start();
+        timer_.start(10);
+    }
+    int ticks() const { return ticks_; }
+    qint64 elapsed() const { return clock_.elapsed(); }
+    qint64 worstLateness() const { return late_; }
+
+private:
+    QTimer timer_;
+    QElapsedTimer clock_;
+    qint64 last_ = 0;
+    qint64 late_ = 0;
+    int ticks_ = 0;
+};
+
+// Servers that keep an open waiting: a host that never answers, and a Telnet server that accepts
+// and then says nothing.
+struct SlowServers {
     FullListener full;
-    ASSERT_NE(full.port(), 0);
-    const QString url = QStringLiteral("socket://127.0.0.1:%1").arg(full.port());
-    NetworkPort port(PortDevices{url, url});
-    QElapsedTimer clock;
-    clock.start();
-    const PortResult error = port.setOpen(true);
-    ASSERT_TRUE(error) << "connected to a full queue";
-    EXPECT_EQ(error->description,
-              url.toStdString() + ": no answer from the device server within 3 s");
-    EXPECT_GE(clock.elapsed(), 2900);
-    EXPECT_FALSE(port.isOpen());
+    QTcpServer silent;
+    SlowServers() { silent.listen(QHostAddress::LocalHost); }
+};
+
+struct SlowOpenCase {
+    const char* name;
+    friend void PrintTo(const SlowOpenCase& c, std::ostream* os) { *os << c.name; }
+    QString (*url)(SlowServers& servers);
+    const char* why;  // after "URL: "
+    qint64 limitMs;
+};
+
+class SlowOpenTest : public ::testing::TestWithParam<SlowOpenCase> {
+protected:
+    void SetUp() override {
+        ASSERT_NE(servers.full.port(), 0);
+        ASSERT_TRUE(servers.silent.isListening());
+        url = GetParam().url(servers);
+        port = std::make_unique<NetworkPort>(PortDevices{url, url});
+        listener = std::make_unique<RecordingListener>(*port);
+        port->setListener(listener.get());
+        ASSERT_FALSE(port->setSettings("9600,N,8,1"));
+    }
+
+    SlowServers servers;
+    QString url;
+    std::unique_ptr<NetworkPort> port;
+    std::unique_ptr<RecordingListener> listener;
+};
+
+TEST_P(SlowOpenTest, FailsAtItsLimitWhileTheEventLoopTurns) {
+    Probe probe;
+    ASSERT_FALSE(port->setOpen(true));
+    ASSERT_TRUE(port->isOpening()) << "the open must not wait inside the call";
+    EXPECT_FALSE(port->isOpen());
+    EXPECT_TRUE(port->output("C00\r")) << "a line still connecting is a closed line";
+    ASSERT_TRUE(waitUntil([&] { return !listener->openFailures.empty(); }, 6000));
+    EXPECT_EQ(listener->openFailures.front().description,
+              url.toStdString() + ": " + GetParam().why);
+    EXPECT_GE(probe.elapsed(), GetParam().limitMs - 100);
+    // A measurement, not a limit: the figure for the record, the loop turning as the proof.
+    RecordProperty("worst_probe_lateness_ms", static_cast<int>(probe.worstLateness()));
+    EXPECT_GT(probe.ticks(), probe.elapsed() / 10 / 4);
+    EXPECT_FALSE(port->isOpen());
+    EXPECT_FALSE(port->isOpening());
+    settle(100);
+    EXPECT_EQ(listener->openFailures.size(), 1u);
+    EXPECT_EQ(listener->opened, 0);
 }
 
-// A Telnet server that accepts and then says nothing, or answers with its own choice of speed.
-TEST(NetworkPortServerTest, UnconfirmedSettingsFailTheOpenAfterOneSecond) {
-    QTcpServer silent;
-    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
-    const QString url = QStringLiteral("rfc2217://127.0.0.1:%1").arg(silent.serverPort());
-    NetworkPort port(PortDevices{url, url});
-    ASSERT_FALSE(port.setSettings("9600,N,8,1"));
-    QElapsedTimer clock;
-    clock.start();
-    const PortResult error = port.setOpen(true);
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->description,
-              url.toStdString() + ": the device server did not confirm 9600 baud");
-    EXPECT_GE(clock.elapsed(), 900);
-    EXPECT_FALSE(port.isOpen());
+TEST_P(SlowOpenTest, ClosingWhileOpeningCancelsWithoutAWord) {
+    ASSERT_FALSE(port->setOpen(true));
+    settle(200);
+    ASSERT_FALSE(port->setOpen(false));
+    EXPECT_FALSE(port->isOpening());
+    settle(GetParam().limitMs + 300);
+    EXPECT_TRUE(listener->openFailures.empty());
+    EXPECT_EQ(listener->opened, 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, SlowOpenTest,
+    ::testing::Values(
+        SlowOpenCase{"SilentHost",
+                     [](SlowServers& s) {
+                         return QStringLiteral("socket://127.0.0.1:%1").arg(s.full.port());
+                     },
+                     "no answer from the device server within 3 s", 3000},
+        SlowOpenCase{"UnconfirmedSettings",
+                     [](SlowServers& s) {
+                         return QStringLiteral("rfc2217://127.0.0.1:%1").arg(s.silent.serverPort());
+                     },
+                     "the device server did not confirm 9600 baud", 1000},
+        // The suite's own resolver holds names under slow.test (slow_resolver.cpp).
+        SlowOpenCase{
+            "SlowNameLookup",
+            [](SlowServers&) { return QStringLiteral("socket://projector.slow.test:4001"); },
+            "the host projector.slow.test was not found within 3 s", 3000}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace panel::test

@@ -92,9 +92,10 @@ TEST_P(NetworkWindowTest, DeviceServerKilledIsToldOnceAndReselectingReconnects) 
     ASSERT_TRUE(server->start()) << server->log();
     rig->click("Command33");  // "COM"
     rig->click("Option1");
+    // The connection is made from the event loop.
+    ASSERT_TRUE(PanelRig::waitFor([&] { return rig->port().isOpen(); }));
     EXPECT_TRUE(rig->prompts().failures.isEmpty())
         << rig->prompts().failures.join('\n').toStdString();
-    ASSERT_TRUE(rig->port().isOpen());
     ASSERT_TRUE(rig->waitReplyWindowClosed());
     rig->click("Command44");
     EXPECT_TRUE(rig->waitForText("Label22", QStringLiteral(" Stand by")))

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -32,10 +33,26 @@ QString qtsOwnDescription(const QString& path) {
     return plain.open(QIODevice::ReadWrite) ? QStringLiteral("<it opened>") : plain.errorString();
 }
 
+// An open to its end: the failure given at once, or the one that follows from the event loop
+// (a busy device's help is found on another thread).
+PortResult openToTheEnd(QtSerialPort& port) {
+    struct Heard final : PortListener {
+        PortResult failure;
+        void onComm(int) override {}
+        void onPortFailure(const PortError&) override {}
+        void onOpenFailed(const PortError& error) override { failure = error; }
+    } heard;
+    port.setListener(&heard);
+    PortResult result = port.setOpen(true);
+    while (port.isOpening()) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    port.setListener(nullptr);
+    return result ? result : heard.failure;
+}
+
 // The description the panel's adapter gives for `path`, split into lines.
 QStringList openFailureLines(const QString& path) {
     QtSerialPort port(PortDevices{path, path});
-    const PortResult error = port.setOpen(true);
+    const PortResult error = openToTheEnd(port);
     if (!error) return {QStringLiteral("<it opened>")};
     return QString::fromStdString(error->description).split(QLatin1Char('\n'));
 }

@@ -21,6 +21,22 @@ bool becomeNobody() {
            setuid(nobody->pw_uid) == 0;
 }
 
+// An open to its end: the failure given at once, or the one that follows from the event loop
+// (a busy device's help is found on another thread).
+panel::PortResult openToTheEnd(panel::QtSerialPort& port) {
+    struct Heard final : panel::PortListener {
+        panel::PortResult failure;
+        void onComm(int) override {}
+        void onPortFailure(const panel::PortError&) override {}
+        void onOpenFailed(const panel::PortError& error) override { failure = error; }
+    } heard;
+    port.setListener(&heard);
+    panel::PortResult result = port.setOpen(true);
+    while (port.isOpening()) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    port.setListener(nullptr);
+    return result ? result : heard.failure;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -36,7 +52,7 @@ int main(int argc, char** argv) {
     }
 
     panel::QtSerialPort port(panel::PortDevices{device, device});
-    const panel::PortResult failure = port.setOpen(true);
+    const panel::PortResult failure = openToTheEnd(port);
     if (failure)
         std::printf("failed\n%s\n", failure->description.c_str());
     else

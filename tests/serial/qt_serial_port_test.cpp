@@ -59,6 +59,10 @@ public:
         if (insideOperation) ++reentered;
         failures.push_back(error);
     }
+    void onOpenFailed(const PortError& error) override {
+        if (insideOperation) ++reentered;
+        openFailures.push_back(error);
+    }
 
     bool insideOperation = false;
     int reentered = 0;
@@ -66,6 +70,7 @@ public:
     std::string received;
     std::vector<PortError> inputErrors;
     std::vector<PortError> failures;
+    std::vector<PortError> openFailures;
 
 private:
     SerialPort& port_;
@@ -357,10 +362,25 @@ TEST_F(QtSerialPortTest, UnopenableDevicesGiveQtsOwnDescription) {
 TEST_F(QtSerialPortTest, DeviceAlreadyOpenElsewhereGivesItsDescription) {
     ASSERT_FALSE(open());
     QtSerialPort second(PortDevices{line1.path(), line2.path()});
-    const PortResult busy = call([&] { return second.setOpen(true); });
-    ASSERT_TRUE(busy);
-    EXPECT_FALSE(busy->description.empty());
+    RecordingListener secondListener(second);
+    second.setListener(&secondListener);
+    // Who holds the line is found on another thread: the failure follows from the event loop.
+    secondListener.insideOperation = true;
+    ASSERT_FALSE(second.setOpen(true));
+    secondListener.insideOperation = false;
+    EXPECT_TRUE(second.isOpening());
     EXPECT_FALSE(second.isOpen());
+    ASSERT_TRUE(waitUntil([&] { return !secondListener.openFailures.empty(); }));
+    EXPECT_THAT(secondListener.openFailures.front().description,
+                ::testing::HasSubstr(line1.path().toStdString() + " is in use by "));
+    EXPECT_FALSE(second.isOpening());
+    EXPECT_EQ(secondListener.reentered, 0);
+
+    // Closed before the answer came: no answer follows.
+    ASSERT_FALSE(second.setOpen(true));
+    ASSERT_FALSE(second.setOpen(false));
+    settle(300);
+    EXPECT_EQ(secondListener.openFailures.size(), 1u);
 
     // The first keeps the line; once it lets go the second may take it.
     ASSERT_FALSE(output("C00\r"));

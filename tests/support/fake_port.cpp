@@ -26,9 +26,14 @@ PortResult FakePort::setOpen(bool open) {
     log_.push_back(open ? "open" : "close");
     if (auto f = failure(open ? Op::Open : Op::Close)) return f;
     if (open) {
-        if (open_) return PortError{"Port already open"};
+        if (open_ || opening_) return PortError{"Port already open"};
         if (auto it = unopenable_.find(port_); it != unopenable_.end()) return it->second;
+        if (openLater_) {
+            opening_ = true;
+            return std::nullopt;
+        }
     }
+    opening_ = false;
     open_ = open;
     return std::nullopt;
 }
@@ -61,6 +66,26 @@ void FakePort::raiseEvent(int kind, const std::string& block) {
 void FakePort::hangUp(PortError error) {
     open_ = false;
     if (listener_) listener_->onPortFailure(error);
+}
+
+void FakePort::settleOpen(PortResult failure) {
+    if (!opening_) return;
+    opening_ = false;
+    open_ = !failure;
+    if (!listener_) return;
+    if (failure)
+        listener_->onOpenFailed(*failure);
+    else
+        listener_->onPortOpened();
+}
+
+void FakePort::reopenBySelf(PortResult failure) {
+    open_ = !failure;
+    if (!listener_) return;
+    if (failure)
+        listener_->onOpenFailed(*failure);
+    else
+        listener_->onPortOpened();
 }
 
 std::string FakePort::written() const {

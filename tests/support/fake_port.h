@@ -20,6 +20,7 @@ public:
     PortResult setSettings(std::string_view settings) override;
     bool isOpen() const override { return open_; }
     PortResult setOpen(bool open) override;
+    bool isOpening() const override { return opening_; }
     PortResult output(std::string_view bytes) override;
     PortResult input(std::string& bytes) override;
 
@@ -35,6 +36,14 @@ public:
     void raiseEvent(int kind, const std::string& block = {});
     // The device vanishes: the port closes and the listener hears of it.
     void hangUp(PortError error);
+
+    // From now on an open finishes later, as a network line's does, when settleOpen is called.
+    void openLater() { openLater_ = true; }
+    // The open under way opens (no error) or fails, and the listener hears of it.
+    void settleOpen(PortResult failure = std::nullopt);
+    // The serial layer reopened a lost line by itself: the port is open again and the listener
+    // hears of it; or the reopen met `failure`, and the port stays closed.
+    void reopenBySelf(PortResult failure = std::nullopt);
 
     // Everything written so far, and each write on its own.
     std::string written() const;
@@ -53,6 +62,8 @@ private:
     int port_ = 1;
     std::string settings_ = "9600,N,8,1";
     bool open_ = false;
+    bool opening_ = false;
+    bool openLater_ = false;
     std::string pending_;
     std::vector<std::string> writes_;
     std::vector<std::string> log_;

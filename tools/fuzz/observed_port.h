@@ -29,6 +29,7 @@ public:
     }
     bool isOpen() const override { return port_.isOpen(); }
     PortResult setOpen(bool open) override;
+    bool isOpening() const override { return port_.isOpening(); }
     PortResult output(std::string_view bytes) override;
     PortResult input(std::string& bytes) override { return port_.input(bytes); }
 

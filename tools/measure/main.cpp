@@ -4,6 +4,7 @@
 //   panel-measure press --com1 DEVICE --log SIM_LOG [--samples N]
 //   panel-measure flood --com1 DEVICE --panel PANEL_BINARY [--seconds N]
 //   panel-measure startup --com1 DEVICE --panel PANEL_BINARY [--runs N]
+//   panel-measure slow-opens
 //   panel-measure fleet --projectors FILE [--cycles N]
 #include <QApplication>
 #include <cstdio>
@@ -32,6 +33,7 @@ int usage() {
     std::fputs(
         "usage: panel-measure holds|press|flood|startup --com1 DEVICE [--log SIM_LOG]\n"
         "       [--samples N] [--panel PANEL_BINARY] [--seconds N] [--runs N]\n"
+        "       panel-measure slow-opens\n"
         "       panel-measure fleet --projectors FILE [--cycles N]\n",
         stderr);
     return 2;
@@ -44,13 +46,16 @@ int main(int argc, char** argv) {
     if (argc < 2) return usage();
     const std::string mode = argv[1];
 
-    if (mode == "fleet") {
+    // They make their own servers, or read a projectors file.
+    if (mode == "slow-opens" || mode == "fleet") {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
         defaultHandler = qInstallMessageHandler(quietHandler);
         QApplication app(argc, argv);
+        if (mode == "slow-opens") return MeasureSlowOpens();
         return MeasureFleet(option(argc, argv, "--projectors"),
                             option(argc, argv, "--cycles", "3").toInt());
     }
+
     const QString com1 = option(argc, argv, "--com1");
     if (com1.isEmpty()) return usage();
     if (mode == "flood")

@@ -14,6 +14,9 @@ int MeasurePressToWire(const QString& com1, const QString& logPath, int samples)
 int MeasureFlood(const QString& panelBinary, const QString& com1, int seconds);
 // Process start to the window shown, and resident memory then, over `runs` fresh processes.
 int MeasureStartup(const QString& panel, const QString& com1, int runs);
+// How late a 10 ms timer runs while the window's start-up open waits on a host that does not
+// answer, a slow name lookup and a device server that does not confirm the settings.
+int MeasureSlowOpens();
 // The fleet window over every projector of `projectorsFile`, `cycles` polls.
 int MeasureFleet(const QString& projectorsFile, int cycles);
 

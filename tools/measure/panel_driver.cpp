@@ -19,6 +19,7 @@ PanelDriver::PanelDriver(const QString& com1)
       form_(std::make_unique<Form1>(*routed_, &prompter_)) {
     form_->load();
     drive(*form_, std::chrono::seconds(5));
+    waitFor([this] { return !routed_->isOpening(); }, 5000);
 }
 
 PanelDriver::~PanelDriver() {

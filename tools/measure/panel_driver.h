@@ -23,6 +23,7 @@ public:
     // The port opened and the window is shown and active.
     bool ready() const;
     Form1& form() { return *form_; }
+    const SerialPort& port() const { return *routed_; }
 
     // Runs the event loop until `done`, for at most `ms`.
     static bool waitFor(const std::function<bool()>& done, int ms = 20000);
