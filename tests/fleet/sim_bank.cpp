@@ -17,8 +17,8 @@ QString SimBank::link(int i) const {
     return dir_.filePath(QStringLiteral("projector%1").arg(i));
 }
 
-e2e::FrameLogReader SimBank::log(int i) const {
-    return e2e::FrameLogReader(dir_.filePath(QStringLiteral("frames%1.log").arg(i)).toStdString());
+test::FrameLogReader SimBank::log(int i) const {
+    return test::FrameLogReader(dir_.filePath(QStringLiteral("frames%1.log").arg(i)).toStdString());
 }
 
 void SimBank::start(int i, std::vector<std::string> extra) {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/frame_log_reader.h"
+#include "testkit/frame_log_reader.h"
 #include "tests/e2e/sim_process.h"
 
 namespace panel::test {
@@ -20,7 +20,7 @@ public:
     bool ok() const;
     int size() const { return static_cast<int>(sims_.size()); }
     QString link(int i) const;
-    e2e::FrameLogReader log(int i) const;
+    test::FrameLogReader log(int i) const;
 
     // Killed and started again at the same link (with `extra`, or the bank's own options).
     void stop(int i) { sims_[static_cast<std::size_t>(i)].reset(); }

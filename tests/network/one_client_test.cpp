@@ -15,8 +15,8 @@
 
 #include "tests/e2e/panel_rig.h"
 #include "tests/e2e/sim_process.h"
-#include "tests/support/controls.h"
-#include "tests/support/ser2net_process.h"
+#include "testkit/controls.h"
+#include "testkit/ser2net_process.h"
 
 namespace panel::e2e {
 namespace {

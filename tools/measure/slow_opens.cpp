@@ -14,7 +14,7 @@
 #include <functional>
 #include <vector>
 
-#include "tests/support/ser2net_process.h"
+#include "testkit/ser2net_process.h"
 #include "tools/measure/measurements.h"
 #include "tools/measure/panel_driver.h"
 #include "tools/measure/statistics.h"
