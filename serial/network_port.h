@@ -63,6 +63,9 @@ private:
     static PortError problem(const std::string& why);
     void onConnected();
     std::string connectFailure() const;
+    // Why the server closed the connection, with ser2net's refusal of a second client when it
+    // said so before closing.
+    std::string closedByServer();
     void detectCutLine();
     void requestSettings();
     void checkNegotiation();
