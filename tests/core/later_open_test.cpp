@@ -1,7 +1,7 @@
 // Opens that finish later, as a network line's do: start-up opens once, and every selection is
 // answered when its open settles.
-#include "tests/core/controller_fixture.h"
 #include "testkit/controls.h"
+#include "tests/core/controller_fixture.h"
 
 namespace panel::test {
 namespace {
