@@ -10,6 +10,7 @@
 #include "app/version.h"
 #include "serial/port_help.h"
 #include "serial/port_url.h"
+#include "serial/projectors_file.h"
 
 namespace panel {
 
@@ -28,7 +29,12 @@ enum class Option {
     Port,
     Speed,
     Wait,
-    Json
+    Json,
+    Projectors,
+    Projector,
+    All,
+    Fleet,
+    Poll,
 };
 
 // What an option asks of the program, which decides the front door.
@@ -37,6 +43,7 @@ enum class Role {
     Device,    // names a device, for the window and the shell alike
     Shell,     // runs the shell mode
     Modifier,  // qualifies --send (or --list-commands), refused alone
+    Window,    // the fleet window and what qualifies it
 };
 
 struct OptionSpec {
@@ -76,6 +83,17 @@ constexpr std::array kOptions{
                "reply window."},
     OptionSpec{Option::Json, "json", "", "", Role::Modifier,
                "With --send or --list-commands: print JSON Lines."},
+    OptionSpec{Option::Projectors, "projectors", "", "FILE", Role::Device,
+               "Read the named projectors from FILE (default %1)."},
+    OptionSpec{Option::Projector, "projector", "", "NAME", Role::Modifier,
+               "With --send: send to the projector NAME of the projectors file instead of a "
+               "port. Repeat it for several; they are driven at the same time."},
+    OptionSpec{Option::All, "all", "", "", Role::Modifier,
+               "With --send: send to every projector of the projectors file."},
+    OptionSpec{Option::Fleet, "fleet", "", "", Role::Window,
+               "Open the window over every projector of the projectors file."},
+    OptionSpec{Option::Poll, "poll", "", "SECONDS", Role::Window,
+               "With --fleet: poll every SECONDS seconds (default 60)."},
 };
 
 // The parser keeps its options in the table's order and finds them by Option.
@@ -85,6 +103,8 @@ constexpr bool inOptionOrder() {
     return true;
 }
 static_assert(inOptionOrder(), "kOptions must list the options in the order of enum Option");
+
+constexpr int kLongestPoll = 86'400;  // a day, in seconds
 
 constexpr int kLongestWait = 3'600'000;  // an hour, in milliseconds
 
@@ -105,6 +125,7 @@ QCommandLineOption makeOption(const OptionSpec& row, const PortDevices& defaults
     names << qs(row.longName);
     QString help = qs(row.help);
     if (row.shownDefault) help = help.arg(defaults.*row.shownDefault);
+    if (row.option == Option::Projectors) help = help.arg(defaultProjectorsPath());
     return QCommandLineOption(names, help, qs(row.valueName));
 }
 
@@ -133,7 +154,9 @@ void printHelp(const QCommandLineParser& parser, QTextStream& out) {
     // Qt names the program by the path it was started with, or not at all without an app.
     QString text = parser.helpText();
     text.replace(0, text.indexOf(QLatin1Char('\n')),
-                 QStringLiteral("Usage: %1 [options]\n  or:  %1 [options] --send CODE...")
+                 QStringLiteral("Usage: %1 [options]\n  or:  %1 [options] --send CODE...\n"
+                                "  or:  %1 --all|--projector NAME... --send CODE...\n"
+                                "  or:  %1 --fleet [--poll SECONDS]")
                      .arg(QLatin1String(kProgramName)));
     out << text
         << "\nWith --send, one line a code: the code, the received trace and the decoded answer, "
@@ -284,7 +307,40 @@ Refusal readShellRequest(const Parsed& parsed, std::optional<ShellRequest>& shel
         return refused;
     if (Refusal refused = readWait(parsed, request.waitMs)) return refused;
     request.json = parsed.isSet(Option::Json);
+    request.projectors = parsed.values(Option::Projector);
+    request.allProjectors = parsed.isSet(Option::All);
+    if (request.allProjectors && !request.projectors.isEmpty())
+        return QStringLiteral("--all and --projector do not go together.");
+    if (request.overProjectors()) {
+        for (Option port : {Option::Com1, Option::Com2, Option::Port})
+            if (parsed.isSet(port))
+                return QStringLiteral("%1 does not go with --projector or --all.")
+                    .arg(parsed.name(port));
+    }
     shell = std::move(request);
+    return std::nullopt;
+}
+
+Refusal readFleetRequest(const Parsed& parsed, std::optional<FleetRequest>& fleet) {
+    if (!parsed.isSet(Option::Fleet)) {
+        if (parsed.isSet(Option::Poll)) return QStringLiteral("--poll goes with --fleet.");
+        return std::nullopt;
+    }
+    if (parsed.isSet(Option::Send)) return QStringLiteral("--fleet and --send do not go together.");
+    FleetRequest request;
+    if (parsed.isSet(Option::Poll)) {
+        const QString value = parsed.value(Option::Poll);
+        bool ok = false;
+        const int seconds = value.toInt(&ok);
+        const bool digits =
+            std::all_of(value.begin(), value.end(), [](QChar c) { return c.isDigit(); });
+        if (!ok || !digits || seconds < 1 || seconds > kLongestPoll)
+            return QStringLiteral("--poll takes whole seconds from 1 to %1, not '%2'.")
+                .arg(kLongestPoll)
+                .arg(value);
+        request.pollSeconds = seconds;
+    }
+    fleet = request;
     return std::nullopt;
 }
 
@@ -369,6 +425,9 @@ CommandLine parseCommandLine(const QStringList& arguments, QTextStream& out, QTe
     }
     if (Refusal refused = readDevices(parsed, result.devices)) return outcome.refuse(*refused);
     if (Refusal refused = readShellRequest(parsed, result.shell)) return outcome.refuse(*refused);
+    if (Refusal refused = readFleetRequest(parsed, result.fleet)) return outcome.refuse(*refused);
+    result.projectorsFile = parsed.isSet(Option::Projectors) ? parsed.value(Option::Projectors)
+                                                             : defaultProjectorsPath();
     if (parsed.isSet(Option::ListPorts)) {
         const QList<PortListing> found = ports();
         listPorts(out, found);

@@ -22,6 +22,14 @@ struct ShellRequest {
     int speed = 19200;               // or 9600
     std::optional<int> waitMs;       // replaces every command's reply window
     bool json = false;
+    QStringList projectors;      // --projector NAME, in place of a port
+    bool allProjectors = false;  // --all
+    bool overProjectors() const { return allProjectors || !projectors.isEmpty(); }
+};
+
+// --fleet: the window over every projector of the projectors file.
+struct FleetRequest {
+    std::optional<int> pollSeconds;  // --poll, else the remembered or default interval
 };
 
 struct CommandLine {
@@ -29,6 +37,8 @@ struct CommandLine {
     bool exitNow = false;  // the command line was fully answered (or refused): exit with exitCode
     int exitCode = 0;
     std::optional<ShellRequest> shell;  // set when commands are to be sent from the shell
+    std::optional<FleetRequest> fleet;  // set for the fleet window
+    QString projectorsFile;             // --projectors, else the default path
 };
 
 inline constexpr int kCommandLineUsageError = 2;

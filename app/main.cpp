@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "app/command_line.h"
+#include "app/fleet_shell.h"
 #include "app/shell_mode.h"
 #include "app/version.h"
 #include "desktop/desktop_identity.h"
@@ -11,6 +12,7 @@
 #include "serial/panel_settings.h"
 #include "serial/qt_serial_port.h"
 #include "serial/routed_serial_port.h"
+#include "ui/fleet_window.h"
 #include "ui/form1.h"
 #include "ui/screenshot_tour.h"
 #include "ui/shown_report.h"
@@ -32,6 +34,14 @@ int wrongDoor(const char* needs) {
     return panel::kFrontDoorMismatch;
 }
 
+int runFleetShell(const panel::CommandLine& commandLine) {
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    return panel::runFleetShell(*commandLine.shell,
+                                panel::readProjectors(commandLine.projectorsFile),
+                                commandLine.projectorsFile, out, err);
+}
+
 // The terminal and shell doors: no QApplication, so that they work over ssh, from cron and
 // with no display.
 int answerWithoutWindow(int argc, char* argv[], panel::PanelSettings& settings,
@@ -44,7 +54,23 @@ int answerWithoutWindow(int argc, char* argv[], panel::PanelSettings& settings,
     if (!commandLine.shell) return wrongDoor("the window");
     if (const QString problem = settings.takeProblem(); !problem.isEmpty())
         std::fprintf(stderr, "projector-panel: %s\n", qPrintable(problem));
+    if (commandLine.shell->overProjectors()) return runFleetShell(commandLine);
     return panel::runShell(*commandLine.shell, commandLine.devices);
+}
+
+int runFleetWindow(const panel::CommandLine& commandLine) {
+    panel::FleetWindow fleet(commandLine.projectorsFile, commandLine.fleet->pollSeconds);
+    fleet.show();
+    // A development aid: a picture of the window after its first poll, for the README.
+    const QString picture = qEnvironmentVariable("PANEL_FLEET_SCREENSHOT");
+    if (!picture.isEmpty()) {
+        QObject::connect(&fleet, &panel::FleetWindow::cycleFinished, &fleet, [&] {
+            fleet.grab().save(picture);
+            QCoreApplication::quit();
+        });
+    }
+    fleet.start();
+    return QApplication::exec();
 }
 
 }  // namespace
@@ -64,6 +90,7 @@ int main(int argc, char* argv[]) {
         panel::parseCommandLine(QApplication::arguments(), remembered);
     if (commandLine.exitNow) return commandLine.exitCode;
     if (commandLine.shell) return wrongDoor("the shell mode");
+    if (commandLine.fleet) return runFleetWindow(commandLine);
 
     // A development aid: pictures of the window at each of its heights, with no one to click OK.
     const QString screenshotDir = qEnvironmentVariable("PANEL_SCREENSHOT_DIR");

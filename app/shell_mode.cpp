@@ -11,6 +11,7 @@
 #include "app/version.h"
 #include "core/controller.h"
 #include "serial/network_port.h"
+#include "serial/projector_exchange.h"
 #include "serial/qt_serial_port.h"
 #include "serial/qt_timer.h"
 #include "serial/routed_serial_port.h"
@@ -19,11 +20,6 @@ namespace panel {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// --wait keeps the one-shot buttons' gap: their pairs clear the traces this long after the reply
-// window closes. (The held buttons' pairs clear sooner: hold, brightness and arrow pairs 0 to
-// 45 ms after it.)
-constexpr std::chrono::milliseconds kClearingAfterReply{500};
 
 QString latin1(const std::string& text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
@@ -225,10 +221,7 @@ private:
 }  // namespace
 
 IntervalPair shellIntervals(std::string_view code, std::optional<int> waitMs) {
-    if (waitMs) return Pair(*waitMs, *waitMs + kClearingAfterReply.count());
-    for (const OneShotRow& row : OneShotCatalogue())
-        if (row.code == code) return row.intervals.value_or(kLayoutPair);
-    return kPictureModePair;  // the manual SEND's pair
+    return codeIntervals(code, waitMs);
 }
 
 QString tabLine(const ShellAnswer& answer) {

@@ -151,7 +151,7 @@ PortResult NetworkPort::setSettings(std::string_view settings) {
     confirming_ = phase_ == Phase::Open;
     requestSettings();
     if (phase_ == Phase::Open && socket_.state() != QAbstractSocket::ConnectedState)
-        lose("the device server closed the connection");
+        lose(closedByServer());
     return std::nullopt;
 }
 
@@ -282,7 +282,7 @@ void NetworkPort::settleOpen(PortResult failure) {
         [this, failure = std::move(failure), attempt = attempt_]() mutable {
             if (attempt != attempt_ || !isOpening()) return;  // cancelled meanwhile
             if (!failure && socket_.state() != QAbstractSocket::ConnectedState)
-                failure = this->failure("the device server closed the connection");
+                failure = this->failure(closedByServer());
             if (failure) {
                 phase_ = Phase::Closed;
                 closeSocket();
@@ -331,8 +331,9 @@ PortResult NetworkPort::output(std::string_view bytes) {
     socket_.flush();
     if (socket_.state() != QAbstractSocket::ConnectedState) {
         phase_ = Phase::Closed;
+        const std::string why = closedByServer();
         closeSocket();
-        return problem("the device server closed the connection");
+        return problem(why);
     }
     return std::nullopt;
 }
@@ -397,8 +398,7 @@ void NetworkPort::onReadyRead() {
 
 void NetworkPort::onLost() {
     if (isOpening() && !outcomeQueued_) {
-        settleOpen(failure(phase_ == Phase::Negotiating ? "the device server closed the connection"
-                                                        : connectFailure()));
+        settleOpen(failure(phase_ == Phase::Negotiating ? closedByServer() : connectFailure()));
         return;
     }
     if (busy_ > 0 || phase_ != Phase::Open) return;  // an operation returns its own errors
@@ -407,8 +407,17 @@ void NetworkPort::onLost() {
         return;  // a passing error on a live connection
     lose(socket_.error() == QAbstractSocket::RemoteHostClosedError ||
                  socket_.error() == QAbstractSocket::UnknownSocketError
-             ? std::string("the device server closed the connection")
+             ? closedByServer()
              : socket_.errorString().toStdString());
+}
+
+std::string NetworkPort::closedByServer() {
+    // What it wrote last is still in the socket's buffer, or already taken into pending_.
+    const QByteArray unread = socket_.peek(socket_.bytesAvailable());
+    const bool inUse =
+        unread.contains("already in use") || pending_.find("already in use") != std::string::npos;
+    return inUse ? "the device server closed the connection: already in use by another client"
+                 : "the device server closed the connection";
 }
 
 void NetworkPort::lose(const std::string& why) {

@@ -67,6 +67,9 @@ private:
     PortResult detectCutLine();
     // Writes every byte, or says it could not.
     bool writeAll(std::string_view bytes);
+    // Why the server closed the connection, with ser2net's refusal of a second client when it
+    // said so before closing.
+    std::string closedByServer();
     void requestSettings();
     void checkNegotiation();
     void checkConfirmation();

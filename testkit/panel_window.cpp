@@ -16,6 +16,7 @@ PanelWindow::PanelWindow(const QString& com1, const QString& com2, Prompter& pro
     }
     form_->load();
     drive(*form_, patience);
+    // A line that never settles shows in ready().
     (void)QTest::qWaitFor([this] { return !routed_->isOpening(); },
                           static_cast<int>(patience.count()));
 }

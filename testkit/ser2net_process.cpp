@@ -57,19 +57,27 @@ std::uint16_t freeLoopbackPort() {
 }
 
 Ser2NetProcess::Ser2NetProcess(const QString& device, const Ser2NetSetup& setup)
+    : Ser2NetProcess(std::vector<QString>{device}, setup) {}
+
+Ser2NetProcess::Ser2NetProcess(const std::vector<QString>& devices, const Ser2NetSetup& setup)
     : logFile_(setup.logFile.isEmpty() ? dir_.filePath(QStringLiteral("ser2net.log"))
-                                       : setup.logFile),
-      rfc2217Port_(freeLoopbackPort()),
-      socketPort_(freeLoopbackPort()) {
+                                       : setup.logFile) {
     // The device is opened only while a client is connected; 19200n81 until told otherwise.
     const auto connection = [&](const std::string& name, const std::string& accepter,
-                                std::uint16_t port) {
+                                std::uint16_t port, const QString& device) {
         return "connection: &" + name + "\n    accepter: " + accepter + ",127.0.0.1," +
                std::to_string(port) + "\n    connector: serialdev," + device.toStdString() +
                ",19200n81,local\n    options:\n        mdns: false\n" + setup.extraOptions;
     };
-    const std::string config = connection("rfc2217", "telnet(rfc2217),tcp", rfc2217Port_) +
-                               connection("raw", "tcp", socketPort_);
+    std::string config;
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        rfc2217Ports_.push_back(freeLoopbackPort());
+        socketPorts_.push_back(freeLoopbackPort());
+        const std::string n = i == 0 ? std::string() : std::to_string(i);
+        config +=
+            connection("rfc2217" + n, "telnet(rfc2217),tcp", rfc2217Ports_.back(), devices[i]) +
+            connection("raw" + n, "tcp", socketPorts_.back(), devices[i]);
+    }
     QFile file(dir_.filePath(QStringLiteral("ser2net.yaml")));
     if (!file.open(QIODevice::WriteOnly)) return;
     file.write(config.data(), static_cast<qint64>(config.size()));
@@ -105,7 +113,10 @@ bool Ser2NetProcess::launch() {
 }
 
 bool Ser2NetProcess::listening() const {
-    return pid_ > 0 && portListening(rfc2217Port_) && portListening(socketPort_);
+    if (pid_ <= 0) return false;
+    for (std::size_t i = 0; i < rfc2217Ports_.size(); ++i)
+        if (!portListening(rfc2217Ports_[i]) || !portListening(socketPorts_[i])) return false;
+    return true;
 }
 
 bool Ser2NetProcess::start() {
@@ -130,12 +141,12 @@ void Ser2NetProcess::kill() {
     pid_ = -1;
 }
 
-QString Ser2NetProcess::rfc2217Url() const {
-    return QStringLiteral("rfc2217://127.0.0.1:%1").arg(rfc2217Port_);
+QString Ser2NetProcess::rfc2217Url(std::size_t device) const {
+    return QStringLiteral("rfc2217://127.0.0.1:%1").arg(rfc2217Ports_.at(device));
 }
 
-QString Ser2NetProcess::socketUrl() const {
-    return QStringLiteral("socket://127.0.0.1:%1").arg(socketPort_);
+QString Ser2NetProcess::socketUrl(std::size_t device) const {
+    return QStringLiteral("socket://127.0.0.1:%1").arg(socketPorts_.at(device));
 }
 
 std::string Ser2NetProcess::log() const {

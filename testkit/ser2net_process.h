@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace panel::test {
 
@@ -31,15 +32,18 @@ class Ser2NetProcess {
 public:
     // Writes the configuration for `device`: one Telnet/RFC 2217 port and one raw TCP port.
     explicit Ser2NetProcess(const QString& device, const Ser2NetSetup& setup = {});
+    // The same pair of ports for each of `devices`, all in one process.
+    explicit Ser2NetProcess(const std::vector<QString>& devices, const Ser2NetSetup& setup = {});
     ~Ser2NetProcess();
     Ser2NetProcess(const Ser2NetProcess&) = delete;
     Ser2NetProcess& operator=(const Ser2NetProcess&) = delete;
 
     bool ok() const { return pid_ > 0; }
-    QString rfc2217Url() const;
-    QString socketUrl() const;
-    std::uint16_t rfc2217Port() const { return rfc2217Port_; }
-    std::uint16_t socketPort() const { return socketPort_; }
+    // Of the first device unless told.
+    QString rfc2217Url(std::size_t device = 0) const;
+    QString socketUrl(std::size_t device = 0) const;
+    std::uint16_t rfc2217Port() const { return rfc2217Ports_.front(); }
+    std::uint16_t socketPort() const { return socketPorts_.front(); }
 
     // Killed outright, as a crashed or rebooted device server goes.
     void kill();
@@ -55,8 +59,8 @@ public:
 private:
     QTemporaryDir dir_;
     QString logFile_;
-    std::uint16_t rfc2217Port_ = 0;
-    std::uint16_t socketPort_ = 0;
+    std::vector<std::uint16_t> rfc2217Ports_;
+    std::vector<std::uint16_t> socketPorts_;
     pid_t pid_ = -1;
 };
 

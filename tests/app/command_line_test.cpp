@@ -117,6 +117,15 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"PortWithoutSend", {"--port", "2"}, "--port goes with --send"},
         RefusedCase{"JsonWithoutSend", {"--json"}, "--json goes with --send"},
         RefusedCase{"SendAndListCommands", {"--send", "CR0", "--list-commands"}, "--list-commands"},
+        RefusedCase{"ProjectorWithoutSend", {"--projector", "Hall A"}, "goes with --send"},
+        RefusedCase{"AllWithAPort", {"--all", "--com1", "/dev/x", "--send", "C01"}, "--com1"},
+        RefusedCase{"ProjectorWithPortTwo",
+                    {"--projector", "A", "--port", "2", "--send", "C01"},
+                    "--port does not go"},
+        RefusedCase{"AllAndProjector", {"--all", "--projector", "A", "--send", "C01"}, "--all"},
+        RefusedCase{"PollWithoutFleet", {"--poll", "30"}, "--poll goes with --fleet"},
+        RefusedCase{"PollZero", {"--fleet", "--poll", "0"}, "--poll takes whole seconds"},
+        RefusedCase{"FleetAndSend", {"--fleet", "--send", "CR0"}, "--fleet and --send"},
         RefusedCase{"UrlWithoutPort",
                     {"--com1", "rfc2217://hall-a"},
                     "--com1 rfc2217://hall-a: no port (HOST:PORT)."},
@@ -226,6 +235,23 @@ INSTANTIATE_TEST_SUITE_P(
         ShellCase{"WaitZero", {"--send", "CR0", "--wait=0"}, {"CR0"}, 1, 19200, 0, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(CommandLineTest, ProjectorsAndTheFleetWindowAreReadFromTheirOptions) {
+    const Outcome shell = run({"--projectors", "/tmp/p.ini", "--projector", "Hall A", "--projector",
+                               "講義室 101", "--send", "C01"});
+    ASSERT_TRUE(shell.result.shell) << shell.err;
+    EXPECT_EQ(shell.result.projectorsFile, QStringLiteral("/tmp/p.ini"));
+    EXPECT_EQ(shell.result.shell->projectors,
+              QStringList({"Hall A", QStringLiteral("講義室 101")}));
+    EXPECT_TRUE(run({"--all", "--send", "C01"}).result.shell->allProjectors);
+
+    const Outcome fleet = run({"--fleet", "--poll", "15"});
+    ASSERT_TRUE(fleet.result.fleet) << fleet.err;
+    EXPECT_EQ(fleet.result.fleet->pollSeconds, 15);
+    EXPECT_FALSE(fleet.result.shell);
+    EXPECT_TRUE(
+        fleet.result.projectorsFile.endsWith(QStringLiteral("/projector-panel/projectors.ini")));
+}
+
 // Another serial program's lock, in the plain form (the owner's pid, padded to ten characters).
 TEST(CommandLineTest, ListPortsSaysOnStderrWhoHoldsALockedPort) {
     test::PseudoTerminal line;
@@ -305,6 +331,10 @@ INSTANTIATE_TEST_SUITE_P(
                       {"--com1", "rfc2217://hall-a:4001", "--com2=socket://[::1]:7000"},
                       FrontDoor::Window},
         FrontDoorCase{"MalformedUrl", {"--com1", "socket://hall-a"}, FrontDoor::Terminal},
+        FrontDoorCase{"NightlyCronLine", {"--all", "--send", "C01"}, FrontDoor::Shell},
+        FrontDoorCase{
+            "Fleet", {"--fleet", "--poll", "30", "--projectors", "p.ini"}, FrontDoor::Window},
+        FrontDoorCase{"ProjectorAlone", {"--projector", "Hall A"}, FrontDoor::Terminal},
         FrontDoorCase{"MalformedUrlWithEquals", {"--com2=rfc2217://h:0"}, FrontDoor::Terminal}),
     [](const auto& info) { return std::string(info.param.name); });
 

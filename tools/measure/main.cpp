@@ -6,6 +6,7 @@
 //   panel-measure startup --com1 DEVICE --panel PANEL_BINARY [--runs N]
 //   panel-measure returns [--network] [--returns N]
 //   panel-measure slow-opens
+//   panel-measure fleet --projectors FILE [--cycles N]
 #include <QApplication>
 #include <cstdio>
 #include <cstring>
@@ -34,7 +35,8 @@ int usage() {
         "usage: panel-measure holds|press|flood|startup --com1 DEVICE [--log SIM_LOG]\n"
         "       [--samples N] [--panel PANEL_BINARY] [--seconds N] [--runs N]\n"
         "       panel-measure returns [--network] [--returns N]\n"
-        "       panel-measure slow-opens\n",
+        "       panel-measure slow-opens\n"
+        "       panel-measure fleet --projectors FILE [--cycles N]\n",
         stderr);
     return 2;
 }
@@ -46,12 +48,15 @@ int main(int argc, char** argv) {
     if (argc < 2) return usage();
     const std::string mode = argv[1];
 
-    // These two make their own lines and servers.
-    if (mode == "returns" || mode == "slow-opens") {
+    // These make their own lines and servers, or read a projectors file.
+    if (mode == "returns" || mode == "slow-opens" || mode == "fleet") {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
         defaultHandler = qInstallMessageHandler(quietHandler);
         QApplication app(argc, argv);
         if (mode == "slow-opens") return MeasureSlowOpens();
+        if (mode == "fleet")
+            return MeasureFleet(option(argc, argv, "--projectors"),
+                                option(argc, argv, "--cycles", "3").toInt());
         const bool network = QCoreApplication::arguments().contains(QStringLiteral("--network"));
         return MeasureLineReturns(network, option(argc, argv, "--returns", "20").toInt());
     }

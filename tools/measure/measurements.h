@@ -20,5 +20,7 @@ int MeasureLineReturns(bool network, int returns);
 // How late a 10 ms timer runs while the window's start-up open waits on a host that does not
 // answer, a slow name lookup and a device server that does not confirm the settings.
 int MeasureSlowOpens();
+// The fleet window over every projector of `projectorsFile`, `cycles` polls.
+int MeasureFleet(const QString& projectorsFile, int cycles);
 
 }  // namespace panel::measure

@@ -1,0 +1,86 @@
+#include "app/fleet_shell.h"
+
+#include <QEventLoop>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <memory>
+
+#include "app/shell_mode.h"
+#include "app/version.h"
+#include "serial/projector_exchange.h"
+
+namespace panel {
+namespace {
+
+ShellAnswer shellAnswer(const CodeAnswer& a) {
+    return {a.command, a.sent, a.received, a.decoded, a.replied, a.firstByteMs};
+}
+
+QString projectorLine(const QString& name, const CodeAnswer& answer, bool json) {
+    if (!json) return name + QLatin1Char('\t') + tabLine(shellAnswer(answer));
+    QJsonObject object = QJsonDocument::fromJson(jsonLine(shellAnswer(answer)).toUtf8()).object();
+    object.insert(QStringLiteral("projector"), name);
+    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+}
+
+// The chosen projectors in the file's order, or the first name the file does not hold.
+std::vector<Projector> choose(const ShellRequest& request, const ProjectorList& list,
+                              QString& unknown) {
+    for (const QString& name : request.projectors) {
+        const bool known = std::any_of(list.projectors.begin(), list.projectors.end(),
+                                       [&](const Projector& p) { return p.name == name; });
+        if (!known) {
+            unknown = name;
+            return {};
+        }
+    }
+    std::vector<Projector> chosen;
+    for (const Projector& p : list.projectors)
+        if (request.allProjectors || request.projectors.contains(p.name)) chosen.push_back(p);
+    return chosen;
+}
+
+}  // namespace
+
+int runFleetShell(const ShellRequest& request, const ProjectorList& list, const QString& path,
+                  QTextStream& out, QTextStream& err) {
+    for (const QString& problem : list.problems) err << kProgramName << ": " << problem << '\n';
+    QString unknown;
+    const std::vector<Projector> chosen = choose(request, list, unknown);
+    if (!unknown.isEmpty()) {
+        err << kProgramName << ": no projector named '" << unknown << "' in " << path << '\n';
+        err.flush();
+        return kFleetUnknownName;
+    }
+    std::vector<std::unique_ptr<ProjectorExchange>> exchanges;
+    std::vector<ExchangeResult> results(chosen.size());
+    std::size_t left = chosen.size();
+    QEventLoop loop;
+    for (std::size_t i = 0; i < chosen.size(); ++i) {
+        ExchangeRequest what{chosen[i].port, chosen[i].speed, request.codes, request.waitMs};
+        exchanges.push_back(std::make_unique<ProjectorExchange>(
+            std::move(what), [&, i](const ExchangeResult& result) {
+                results[i] = result;
+                if (--left == 0) loop.quit();
+            }));
+    }
+    for (const auto& exchange : exchanges) exchange->start();
+    if (left > 0) loop.exec();
+
+    int status = kShellAllAnswered;
+    for (std::size_t i = 0; i < chosen.size(); ++i) {
+        for (const CodeAnswer& answer : results[i].answers)
+            out << projectorLine(chosen[i].name, answer, request.json) << '\n';
+        if (results[i].end == ExchangeEnd::PortFailed || results[i].end == ExchangeEnd::InUse) {
+            err << kProgramName << ": " << chosen[i].name << ": " << results[i].problem << '\n';
+            status = kShellPortFailed;
+        } else if (results[i].end == ExchangeEnd::SomeUnanswered && status == kShellAllAnswered) {
+            status = kShellSomeUnanswered;
+        }
+    }
+    out.flush();
+    err.flush();
+    return status;
+}
+
+}  // namespace panel

@@ -1,0 +1,20 @@
+// The shell mode over named projectors (--projector NAME, --all): the same codes to each, every
+// projector on its own line at the same time, the answers grouped per projector in the file's
+// order.
+#pragma once
+
+#include <QTextStream>
+
+#include "app/command_line.h"
+#include "serial/projectors_file.h"
+
+namespace panel {
+
+inline constexpr int kFleetUnknownName = 2;
+
+// Returns the exit status: 0 every code of every projector answered, 1 some not, 3 a port failed
+// (each one named on `err`), 2 a name the file does not hold.
+int runFleetShell(const ShellRequest& request, const ProjectorList& list, const QString& path,
+                  QTextStream& out, QTextStream& err);
+
+}  // namespace panel

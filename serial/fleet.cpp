@@ -1,0 +1,222 @@
+#include "serial/fleet.h"
+
+#include <algorithm>
+
+namespace panel {
+namespace {
+
+// Status, input and lamp hours: the three queries of one poll, in this order.
+const std::vector<std::string> kPollCodes{"CR0", "CR1", "CR3"};
+
+constexpr std::string_view kPowerOnCode = "C00";
+constexpr std::string_view kPowerOffCode = "C01";
+
+QString words(const std::optional<std::string>& decoded) {
+    return decoded ? QString::fromLatin1(decoded->data(), static_cast<qsizetype>(decoded->size()))
+                         .simplified()
+                   : QString();
+}
+
+// The lamp hours answer: its digits up to the CR.
+std::optional<int> lampHours(const CodeAnswer& answer) {
+    const std::string& bytes = answer.bytes;
+    const std::size_t end = bytes.find('\r');
+    if (end == std::string::npos || end == 0 || end > 9) return std::nullopt;
+    int hours = 0;
+    for (std::size_t i = 0; i < end; ++i) {
+        if (bytes[i] < '0' || bytes[i] > '9') return std::nullopt;
+        hours = hours * 10 + (bytes[i] - '0');
+    }
+    return hours;
+}
+
+}  // namespace
+
+PowerPhase phaseOf(const QString& status) {
+    if (status.contains(QLatin1String("count down"), Qt::CaseInsensitive))
+        return PowerPhase::WarmingUp;
+    if (status.contains(QLatin1String("cooling down"), Qt::CaseInsensitive))
+        return PowerPhase::CoolingDown;
+    return PowerPhase::Steady;
+}
+
+// One projector's line: at most one exchange on it at a time, and what waits for it.
+struct Fleet::Line {
+    std::unique_ptr<ProjectorExchange> running;
+    std::optional<PowerCommand> runningPower;  // empty while a poll runs
+    bool pollWanted = false;
+    std::optional<PowerCommand> powerWanted;
+    bool inCycle = false;
+};
+
+Fleet::Fleet(std::vector<Projector> projectors) {
+    timer_.callOnTimeout([this] { pollNow(); });
+    setProjectors(std::move(projectors));
+}
+
+Fleet::~Fleet() = default;
+
+void Fleet::setProjectors(std::vector<Projector> projectors) {
+    std::vector<ProjectorRow> rows;
+    std::vector<std::unique_ptr<Line>> lines;
+    for (Projector& projector : projectors) {
+        const int old = rowOf(projector.name);
+        const bool same = old >= 0 && rows_[old].projector.port == projector.port &&
+                          rows_[old].projector.speed == projector.speed;
+        if (same) {
+            rows.push_back(std::move(rows_[old]));
+            lines.push_back(std::move(lines_[old]));
+        } else {
+            ProjectorRow row;
+            row.projector = std::move(projector);
+            rows.push_back(std::move(row));
+            lines.push_back(std::make_unique<Line>());
+        }
+    }
+    rows_ = std::move(rows);
+    lines_ = std::move(lines);  // the lines left behind cancel their exchanges
+    cycleLeft_ = static_cast<int>(std::count_if(lines_.begin(), lines_.end(),
+                                                [](const auto& line) { return line->inCycle; }));
+    if (listChanged) listChanged();
+}
+
+int Fleet::rowOf(const QString& name) const {
+    for (std::size_t i = 0; i < rows_.size(); ++i)
+        if (rows_[i].projector.name == name) return static_cast<int>(i);
+    return -1;
+}
+
+void Fleet::setPollInterval(std::chrono::seconds interval) {
+    interval_ = std::max(interval, std::chrono::seconds{1});
+    timer_.setInterval(interval_);
+}
+
+void Fleet::startPolling() {
+    timer_.start(interval_);
+    pollNow();
+}
+
+void Fleet::pollNow() {
+    cycle_.start();
+    cycleLeft_ = 0;
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        Line& line = *lines_[i];
+        if (line.inCycle) continue;  // the last poll of this line has not ended yet
+        line.inCycle = true;
+        line.pollWanted = true;
+        ++cycleLeft_;
+        if (!line.running) startJob(i);
+    }
+}
+
+void Fleet::power(const std::vector<int>& rows, PowerCommand command) {
+    for (int r : rows) {
+        if (r < 0 || static_cast<std::size_t>(r) >= rows_.size()) continue;
+        ProjectorRow& row = rows_[r];
+        const PowerPhase phase = phaseOf(row.status);
+        if (row.reading == Reading::Answered && phase != PowerPhase::Steady) {
+            row.note = phase == PowerPhase::WarmingUp ? QStringLiteral("not sent: warming up")
+                                                      : QStringLiteral("not sent: cooling down");
+        } else {
+            row.note = QStringLiteral("waiting for the line");
+            lines_[r]->powerWanted = command;
+            if (!lines_[r]->running) startJob(r);
+        }
+        changed(r);
+    }
+}
+
+void Fleet::startJob(std::size_t index) {
+    Line& line = *lines_[index];
+    ProjectorRow& row = rows_[index];
+    ExchangeRequest request{row.projector.port, row.projector.speed, {}, {}};
+    if (line.powerWanted) {
+        line.runningPower = line.powerWanted;
+        line.powerWanted.reset();
+        request.codes = {
+            std::string(*line.runningPower == PowerCommand::On ? kPowerOnCode : kPowerOffCode)};
+    } else if (line.pollWanted) {
+        line.runningPower.reset();
+        line.pollWanted = false;
+        request.codes = kPollCodes;
+    } else {
+        return;
+    }
+    Line* const key = &line;
+    line.running = std::make_unique<ProjectorExchange>(
+        std::move(request), [this, key](const ExchangeResult& result) {
+            for (std::size_t i = 0; i < lines_.size(); ++i)
+                if (lines_[i].get() == key) jobEnded(i, result);
+        });
+    row.busy = true;
+    line.running->start();
+    changed(index);
+}
+
+void Fleet::jobEnded(std::size_t index, const ExchangeResult& result) {
+    Line& line = *lines_[index];
+    ProjectorRow& row = rows_[index];
+    // Not destroyed here: its own queued call is still on the stack.
+    QTimer::singleShot(0, [done = line.running.release()] { delete done; });
+    row.busy = false;
+    if (line.runningPower) {
+        powerEnded(row, *line.runningPower, result);
+        line.pollWanted = true;  // show what the command did
+    } else {
+        pollEnded(row, result);
+        if (line.inCycle) {
+            line.inCycle = false;
+            if (--cycleLeft_ == 0 && cycleFinished)
+                cycleFinished(std::chrono::milliseconds(cycle_.elapsed()));
+        }
+    }
+    changed(index);
+    startJob(index);
+}
+
+void Fleet::pollEnded(ProjectorRow& row, const ExchangeResult& result) {
+    const bool any = std::any_of(result.answers.begin(), result.answers.end(),
+                                 [](const CodeAnswer& a) { return a.replied; });
+    if (result.end == ExchangeEnd::InUse) {
+        row.reading = Reading::InUse;
+        row.reason = QStringLiteral("in use: another client has the line");
+        return;
+    }
+    if (result.end == ExchangeEnd::PortFailed || !any) {
+        row.reading =
+            result.end == ExchangeEnd::PortFailed ? Reading::PortFailed : Reading::NoAnswer;
+        row.reason = result.end == ExchangeEnd::PortFailed ? result.problem
+                                                           : QStringLiteral("nothing came back");
+        return;
+    }
+    row.reading = Reading::Answered;
+    row.reason.clear();
+    row.lastAnswered = QDateTime::currentDateTime();
+    const CodeAnswer* answers[3] = {};
+    for (std::size_t i = 0; i < result.answers.size() && i < 3; ++i)
+        answers[i] = &result.answers[i];
+    row.status = answers[0] && answers[0]->replied ? words(answers[0]->decoded) : QString();
+    if (answers[0] && answers[0]->replied && row.status.isEmpty())
+        row.status = QStringLiteral("unknown answer:") + words(answers[0]->received);
+    row.input = answers[1] ? words(answers[1]->decoded) : QString();
+    row.lampHours = answers[2] ? lampHours(*answers[2]) : std::nullopt;
+}
+
+void Fleet::powerEnded(ProjectorRow& row, PowerCommand command, const ExchangeResult& result) {
+    const QString what =
+        command == PowerCommand::On ? QStringLiteral("Power on") : QStringLiteral("Power off");
+    if (result.end == ExchangeEnd::InUse)
+        row.note = what + QStringLiteral(" not sent: in use");
+    else if (result.end == ExchangeEnd::PortFailed)
+        row.note = what + QStringLiteral(" failed: ") + result.problem;
+    else if (result.end == ExchangeEnd::SomeUnanswered)
+        row.note = what + QStringLiteral(" sent: no answer");
+    else
+        row.note = what + QStringLiteral(" sent: acknowledged");
+}
+
+void Fleet::changed(std::size_t index) {
+    if (rowChanged) rowChanged(static_cast<int>(index));
+}
+
+}  // namespace panel

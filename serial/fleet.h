@@ -1,0 +1,83 @@
+// The fleet: the named projectors of the projectors file, each polled on its own line for its
+// status, input and lamp hours, side by side, and sent power commands. The window only shows it.
+#pragma once
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "serial/projector_exchange.h"
+#include "serial/projectors_file.h"
+
+namespace panel {
+
+enum class Reading { NotYet, Answered, NoAnswer, InUse, PortFailed };
+enum class PowerPhase { Steady, WarmingUp, CoolingDown };
+enum class PowerCommand { On, Off };
+
+struct ProjectorRow {
+    Projector projector;
+    Reading reading = Reading::NotYet;
+    QString status;  // the status decoder's words, from the last poll that answered
+    QString input;   // the input decoder's words
+    std::optional<int> lampHours;
+    QDateTime lastAnswered;
+    QString reason;  // why the last poll got no answer
+    QString note;    // what the last power command did, or why none was sent
+    bool busy = false;
+};
+
+// Warming up or cooling down, read from the status decoder's words.
+PowerPhase phaseOf(const QString& status);
+
+inline constexpr std::chrono::seconds kDefaultPoll{60};
+
+class Fleet final {
+public:
+    explicit Fleet(std::vector<Projector> projectors = {});
+    ~Fleet();
+    Fleet(const Fleet&) = delete;
+    Fleet& operator=(const Fleet&) = delete;
+
+    // Rows of the names still there keep what they showed; the order is the new list's.
+    void setProjectors(std::vector<Projector> projectors);
+    const std::vector<ProjectorRow>& rows() const { return rows_; }
+    int rowOf(const QString& name) const;
+
+    void setPollInterval(std::chrono::seconds interval);
+    std::chrono::seconds pollInterval() const { return interval_; }
+    // Polls now, then every interval.
+    void startPolling();
+    void pollNow();
+
+    // To the given rows only. A projector warming up or cooling down is sent nothing; its note
+    // says why. A command waits for a poll in progress on the same line.
+    void power(const std::vector<int>& rows, PowerCommand command);
+
+    std::function<void(int row)> rowChanged;
+    std::function<void()> listChanged;
+    std::function<void(std::chrono::milliseconds wall)> cycleFinished;
+
+private:
+    struct Line;
+    void startJob(std::size_t index);
+    void jobEnded(std::size_t index, const ExchangeResult& result);
+    void pollEnded(ProjectorRow& row, const ExchangeResult& result);
+    void powerEnded(ProjectorRow& row, PowerCommand command, const ExchangeResult& result);
+    void changed(std::size_t index);
+
+    std::vector<ProjectorRow> rows_;
+    std::vector<std::unique_ptr<Line>> lines_;  // one per row
+    std::chrono::seconds interval_ = kDefaultPoll;
+    QTimer timer_;
+    QElapsedTimer cycle_;
+    int cycleLeft_ = 0;
+};
+
+}  // namespace panel

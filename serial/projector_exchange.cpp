@@ -1,0 +1,254 @@
+#include "serial/projector_exchange.h"
+
+#include <QObject>
+#include <QTimer>
+#include <chrono>
+#include <cmath>
+
+#include "core/controller.h"
+#include "serial/network_port.h"
+#include "serial/qt_serial_port.h"
+#include "serial/qt_timer.h"
+#include "serial/routed_serial_port.h"
+
+namespace panel {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// --wait keeps the one-shot buttons' gap: their pairs clear the traces this long after the reply
+// window closes. (The held buttons' pairs clear sooner: hold, brightness and arrow pairs 0 to
+// 45 ms after it.)
+constexpr std::chrono::milliseconds kClearingAfterReply{500};
+
+// What ser2net writes to a client it refuses because another one holds the line (the same
+// port, or another port on the same device) before it closes the connection.
+constexpr std::string_view kServerInUse = "already in use";
+
+// The line between the controller and the port: it times each write's first answer, keeps the
+// bytes, and hands the end of an open that finishes later to the session.
+class ExchangePort final : public SerialPort, private PortListener {
+public:
+    ExchangePort(SerialPort& inner, std::function<void(std::optional<PortError>)> opened)
+        : inner_(inner), opened_(std::move(opened)) {
+        inner_.setListener(this);
+    }
+    ~ExchangePort() override { inner_.setListener(nullptr); }
+
+    void setListener(PortListener* listener) override { controller_ = listener; }
+    PortResult setCommPort(int port) override { return inner_.setCommPort(port); }
+    int commPort() const override { return inner_.commPort(); }
+    std::string deviceName() const override { return inner_.deviceName(); }
+    PortResult setSettings(std::string_view s) override { return inner_.setSettings(s); }
+    bool isOpen() const override { return inner_.isOpen(); }
+    bool isOpening() const override { return inner_.isOpening(); }
+    PortResult setOpen(bool open) override { return inner_.setOpen(open); }
+
+    PortResult output(std::string_view bytes) override {
+        written_ = Clock::now();
+        firstByte_.reset();
+        bytes_.clear();
+        return inner_.output(bytes);
+    }
+    PortResult input(std::string& bytes) override {
+        PortResult result = inner_.input(bytes);
+        if (!result && !bytes.empty() && !firstByte_) firstByte_ = Clock::now() - written_;
+        if (!result) {
+            bytes_ += bytes;
+            everything_ += bytes;
+        }
+        return result;
+    }
+
+    std::optional<Clock::duration> firstByte() const { return firstByte_; }
+    const std::string& bytes() const { return bytes_; }
+    bool refusedInUse() const { return everything_.find(kServerInUse) != std::string::npos; }
+
+private:
+    void onComm(int kind) override {
+        if (controller_) controller_->onComm(kind);
+    }
+    void onPortFailure(const PortError& error) override {
+        if (controller_) controller_->onPortFailure(error);
+    }
+    void onPortOpened() override { opened_(std::nullopt); }
+    void onOpenFailed(const PortError& error) override { opened_(error); }
+
+    SerialPort& inner_;
+    std::function<void(std::optional<PortError>)> opened_;
+    PortListener* controller_ = nullptr;
+    Clock::time_point written_;
+    std::optional<Clock::duration> firstByte_;
+    std::string bytes_;
+    std::string everything_;
+};
+
+// The reply window's timer with one more step after the controller's own tick: the session reads
+// the labels there.
+class ReplyWindowTimer final : public Timer {
+public:
+    explicit ReplyWindowTimer(std::function<void()> afterTick) : afterTick_(std::move(afterTick)) {}
+
+    void setTickHandler(std::function<void()> handler) override {
+        if (!handler) {
+            inner_.setTickHandler({});
+            return;
+        }
+        inner_.setTickHandler([this, handler = std::move(handler)] {
+            handler();
+            afterTick_();
+        });
+    }
+    void setInterval(std::chrono::milliseconds interval) override { inner_.setInterval(interval); }
+    std::chrono::milliseconds interval() const override { return inner_.interval(); }
+    void setEnabled(bool enabled) override { inner_.setEnabled(enabled); }
+    bool isEnabled() const override { return inner_.isEnabled(); }
+
+private:
+    QtTimer inner_;
+    std::function<void()> afterTick_;
+};
+
+}  // namespace
+
+IntervalPair codeIntervals(std::string_view code, std::optional<int> waitMs) {
+    if (waitMs) return Pair(*waitMs, *waitMs + static_cast<int>(kClearingAfterReply.count()));
+    for (const OneShotRow& row : OneShotCatalogue())
+        if (row.code == code) return row.intervals.value_or(kLayoutPair);
+    return kPictureModePair;  // the manual SEND's pair
+}
+
+class ProjectorExchange::Session final : private View {
+public:
+    Session(ExchangeRequest request, Done done)
+        : request_(std::move(request)),
+          done_(std::move(done)),
+          devices_{request_.device, request_.device},
+          serial_(devices_),
+          network_(devices_),
+          routed_(devices_, serial_, network_),
+          port_(routed_, [this](std::optional<PortError> error) { openEnded(error); }),
+          replyWindow_([this] { replyWindowClosed(); }),
+          controller_(port_, Timers{repeat_, replyWindow_, selectorHide_, clearing_}, *this) {}
+
+    ~Session() override {
+        if (port_.isOpen() || port_.isOpening()) (void)port_.setOpen(false);
+    }
+
+    void start() {
+        (void)port_.setCommPort(1);
+        (void)port_.setSettings(request_.speed == 9600 ? kSettings9600 : kSettings19200);
+        if (PortResult failed = port_.setOpen(true)) {
+            fail(failed->description);
+        } else if (port_.isOpen()) {
+            QTimer::singleShot(0, &context_, [this] { sendNext(); });
+        }
+    }
+
+private:
+    void captionChanged(LabelId label, const std::string& caption) override {
+        if (label == LabelId::DecodedReply && windowOpen_) decoded_ = caption;
+    }
+    void setPortSelectorVisible(bool) override {}
+    void selectOption1() override {}
+    void showPortSelectionFailure(const std::string& description) override { fail(description); }
+    void notifyPortProblem(const std::string& text) override { fail(text); }
+    void endProgram() override {}
+
+    void openEnded(const std::optional<PortError>& error) {
+        if (error)
+            fail(error->description);
+        else
+            sendNext();
+    }
+
+    void sendNext() {
+        if (finished_) return;
+        if (next_ == request_.codes.size()) {
+            finish(unanswered_ ? ExchangeEnd::SomeUnanswered : ExchangeEnd::AllAnswered, {});
+            return;
+        }
+        const std::string& code = request_.codes[next_];
+        const IntervalPair pair = codeIntervals(code, request_.waitMs);
+        replyWindow_.setInterval(pair.replyWindow);
+        clearing_.setInterval(pair.clearingDelay);
+        decoded_.reset();
+        windowOpen_ = true;
+        controller_.SendCommand(code);
+    }
+
+    void replyWindowClosed() {
+        if (finished_ || !windowOpen_) return;
+        windowOpen_ = false;
+        CodeAnswer answer{request_.codes[next_],
+                          controller_.caption(LabelId::SentTrace),
+                          controller_.caption(LabelId::ReceivedTrace),
+                          decoded_,
+                          false,
+                          {},
+                          port_.bytes()};
+        if (const auto firstByte = port_.firstByte()) {
+            const double ms = std::chrono::duration<double, std::milli>(*firstByte).count();
+            answer.replied = true;
+            answer.firstByteMs = std::round(ms * 10) / 10;
+        }
+        unanswered_ = unanswered_ || !answer.replied;
+        result_.answers.push_back(std::move(answer));
+        ++next_;
+        sendNext();
+    }
+
+    void fail(const std::string& text) {
+        // A network port names its URL itself.
+        const QString device = request_.device + QStringLiteral(": ");
+        const QString why = QString::fromStdString(text);
+        const bool inUse = port_.refusedInUse() || text.find(kServerInUse) != std::string::npos;
+        finish(inUse ? ExchangeEnd::InUse : ExchangeEnd::PortFailed,
+               why.startsWith(device) ? why : device + why);
+    }
+
+    void finish(ExchangeEnd end, const QString& problem) {
+        if (finished_) return;
+        finished_ = true;
+        windowOpen_ = false;
+        replyWindow_.setEnabled(false);
+        if (port_.isOpen() || port_.isOpening()) (void)port_.setOpen(false);
+        result_.end = end;
+        result_.problem = problem;
+        // The owner may destroy the exchange in `done`: never call it from inside a port's or a
+        // timer's own handler.
+        QTimer::singleShot(0, &context_, [this] { done_(result_); });
+    }
+
+    ExchangeRequest request_;
+    Done done_;
+    PortDevices devices_;
+    QtSerialPort serial_;
+    NetworkPort network_;
+    RoutedSerialPort routed_;
+    ExchangePort port_;
+    QtTimer repeat_;
+    ReplyWindowTimer replyWindow_;
+    QtTimer selectorHide_;
+    QtTimer clearing_;
+    Controller controller_;
+    QObject context_;  // queued calls die with the session
+
+    std::size_t next_ = 0;
+    bool windowOpen_ = false;
+    std::optional<std::string> decoded_;
+    bool unanswered_ = false;
+    bool finished_ = false;
+    ExchangeResult result_;
+};
+
+ProjectorExchange::ProjectorExchange(ExchangeRequest request, Done done)
+    : session_(std::make_unique<Session>(std::move(request), std::move(done))) {}
+
+ProjectorExchange::~ProjectorExchange() = default;
+
+void ProjectorExchange::start() {
+    session_->start();
+}
+
+}  // namespace panel

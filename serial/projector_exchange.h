@@ -1,0 +1,70 @@
+// One projector's turn on its line: open the port, send each code through its own controller as
+// a click would, wait for each reply window, close the port and tell what came back.
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/catalogue.h"
+
+namespace panel {
+
+// What one code brought back, read when its reply window closed.
+struct CodeAnswer {
+    std::string command;                 // the code, one byte per character
+    std::string sent;                    // Label11
+    std::string received;                // Label12
+    std::optional<std::string> decoded;  // Label22, when a decoder wrote it during the window
+    bool replied = false;                // at least one character came
+    std::optional<double> firstByteMs;   // from the write to the first character received
+    std::string bytes;                   // what came, as it came
+};
+
+struct ExchangeRequest {
+    QString device;  // a device path or URL
+    int speed = 19200;
+    std::vector<std::string> codes;
+    std::optional<int> waitMs;  // replaces every code's reply window
+};
+
+enum class ExchangeEnd {
+    AllAnswered,
+    SomeUnanswered,
+    PortFailed,  // problem says why; the answers so far are kept
+    InUse,       // the device server serves another client (ser2net's refusal)
+};
+
+struct ExchangeResult {
+    ExchangeEnd end = ExchangeEnd::AllAnswered;
+    std::vector<CodeAnswer> answers;
+    QString problem;  // the device and the reason, for PortFailed and InUse
+};
+
+// The reply window and clearing delay for `code`: those a click of the one-shot button with that
+// code uses from start-up, the manual entry's for a code no one-shot button sends, or `waitMs`.
+IntervalPair codeIntervals(std::string_view code, std::optional<int> waitMs);
+
+class ProjectorExchange final {
+public:
+    using Done = std::function<void(const ExchangeResult&)>;
+
+    // `done` is called once, from the event loop, never from inside start(); the exchange may be
+    // destroyed from within it. Destroying it earlier cancels it, closing the port.
+    ProjectorExchange(ExchangeRequest request, Done done);
+    ~ProjectorExchange();
+    ProjectorExchange(const ProjectorExchange&) = delete;
+    ProjectorExchange& operator=(const ProjectorExchange&) = delete;
+
+    void start();
+
+private:
+    class Session;
+    std::unique_ptr<Session> session_;
+};
+
+}  // namespace panel

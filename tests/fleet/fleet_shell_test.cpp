@@ -1,0 +1,132 @@
+// The real binary's shell mode over the projectors file: --all and --projector, the answers
+// grouped per projector in the file's order, and the exit status over all of them.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "tests/fleet/sim_bank.h"
+
+namespace panel {
+namespace {
+
+using ::testing::ElementsAreArray;
+using ::testing::HasSubstr;
+
+struct PanelRun {
+    int exitCode = -1;
+    QStringList lines;
+    QString err;
+};
+
+// Three projectors: two simulators, the second of them silent, and a port nothing serves.
+class FleetShellTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(sims_.ok());
+        sims_.stop(2);
+        sims_.start(2, {"--no-reply"});
+        ASSERT_TRUE(sims_.ok());
+        QFile file(path());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QStringLiteral("[Hall A]\nport = %1\n[講義室 101]\nport = %2\nspeed = 9600\n"
+                                  "[Silent]\nport = %3\n[Gone]\nport = %4\n")
+                       .arg(sims_.link(0), sims_.link(1), sims_.link(2),
+                            dir_.filePath(QStringLiteral("nothing")))
+                       .toUtf8());
+    }
+
+    QString path() const { return dir_.filePath(QStringLiteral("projectors.ini")); }
+
+    PanelRun run(QStringList arguments) const {
+        arguments.prepend(path());
+        arguments.prepend(QStringLiteral("--projectors"));
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("DISPLAY"));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir_.path());
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(PROJECTOR_PANEL_BINARY), arguments);
+        PanelRun result;
+        if (!process.waitForFinished(30000)) {
+            process.kill();
+            process.waitForFinished();
+            return result;
+        }
+        result.exitCode = process.exitCode();
+        result.lines = QString::fromUtf8(process.readAllStandardOutput())
+                           .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        result.err = QString::fromUtf8(process.readAllStandardError());
+        return result;
+    }
+
+    QTemporaryDir dir_;
+    test::SimBank sims_{3};
+};
+
+const QString kHallA = QStringLiteral("Hall A");
+const QString kRoom = QString::fromUtf8("講義室 101");
+
+TEST_F(FleetShellTest, ChosenProjectorsAnswerInTheFilesOrderWhateverTheOrderAsked) {
+    const PanelRun r = run({QStringLiteral("--projector"), kRoom, QStringLiteral("--projector"),
+                            kHallA, QStringLiteral("--send"), QStringLiteral("CR0"),
+                            QStringLiteral("--send"), QStringLiteral("CR1")});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QStringList expected{kHallA + QStringLiteral("\tCR0\t 8 0 CR \t Stand by"),
+                               kHallA + QStringLiteral("\tCR1\t 1 CR \t Computer 1"),
+                               kRoom + QStringLiteral("\tCR0\t 8 0 CR \t Stand by"),
+                               kRoom + QStringLiteral("\tCR1\t 1 CR \t Computer 1")};
+    EXPECT_THAT(r.lines, ElementsAreArray(expected));
+}
+
+TEST_F(FleetShellTest, AllCoversEveryProjectorAndAFailedPortOutranksASilentOne) {
+    const PanelRun r =
+        run({QStringLiteral("--all"), QStringLiteral("--send"), QStringLiteral("CR0")});
+    EXPECT_EQ(r.exitCode, 3);
+    ASSERT_EQ(r.lines.size(), 3);
+    EXPECT_TRUE(r.lines[0].startsWith(kHallA + QStringLiteral("\tCR0\t 8 0 CR")));
+    EXPECT_TRUE(r.lines[1].startsWith(kRoom + QStringLiteral("\tCR0\t 8 0 CR")));
+    EXPECT_EQ(r.lines[2], QStringLiteral("Silent\tCR0\t X X X X\t"));
+    EXPECT_THAT(r.err.toStdString(), HasSubstr("Gone: " + dir_.filePath("nothing").toStdString()));
+}
+
+TEST_F(FleetShellTest, ASilentProjectorAloneIsExitStatusOne) {
+    const PanelRun r =
+        run({QStringLiteral("--projector"), QStringLiteral("Silent"), QStringLiteral("--projector"),
+             kHallA, QStringLiteral("--send"), QStringLiteral("CR0")});
+    EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
+    EXPECT_EQ(r.lines.size(), 2);
+}
+
+TEST_F(FleetShellTest, JsonCarriesTheProjectorKey) {
+    const PanelRun r = run({QStringLiteral("--projector"), kRoom, QStringLiteral("--json"),
+                            QStringLiteral("--send"), QStringLiteral("CR0")});
+    ASSERT_EQ(r.lines.size(), 1) << r.err.toStdString();
+    const QJsonObject o = QJsonDocument::fromJson(r.lines[0].toUtf8()).object();
+    EXPECT_EQ(o.value(QStringLiteral("projector")).toString(), kRoom);
+    EXPECT_EQ(o.value(QStringLiteral("decoded")).toString(), QStringLiteral(" Stand by"));
+}
+
+TEST_F(FleetShellTest, AnUnknownNameSendsNothingAndNamesTheFile) {
+    const PanelRun r =
+        run({QStringLiteral("--projector"), kHallA, QStringLiteral("--projector"),
+             QStringLiteral("Hall Z"), QStringLiteral("--send"), QStringLiteral("C00")});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.lines.isEmpty());
+    EXPECT_THAT(r.err.toStdString(), HasSubstr("'Hall Z' in " + path().toStdString()));
+    EXPECT_EQ(sims_.log(0).count("C00"), 0u);
+}
+
+}  // namespace
+}  // namespace panel
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

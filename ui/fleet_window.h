@@ -1,0 +1,64 @@
+// The fleet window: the table of every projector of the projectors file, the poll interval and
+// lamp-hours mark, and the power and panel actions on the selected rows.
+#pragma once
+
+#include <QLabel>
+#include <QPushButton>
+#include <QSortFilterProxyModel>
+#include <QSpinBox>
+#include <QTableView>
+#include <QWidget>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "serial/fleet.h"
+#include "serial/projectors_watcher.h"
+#include "ui/fleet_table_model.h"
+
+namespace panel {
+
+class FleetWindow final : public QWidget {
+    Q_OBJECT
+
+public:
+    // `pollSeconds` from the command line overrides the remembered interval without replacing it.
+    FleetWindow(const QString& projectorsFile, std::optional<int> pollSeconds,
+                QWidget* parent = nullptr);
+    ~FleetWindow() override;
+
+    Fleet& fleet() { return fleet_; }
+    // Polls now and then every interval.
+    void start();
+
+    // The rows selected, as the fleet numbers them.
+    std::vector<int> selectedRows() const;
+    void powerOnSelected();
+    // Asks first, naming the projectors; the answer arrives later (no nested event loop).
+    void powerOffSelected();
+    void openPanelForSelected();
+
+signals:
+    void cycleFinished(qint64 wallMs);
+
+private:
+    void build();
+    void listRead(const ProjectorList& list);
+    void updateActions();
+
+    ProjectorsWatcher watcher_;
+    Fleet fleet_;
+    FleetTableModel model_;
+    QSortFilterProxyModel sorted_;
+    QTableView* table_ = nullptr;
+    QSpinBox* poll_ = nullptr;
+    QSpinBox* threshold_ = nullptr;
+    QLabel* problems_ = nullptr;
+    QPushButton* powerOn_ = nullptr;
+    QPushButton* powerOff_ = nullptr;
+    QPushButton* openPanel_ = nullptr;
+    struct Panel;
+    std::vector<std::unique_ptr<Panel>> panels_;
+};
+
+}  // namespace panel
