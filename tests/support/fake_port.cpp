@@ -63,6 +63,11 @@ void FakePort::hangUp(PortError error) {
     if (listener_) listener_->onPortFailure(error);
 }
 
+void FakePort::comeBack() {
+    open_ = true;
+    if (listener_) listener_->onPortOpened();
+}
+
 std::string FakePort::written() const {
     std::string all;
     for (const auto& w : writes_) all += w;

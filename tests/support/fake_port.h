@@ -35,6 +35,8 @@ public:
     void raiseEvent(int kind, const std::string& block = {});
     // The device vanishes: the port closes and the listener hears of it.
     void hangUp(PortError error);
+    // The line comes back by itself: the port is open again and the listener hears of it.
+    void comeBack();
 
     // Everything written so far, and each write on its own.
     std::string written() const;
