@@ -19,12 +19,14 @@
 #include "ui/hold_buttons.h"
 
 class QLineEdit;
+class QMenu;
 class QPushButton;
 class QRadioButton;
 
 namespace panel {
 
 class Prompter;
+class SessionLog;
 class TraceLabel;
 
 class Form1 final : public QWidget, public View {
@@ -40,6 +42,13 @@ public:
 
     // The load handler: the start-up steps, with the window placed at their geometry step.
     void load();
+
+    // The writer that "Log to file…" and startLog use; it must outlive the window.
+    void setSessionLog(SessionLog& log);
+    // Appends the session to `path` from now on. When it cannot be opened the operator is told
+    // and the panel goes on without a log.
+    bool startLog(const QString& path);
+    void stopLog();
 
     Controller& controller() { return *controller_; }
     const Controller& controller() const { return *controller_; }
@@ -70,6 +79,7 @@ signals:
 
 protected:
     bool event(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -84,6 +94,10 @@ private:
     void sendManual();
     void setCommand34Caption(std::string_view caption);
     void stopEverything();
+    void buildLogMenu();
+    void showLogMenu(const QPoint& globalPos);
+    void chooseLogFile();
+    void updateTitle();
 
     SerialPort& port_;
     std::unique_ptr<Prompter> ownPrompter_;
@@ -104,6 +118,8 @@ private:
     QPushButton* command34_ = nullptr;
     QLineEdit* text1_ = nullptr;
     QWidget* image1_ = nullptr;
+    QMenu* logMenu_ = nullptr;
+    SessionLog* log_ = nullptr;
     // Placed at start-up with an assumed frame; the real one has not been seen yet.
     bool awaitingFrame_ = false;
 };
