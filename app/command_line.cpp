@@ -28,13 +28,15 @@ enum class Option {
     Port,
     Speed,
     Wait,
-    Json
+    Json,
+    Log
 };
 
 // What an option asks of the program, which decides the front door.
 enum class Role {
     Answer,    // answered on the terminal, nothing opened
     Device,    // names a device, for the window and the shell alike
+    Session,   // for the window and the shell alike, names no device
     Shell,     // runs the shell mode
     Modifier,  // qualifies --send (or --list-commands), refused alone
 };
@@ -59,6 +61,7 @@ constexpr std::array kOptions{
     OptionSpec{Option::Speed, "speed", "", "19200|9600", Role::Modifier},
     OptionSpec{Option::Wait, "wait", "", "MS", Role::Modifier},
     OptionSpec{Option::Json, "json", "", "", Role::Modifier},
+    OptionSpec{Option::Log, "log", "", "FILE", Role::Session},
 };
 
 constexpr int kLongestWait = 3'600'000;  // an hour, in milliseconds
@@ -102,6 +105,9 @@ QString describe(Option option, const PortDevices& defaults) {
                 "of the command's own reply window.");
         case Option::Json:
             return QStringLiteral("With --send or --list-commands: print JSON Lines.");
+        case Option::Log:
+            return QStringLiteral(
+                "Append a record of the session to FILE: one line an event, tab-separated.");
     }
     return {};
 }
@@ -296,6 +302,7 @@ Refusal readShellRequest(const Parsed& parsed, std::optional<ShellRequest>& shel
         return refused;
     if (Refusal refused = readWait(parsed, request.waitMs)) return refused;
     request.json = parsed.isSet(Option::Json);
+    request.logFile = parsed.value(Option::Log);
     shell = std::move(request);
     return std::nullopt;
 }
@@ -334,7 +341,8 @@ FrontDoor frontDoorFor(int argc, const char* const argv[]) {
                                                              : "";
         // A malformed device-server URL is refused on the terminal too.
         const QString device = QString::fromLocal8Bit(value);
-        if (isPortUrl(device) && !parsePortUrl(device).url) return FrontDoor::Terminal;
+        if (row->role == Role::Device && isPortUrl(device) && !parsePortUrl(device).url)
+            return FrontDoor::Terminal;
     }
     if (shell) return FrontDoor::Shell;
     // A qualifier of --send alone is refused, and that needs no window either.
@@ -371,6 +379,9 @@ CommandLine parseCommandLine(const QStringList& arguments, QTextStream& out, QTe
         return outcome.finish(0);
     }
     if (Refusal refused = readDevices(parsed, result.devices)) return outcome.refuse(*refused);
+    if (parsed.isSet(Option::Log) && parsed.value(Option::Log).isEmpty())
+        return outcome.refuse(QStringLiteral("--log needs a file name."));
+    result.logFile = parsed.value(Option::Log);
     if (Refusal refused = readShellRequest(parsed, result.shell)) return outcome.refuse(*refused);
     if (parsed.isSet(Option::ListPorts)) {
         const QList<PortListing> found = ports();

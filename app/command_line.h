@@ -22,6 +22,7 @@ struct ShellRequest {
     int speed = 19200;               // or 9600
     std::optional<int> waitMs;       // replaces every command's reply window
     bool json = false;
+    QString logFile;  // --log: empty for none
 };
 
 struct CommandLine {
@@ -29,6 +30,7 @@ struct CommandLine {
     bool exitNow = false;  // the command line was fully answered (or refused): exit with exitCode
     int exitCode = 0;
     std::optional<ShellRequest> shell;  // set when commands are to be sent from the shell
+    QString logFile;                    // --log: empty for none
 };
 
 inline constexpr int kCommandLineUsageError = 2;

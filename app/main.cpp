@@ -8,6 +8,7 @@
 #include "serial/network_port.h"
 #include "serial/qt_serial_port.h"
 #include "serial/routed_serial_port.h"
+#include "serial/session_log.h"
 #include "ui/form1.h"
 #include "ui/screenshot_tour.h"
 #include "ui/shown_report.h"
@@ -48,8 +49,14 @@ int main(int argc, char* argv[]) {
     panel::QtSerialPort localPort(commandLine.devices);
     panel::NetworkPort networkPort(commandLine.devices);
     panel::RoutedSerialPort port(commandLine.devices, localPort, networkPort);
+    panel::SessionLog log(std::string(panel::kProgramName) + ' ' + panel::kProgramVersion,
+                          {panel::LoggedPort{"COM1", commandLine.devices.com1.toStdString()},
+                           panel::LoggedPort{"COM2", commandLine.devices.com2.toStdString()}});
     panel::Form1 form(port, quiet.get());
     form.describePorts(commandLine.devices.com1, commandLine.devices.com2);
+    form.setSessionLog(log);
+    // Before start-up, so that the log sees the port open.
+    if (!commandLine.logFile.isEmpty()) form.startLog(commandLine.logFile);
     QObject::connect(&form, &panel::Form1::programEnded, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     // A development aid: start-up timing of this binary (scripts/measure).

@@ -116,6 +116,7 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"WaitOverAnHour", {"--send", "CR0", "--wait", "3600001"}, "--wait"},
         RefusedCase{"PortWithoutSend", {"--port", "2"}, "--port goes with --send"},
         RefusedCase{"JsonWithoutSend", {"--json"}, "--json goes with --send"},
+        RefusedCase{"LogWithoutFile", {"--log", ""}, "--log needs a file name"},
         RefusedCase{"SendAndListCommands", {"--send", "CR0", "--list-commands"}, "--list-commands"},
         RefusedCase{"UrlWithoutPort",
                     {"--com1", "rfc2217://hall-a"},
@@ -226,6 +227,13 @@ INSTANTIATE_TEST_SUITE_P(
         ShellCase{"WaitZero", {"--send", "CR0", "--wait=0"}, {"CR0"}, 1, 19200, 0, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(CommandLineTest, LogNamesItsFileForTheWindowAndTheShell) {
+    EXPECT_EQ(run({"--log", "hall.log"}).result.logFile, QStringLiteral("hall.log"));
+    const Outcome shell = run({"--send", "CR0", "--log=socket://hall"});
+    ASSERT_TRUE(shell.result.shell) << shell.err;
+    EXPECT_EQ(shell.result.shell->logFile, QStringLiteral("socket://hall"));
+}
+
 // Another serial program's lock, in the plain form (the owner's pid, padded to ten characters).
 TEST(CommandLineTest, ListPortsSaysOnStderrWhoHoldsALockedPort) {
     test::PseudoTerminal line;
@@ -289,6 +297,7 @@ INSTANTIATE_TEST_SUITE_P(
                       {"--com1", "rfc2217://hall-a:4001", "--com2=socket://[::1]:7000"},
                       FrontDoor::Window},
         FrontDoorCase{"MalformedUrl", {"--com1", "socket://hall-a"}, FrontDoor::Terminal},
+        FrontDoorCase{"LogNamedLikeAUrl", {"--log", "socket://hall-a"}, FrontDoor::Window},
         FrontDoorCase{"MalformedUrlWithEquals", {"--com2=rfc2217://h:0"}, FrontDoor::Terminal}),
     [](const auto& info) { return std::string(info.param.name); });
 
