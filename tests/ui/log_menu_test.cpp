@@ -20,9 +20,18 @@ const QString kCaption = FromUtf8(kWindowCaption);
 
 class LogMenuTest : public FormTest {
 protected:
+    // The file dialog keeps its history in the user's settings: these go to a folder of the
+    // test's own.
     void SetUp() override {
+        ASSERT_TRUE(config.isValid());
+        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
         FormTest::SetUp();
         form->setSessionLog(log);
+    }
+    void TearDown() override {
+        FormTest::TearDown();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        qunsetenv("XDG_CONFIG_HOME");
     }
 
     QMenu* shownMenu() const {
@@ -48,6 +57,7 @@ protected:
 
     SessionLog log{"projector-panel 1.40",
                    {LoggedPort{"COM1", "/dev/a"}, LoggedPort{"COM2", "/dev/b"}}};
+    QTemporaryDir config;
     QTemporaryDir dir;
     QString path = dir.filePath(QStringLiteral("hall.log"));
 };
