@@ -50,12 +50,17 @@ int MeasureFloodLog(const QString& panelBinary, const QString& com1, int seconds
     const QString logPath = dir.filePath(QStringLiteral("flood-session.log"));
     std::vector<double> plain;
     std::vector<double> logged;
+    const QStringList withLog{QStringLiteral("--log"), logPath};
     for (int round = 0; round < rounds; ++round) {
-        const auto without = RunFlood(panelBinary, com1, seconds, {});
-        const auto with = RunFlood(panelBinary, com1, seconds, {QStringLiteral("--log"), logPath});
-        if (!without || !with) return 1;
-        plain.push_back(without->share());
-        logged.push_back(with->share());
+        // Every other round the other way round, so that a load that rises or falls during the
+        // runs weighs on both alike.
+        const bool logFirst = round % 2 == 1;
+        const auto first = RunFlood(panelBinary, com1, seconds, logFirst ? withLog : QStringList());
+        const auto second =
+            RunFlood(panelBinary, com1, seconds, logFirst ? QStringList() : withLog);
+        if (!first || !second) return 1;
+        plain.push_back((logFirst ? second : first)->share());
+        logged.push_back((logFirst ? first : second)->share());
     }
     QFile log(logPath);
     const qint64 bytes = log.size();

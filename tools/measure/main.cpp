@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
     if (mode == "flood-log")
         return MeasureFloodLog(option(argc, argv, "--panel"), com1,
                                option(argc, argv, "--seconds", "60").toInt(),
-                               option(argc, argv, "--rounds", "2").toInt());
+                               option(argc, argv, "--rounds", "4").toInt());
     if (mode == "startup")
         return MeasureStartup(option(argc, argv, "--panel"), com1,
                               option(argc, argv, "--runs", "10").toInt());

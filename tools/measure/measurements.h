@@ -25,8 +25,8 @@ struct FloodRun {
 };
 std::optional<FloodRun> RunFlood(const QString& panelBinary, const QString& com1, int seconds,
                                  const QStringList& extraArguments);
-// What a session log adds to the flood: the panel with and without --log, alternately, and the
-// log writer alone.
+// What a session log adds to the flood: the panel without and with --log, in alternating order,
+// and the log writer alone.
 int MeasureFloodLog(const QString& panelBinary, const QString& com1, int seconds, int rounds);
 // Process start to the window shown, and resident memory then, over `runs` fresh processes.
 int MeasureStartup(const QString& panel, const QString& com1, int runs);
