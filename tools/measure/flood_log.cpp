@@ -68,8 +68,8 @@ int MeasureFloodLog(const QString& panelBinary, const QString& com1, int seconds
     const double added = mean(logged) - mean(plain);
     const double perLine =
         writerMicrosPerLine(dir.filePath(QStringLiteral("writer.log")), 1920 * seconds);
-    std::printf("Session log under the flood: %d rounds of %d s without, then with --log\n", rounds,
-                seconds);
+    std::printf("Session log under the flood: %d rounds of %d s, each without and with --log\n",
+                rounds, seconds);
     printRounds("CPU without log", plain);
     printRounds("CPU with --log", logged);
     std::printf("  added by the log   %6.2f %% of one core  goal (1 %%): %s\n", added,
