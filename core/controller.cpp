@@ -275,6 +275,7 @@ void Controller::selectPort(int port, int fallback) {
         note(port_.setOpen(false));
         tellClosed();
     }
+    lineLost_ = false;  // what opens now is the operator's choice, not the line coming back
     note(port_.setCommPort(port));
     // A closed port is opened too: otherwise one failed selection would leave every port closed
     // until the program restarts.
@@ -286,7 +287,6 @@ void Controller::selectPort(int port, int fallback) {
         return;  // the port selector stays shown
     }
     portOpened();
-    lineLost_ = false;
     // An open that finishes later is recorded when it has.
     if (port_.isOpen()) tellOpen(SessionEventKind::Open);
     setPortSelectorVisible(false);
