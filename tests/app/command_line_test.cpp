@@ -11,7 +11,7 @@
 #include <optional>
 #include <vector>
 
-#include "tests/support/pseudo_terminal.h"
+#include "testkit/pseudo_terminal.h"
 
 namespace panel {
 namespace {

@@ -14,7 +14,7 @@
 #include <chrono>
 
 #include "core/trace.h"
-#include "tests/e2e/frame_log_reader.h"
+#include "testkit/frame_log_reader.h"
 #include "tests/e2e/sim_process.h"
 
 namespace panel::e2e {
@@ -73,7 +73,7 @@ protected:
     // reply window of the power-on command.
     void start(std::vector<std::string> args = {}) {
         ASSERT_TRUE(scratch.isValid());
-        log = std::make_unique<FrameLogReader>(scratch.filePath("frames.log").toStdString());
+        log = std::make_unique<test::FrameLogReader>(scratch.filePath("frames.log").toStdString());
         args.insert(args.end(), {"--warmup", "0.2", "--log", log->path()});
         sim = std::make_unique<SimProcess>(args);
         ASSERT_FALSE(sim->device().empty()) << "the simulator did not start";
@@ -86,12 +86,12 @@ protected:
     }
     std::vector<std::string> frames() const {
         std::vector<std::string> result;
-        for (const LoggedFrame& frame : log->frames()) result.push_back(frame.frame);
+        for (const test::LoggedFrame& frame : log->frames()) result.push_back(frame.frame);
         return result;
     }
 
     QTemporaryDir scratch;
-    std::unique_ptr<FrameLogReader> log;
+    std::unique_ptr<test::FrameLogReader> log;
     std::unique_ptr<SimProcess> sim;
     QString device;
 };
@@ -118,7 +118,7 @@ TEST_F(ShellModeTest, SeveralCodesGoOutInOrderEachAfterThePreviousReplyWindow) {
     EXPECT_THAT(run.lines, ElementsAre("CR1\t 1 CR \t Computer 1", "C11\t ACK \t",
                                        "CR0\t 8 0 CR \t Stand by", "CF X\t ? CR \t"))
         << describe(run);
-    const std::vector<LoggedFrame> logged = log->frames();
+    const std::vector<test::LoggedFrame> logged = log->frames();
     ASSERT_EQ(logged.size(), 4u);
     EXPECT_THAT(frames(), ElementsAre("CR1", "C11", "CR0", "CF X"));
     // CR1 keeps the start-up window, C11 sets the picture modes' one, CR0 is back to start-up's.
@@ -134,7 +134,7 @@ TEST_F(ShellModeTest, WaitReplacesEveryReplyWindowAndPortTwoSpeed9600Work) {
     EXPECT_EQ(run.exitCode, 0) << describe(run);
     EXPECT_THAT(run.lines, ElementsAre("CR0\t 8 0 CR \t Stand by", "CR4\t 1 1 CR \t Normally"))
         << describe(run);
-    const std::vector<LoggedFrame> logged = log->frames();
+    const std::vector<test::LoggedFrame> logged = log->frames();
     ASSERT_EQ(logged.size(), 2u);
     EXPECT_GE(logged[1].micros - logged[0].micros, 1'200'000 - kSlackMicros);
 }

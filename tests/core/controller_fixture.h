@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "core/controller.h"
-#include "tests/support/controller_rig.h"
+#include "testkit/controller_rig.h"
 
 namespace panel::test {
 

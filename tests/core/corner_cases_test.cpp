@@ -1,8 +1,8 @@
 // Corners of the exchange that the happy paths do not reach: characters after the reply window,
 // the port selector's timer after a choice or Command34, the arrow pacing clicked during a hold,
 // and query replies decoded block by block at the controller.
+#include "testkit/controls.h"
 #include "tests/core/controller_fixture.h"
-#include "tests/support/controls.h"
 
 using namespace std::chrono_literals;
 

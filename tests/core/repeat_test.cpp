@@ -1,6 +1,6 @@
 // Press-and-hold timing on the virtual clock.
+#include "testkit/controls.h"
 #include "tests/core/controller_fixture.h"
-#include "tests/support/controls.h"
 
 namespace panel::test {
 namespace {

@@ -2,8 +2,8 @@
 // going.
 #include <gmock/gmock.h>
 
+#include "testkit/controls.h"
 #include "tests/core/controller_fixture.h"
-#include "tests/support/controls.h"
 
 namespace panel::test {
 namespace {

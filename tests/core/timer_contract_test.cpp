@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <map>
 
+#include "testkit/virtual_clock.h"
 #include "tests/support/timer_contract_cases.h"
-#include "tests/support/virtual_clock.h"
 
 namespace panel::test {
 namespace timer_contract {

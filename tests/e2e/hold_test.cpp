@@ -4,8 +4,8 @@
 #include <QTest>
 #include <chrono>
 
+#include "testkit/controls.h"
 #include "tests/e2e/sim_fixture.h"
-#include "tests/support/controls.h"
 
 namespace panel::e2e {
 namespace {

@@ -3,31 +3,26 @@
 
 #include <QLabel>
 #include <QString>
-#include <chrono>
 #include <functional>
-#include <memory>
 
-#include "serial/network_port.h"
-#include "serial/qt_serial_port.h"
-#include "serial/routed_serial_port.h"
+#include "testkit/panel_window.h"
 #include "tests/support/recording_prompter.h"
-#include "tests/support/window_driver.h"
-#include "ui/form1.h"
 
 namespace panel::e2e {
 
-class PanelRig : public test::WindowDriver {
+// The prompter is a base of its own, so that it is built before the window that holds it.
+struct RecordedPrompts {
+    test::RecordingPrompter prompts_;
+};
+
+class PanelRig : private RecordedPrompts, public test::PanelWindow {
 public:
     // A Form1 over COM1 = `com1`, COM2 = `com2` (device paths or device-server URLs), loaded,
     // shown and active.
     explicit PanelRig(const QString& com1,
                       const QString& com2 = QStringLiteral("/nonexistent/panel-e2e-com2"));
-    ~PanelRig();
 
-    Form1& form() { return *form_; }
-    SerialPort& port() { return *routed_; }
     test::RecordingPrompter& prompts() { return prompts_; }
-    Controller& controller() { return form_->controller(); }
 
     QString text(const char* label) const;
 
@@ -39,13 +34,6 @@ public:
     bool waitForText(const char* label, const QString& expected);
     // The reply window of the last send has closed: what arrives next starts a new received text.
     bool waitReplyWindowClosed();
-
-private:
-    test::RecordingPrompter prompts_;
-    std::unique_ptr<QtSerialPort> port_;
-    std::unique_ptr<NetworkPort> network_;
-    std::unique_ptr<RoutedSerialPort> routed_;
-    std::unique_ptr<Form1> form_;
 };
 
 }  // namespace panel::e2e

@@ -6,8 +6,8 @@
 #include <chrono>
 #include <tuple>
 
+#include "testkit/controls.h"
 #include "tests/e2e/sim_fixture.h"
-#include "tests/support/controls.h"
 
 namespace panel::e2e {
 namespace {

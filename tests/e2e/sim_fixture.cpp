@@ -1,5 +1,5 @@
 #include "tests/e2e/sim_fixture.h"
-#include "tests/support/controls.h"
+#include "testkit/controls.h"
 
 #include <stdlib.h>
 
@@ -22,7 +22,7 @@ void SimFixture::start(std::vector<std::string> args,
                        const std::function<QString(const std::string& device)>& route) {
     if (std::find(args.begin(), args.end(), "--warmup") == args.end())
         args.insert(args.end(), {"--warmup", "1"});
-    log = std::make_unique<FrameLogReader>(scratch / "frames.log");
+    log = std::make_unique<test::FrameLogReader>(scratch / "frames.log");
     args.insert(args.end(), {"--log", log->path()});
     sim = std::make_unique<SimProcess>(args);
     ASSERT_FALSE(sim->device().empty()) << "the simulator did not start";

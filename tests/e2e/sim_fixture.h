@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/frame_log_reader.h"
+#include "testkit/frame_log_reader.h"
 #include "tests/e2e/panel_rig.h"
 #include "tests/e2e/sim_process.h"
 
@@ -43,7 +43,7 @@ protected:
 
     ScratchDir scratch;
     std::unique_ptr<SimProcess> sim;
-    std::unique_ptr<FrameLogReader> log;
+    std::unique_ptr<test::FrameLogReader> log;
     std::unique_ptr<PanelRig> rig;
 };
 

@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "serial/network_port.h"
-#include "tests/support/pseudo_terminal.h"
-#include "tests/support/ser2net_process.h"
+#include "testkit/pseudo_terminal.h"
+#include "testkit/ser2net_process.h"
 
 namespace panel::test {
 namespace {

@@ -19,8 +19,8 @@
 #include <thread>
 #include <vector>
 
+#include "testkit/ser2net_process.h"
 #include "tests/e2e/sim_fixture.h"
-#include "tests/support/ser2net_process.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 // AddressSanitizer keeps freed blocks in a quarantine of 256 MiB by default, which a flood of

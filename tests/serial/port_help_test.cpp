@@ -14,7 +14,7 @@
 #include <functional>
 
 #include "serial/qt_serial_port.h"
-#include "tests/support/pseudo_terminal.h"
+#include "testkit/pseudo_terminal.h"
 
 namespace panel {
 namespace {

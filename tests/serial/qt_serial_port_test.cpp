@@ -12,7 +12,7 @@
 #include <memory>
 #include <thread>
 
-#include "tests/support/pseudo_terminal.h"
+#include "testkit/pseudo_terminal.h"
 
 namespace panel {
 namespace {

@@ -5,7 +5,7 @@
 #include <QLabel>
 #include <set>
 
-#include "tests/support/fake_port.h"
+#include "testkit/fake_port.h"
 #include "tests/ui/form_fixture.h"
 
 namespace panel::test {

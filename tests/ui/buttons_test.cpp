@@ -4,7 +4,7 @@
 #include <QRadioButton>
 #include <QTest>
 
-#include "tests/support/controls.h"
+#include "testkit/controls.h"
 #include "tests/ui/form_fixture.h"
 
 namespace panel::test {

@@ -5,7 +5,7 @@
 #include <QTest>
 #include <vector>
 
-#include "tests/support/controls.h"
+#include "testkit/controls.h"
 #include "tests/ui/form_fixture.h"
 
 namespace panel::test {

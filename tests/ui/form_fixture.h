@@ -8,7 +8,7 @@
 #include <QString>
 #include <memory>
 
-#include "tests/support/fake_port.h"
+#include "testkit/fake_port.h"
 #include "tests/support/recording_prompter.h"
 #include "tests/ui/qt_printers.h"
 #include "ui/form1.h"

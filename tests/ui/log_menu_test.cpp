@@ -8,7 +8,7 @@
 #include <QTest>
 
 #include "serial/session_log.h"
-#include "tests/support/controls.h"
+#include "testkit/controls.h"
 #include "tests/ui/form_fixture.h"
 #include "ui/layout.h"
 #include "ui/utf8.h"

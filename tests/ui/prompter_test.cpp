@@ -8,7 +8,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "tests/support/fake_port.h"
+#include "testkit/fake_port.h"
 #include "tests/ui/qt_printers.h"
 #include "ui/form1.h"
 #include "ui/message_box_prompter.h"

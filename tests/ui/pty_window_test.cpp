@@ -8,8 +8,8 @@
 #include <thread>
 
 #include "serial/qt_serial_port.h"
-#include "tests/support/controls.h"
-#include "tests/support/pseudo_terminal.h"
+#include "testkit/controls.h"
+#include "testkit/pseudo_terminal.h"
 #include "tests/support/recording_prompter.h"
 #include "tests/ui/qt_printers.h"
 #include "ui/form1.h"

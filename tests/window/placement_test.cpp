@@ -12,7 +12,7 @@
 #include <functional>
 #include <memory>
 
-#include "tests/support/fake_port.h"
+#include "testkit/fake_port.h"
 #include "tests/support/recording_prompter.h"
 #include "tests/window/desktop_session.h"
 #include "ui/form1.h"

@@ -7,7 +7,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "tests/support/controller_rig.h"
+#include "testkit/controller_rig.h"
 #include "tools/bench/counting_view.h"
 
 namespace panel::bench {

@@ -3,7 +3,7 @@
 
 #include <stdexcept>
 
-#include "tests/support/controls.h"
+#include "testkit/controls.h"
 #include "tools/bench/bench_rig.h"
 
 namespace panel::bench {

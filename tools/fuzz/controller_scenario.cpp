@@ -7,7 +7,7 @@
 #include "core/catalogue.h"
 #include "core/replies.h"
 #include "core/trace.h"
-#include "tests/support/controls.h"
+#include "testkit/controls.h"
 #include "tools/fuzz/checks.h"
 
 namespace panel::fuzz {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "core/controller.h"
-#include "tests/support/controller_rig.h"
+#include "testkit/controller_rig.h"
 #include "tools/fuzz/byte_reader.h"
 #include "tools/fuzz/observed_port.h"
 #include "tools/fuzz/recording_view.h"

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "core/serial_port.h"
-#include "tests/support/fake_port.h"
+#include "testkit/fake_port.h"
 
 namespace panel::fuzz {
 

@@ -5,9 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "testkit/controls.h"
+#include "testkit/frame_log_reader.h"
 #include "tools/measure/measurements.h"
 #include "tools/measure/panel_driver.h"
-#include "tools/measure/sim_log.h"
 #include "tools/measure/statistics.h"
 
 namespace panel::measure {
@@ -24,17 +25,17 @@ struct HoldKind {
 
 // The arrows repeat every 5 ms only after a D.Zoom release has set that pacing.
 constexpr HoldKind kKinds[] = {
-    {"arrow after D.Zoom (C3C)", "Command5", "C3C", 5, 400, "Command48"},
-    {"Brightness + (C20)", "Command15", "C20", 50, 40, nullptr},
-    {"VOL + (C09)", "Command1", "C09", 250, 20, nullptr},
-    {"SELECT (C3F)", "Command6", "C3F", 500, 10, nullptr},
+    {"arrow after D.Zoom (C3C)", controls::kArrowUp, "C3C", 5, 400, controls::kZoomUp},
+    {"Brightness + (C20)", controls::kBrightnessUp, "C20", 50, 40, nullptr},
+    {"VOL + (C09)", controls::kVolumeUp, "C09", 250, 20, nullptr},
+    {"SELECT (C3F)", controls::kSelect, "C3F", 500, 10, nullptr},
 };
 
 // STATUS as a marker: once the simulator has logged it, it has logged every frame sent before.
-bool flush(PanelDriver& panel, const SimLog& log) {
+bool flush(PanelDriver& panel, const test::FrameLogReader& log) {
     const std::size_t before = log.count("CR0");
-    panel.press("Command44");
-    panel.release("Command44");
+    panel.press(controls::kStatus);
+    panel.release(controls::kStatus);
     return PanelDriver::waitFor([&] { return log.count("CR0") > before; });
 }
 
@@ -46,7 +47,7 @@ int MeasureHolds(const QString& com1, const QString& logPath) {
         std::fprintf(stderr, "panel-measure: the panel did not come up on %s\n", qPrintable(com1));
         return 1;
     }
-    const SimLog log(logPath.toStdString());
+    const test::FrameLogReader log(logPath.toStdString());
 
     std::printf("Repeat while held: intervals between frames as the simulator read them\n");
     std::printf("  %-26s %8s %7s %5s %10s %10s %10s  %s\n", "hold", "nominal", "frames", "1+n",

@@ -3,36 +3,18 @@
 
 #include <QString>
 #include <functional>
-#include <memory>
 
-#include "serial/network_port.h"
-#include "serial/qt_serial_port.h"
-#include "serial/routed_serial_port.h"
-#include "tests/support/window_driver.h"
-#include "ui/form1.h"
-#include "ui/stderr_prompter.h"
+#include "testkit/panel_window.h"
 
 namespace panel::measure {
 
-class PanelDriver : public test::WindowDriver {
+class PanelDriver : public test::PanelWindow {
 public:
-    // COM1 is `com1`, a device or a device-server URL.
+    // COM1 is `com1`, a device or a device-server URL; problems are told on standard error.
     explicit PanelDriver(const QString& com1);
-    ~PanelDriver();
-
-    // The port opened and the window is shown and active.
-    bool ready() const;
-    Form1& form() { return *form_; }
 
     // Runs the event loop until `done`, for at most `ms`.
     static bool waitFor(const std::function<bool()>& done, int ms = 20000);
-
-private:
-    StderrPrompter prompter_;
-    std::unique_ptr<QtSerialPort> port_;
-    std::unique_ptr<NetworkPort> network_;
-    std::unique_ptr<RoutedSerialPort> routed_;
-    std::unique_ptr<Form1> form_;
 };
 
 }  // namespace panel::measure

@@ -4,9 +4,10 @@
 #include <vector>
 
 #include "core/monotonic.h"
+#include "testkit/controls.h"
+#include "testkit/frame_log_reader.h"
 #include "tools/measure/measurements.h"
 #include "tools/measure/panel_driver.h"
-#include "tools/measure/sim_log.h"
 #include "tools/measure/statistics.h"
 
 namespace panel::measure {
@@ -20,8 +21,8 @@ struct Sender {
 };
 
 constexpr Sender kSenders[] = {
-    {"one-shot click: STATUS (CR0)", "Command44", "CR0", false},
-    {"hold press: VOL + (C09)", "Command1", "C09", true},
+    {"one-shot click: STATUS (CR0)", controls::kStatus, "CR0", false},
+    {"hold press: VOL + (C09)", controls::kVolumeUp, "C09", true},
 };
 
 }  // namespace
@@ -32,7 +33,7 @@ int MeasurePressToWire(const QString& com1, const QString& logPath, int samples)
         std::fprintf(stderr, "panel-measure: the panel did not come up on %s\n", qPrintable(com1));
         return 1;
     }
-    const SimLog log(logPath.toStdString());
+    const test::FrameLogReader log(logPath.toStdString());
 
     std::printf(
         "Press to wire: the sending mouse event to the frame's last byte at the simulator\n");

@@ -1,18 +1,13 @@
 #include "tools/soak/sim_line.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <signal.h>
 #include <sys/prctl.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <QFile>
 #include <algorithm>
 #include <cmath>
 
 #include "core/monotonic.h"
-#include "tests/support/ser2net_process.h"
 
 namespace panel::soak {
 namespace {
@@ -25,39 +20,22 @@ void stopWithUs(QProcess& process) {
 }  // namespace
 
 void SimLine::startServer() {
-    if (serverPort_ == 0) {
-        serverPort_ = test::freeLoopbackPort();
-        const QString config = QStringLiteral(
-                                   "connection: &com%1\n"
-                                   "    accepter: telnet(rfc2217),tcp,127.0.0.1,%2\n"
-                                   "    connector: serialdev,%3,19200n81,local\n"
-                                   "    options:\n"
-                                   "        mdns: false\n")
-                                   .arg(number_)
-                                   .arg(serverPort_)
-                                   .arg(link_);
-        QFile file(workDir_ + QStringLiteral("/ser2net-com%1.yaml").arg(number_));
-        if (file.open(QIODevice::WriteOnly)) file.write(config.toUtf8());
+    if (!server_) {
+        test::Ser2NetSetup setup;
+        setup.startNow = false;
+        setup.logFile = workDir_ + QStringLiteral("/ser2net-com%1.err").arg(number_);
+        server_ = std::make_unique<test::Ser2NetProcess>(link_, setup);
     }
-    const QString stem = workDir_ + QStringLiteral("/ser2net-com%1").arg(number_);
-    server_ = std::make_unique<QProcess>();
-    stopWithUs(*server_);
-    server_->setStandardErrorFile(stem + QStringLiteral(".err"), QIODevice::Append);
-    // -n: in the foreground, so that the process is ours to kill.
-    server_->start(QStringLiteral("ser2net"),
-                   {QStringLiteral("-n"), QStringLiteral("-c"), stem + QStringLiteral(".yaml"),
-                    QStringLiteral("-P"), stem + QStringLiteral(".pid")});
+    server_->launch();
 }
 
 void SimLine::killServer() {
-    if (!server_) return;
+    if (!server_ || !server_->ok()) return;
     const std::int64_t now = MonotonicMicros();
     serverDownAt_ = now;
     serverDown_ = true;
     if (Incarnation* incarnation = live()) incarnation->ledger.lineDown(now);
     server_->kill();
-    server_->waitForFinished(5000);
-    server_.reset();
 }
 
 void SimLine::serverBack() {
@@ -66,20 +44,11 @@ void SimLine::serverBack() {
 }
 
 bool SimLine::serverListening() const {
-    // Read from the kernel's table rather than by connecting, which would open the device.
-    QFile table(QStringLiteral("/proc/net/tcp"));
-    if (!server_ || !table.open(QIODevice::ReadOnly)) return false;
-    const QByteArray local = QByteArray("0100007F:") +
-                             QByteArray::number(serverPort_, 16).toUpper().rightJustified(4, '0');
-    for (const QByteArray& line : table.readAll().split('\n')) {
-        const QList<QByteArray> fields = line.simplified().split(' ');
-        if (fields.size() > 3 && fields[1] == local && fields[3] == "0A") return true;
-    }
-    return false;
+    return server_ && server_->listening();
 }
 
 QString SimLine::url() const {
-    return QStringLiteral("rfc2217://127.0.0.1:%1").arg(serverPort_);
+    return server_ ? server_->rfc2217Url() : QString();
 }
 
 SimLine::SimLine(int number, QString simBinary, QString workDir)
@@ -89,10 +58,7 @@ SimLine::SimLine(int number, QString simBinary, QString workDir)
       link_(workDir_ + QStringLiteral("/com%1").arg(number)) {}
 
 SimLine::~SimLine() {
-    if (server_) {
-        server_->kill();
-        server_->waitForFinished(5000);
-    }
+    server_.reset();
     for (Incarnation& incarnation : incarnations_) {
         if (!incarnation.process) continue;
         incarnation.process->disconnect(this);

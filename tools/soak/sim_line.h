@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "testkit/ser2net_process.h"
 #include "tools/soak/frame_ledger.h"
 
 namespace panel::soak {
@@ -63,9 +64,9 @@ public:
     std::size_t lost() const;
     std::size_t readAfterSpeedChange() const;
 
-    // The device server in front of the link (--network): ser2net, Telnet with RFC 2217, on a
-    // free loopback port, opening the link for each client, so a restarted simulator is reached
-    // again at the next connection.
+    // The device server in front of the link (--network): the kit's ser2net, Telnet with RFC 2217
+    // on a free loopback port (url()), opening the link for each client, so a restarted simulator
+    // is reached again at the next connection. Started without waiting; serverListening() tells.
     void startServer();
     // Killed outright, as a crashed device server goes; frames on their way are lost with it.
     void killServer();
@@ -94,8 +95,7 @@ private:
     std::size_t lostGone_ = 0;
     std::size_t afterSpeedGone_ = 0;
 
-    std::unique_ptr<QProcess> server_;
-    std::uint16_t serverPort_ = 0;
+    std::unique_ptr<test::Ser2NetProcess> server_;
     std::int64_t serverDownAt_ = 0;
     bool serverDown_ = false;
 };

@@ -1,4 +1,4 @@
-#include "tests/support/window_driver.h"
+#include "testkit/window_driver.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

@@ -1,10 +1,10 @@
-#include "tests/e2e/frame_log_reader.h"
+#include "testkit/frame_log_reader.h"
 
 #include <algorithm>
 #include <fstream>
 #include <sstream>
 
-namespace panel::e2e {
+namespace panel::test {
 
 std::vector<LoggedFrame> FrameLogReader::frames() const {
     std::ifstream in(path_, std::ios::binary);
@@ -41,4 +41,4 @@ std::vector<std::int64_t> FrameLogReader::times(std::string_view frame) const {
     return result;
 }
 
-}  // namespace panel::e2e
+}  // namespace panel::test

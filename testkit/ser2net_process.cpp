@@ -1,8 +1,9 @@
-#include "tests/support/ser2net_process.h"
+#include "testkit/ser2net_process.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,7 +17,7 @@ namespace panel::test {
 namespace {
 
 // Read from the kernel's table rather than by connecting, which would open the device.
-bool listening(std::uint16_t port) {
+bool portListening(std::uint16_t port) {
     QFile table(QStringLiteral("/proc/net/tcp"));
     if (!table.open(QIODevice::ReadOnly)) return false;
     const QByteArray local =
@@ -29,20 +30,6 @@ bool listening(std::uint16_t port) {
 }
 
 }  // namespace
-
-std::uint16_t freeLoopbackPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    std::uint16_t port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0)
-        port = ntohs(address.sin_port);
-    ::close(fd);
-    return port;
-}
 
 int listenOnLoopback(int backlog, std::uint16_t& port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -60,36 +47,34 @@ int listenOnLoopback(int backlog, std::uint16_t& port) {
     return fd;
 }
 
-Ser2NetProcess::Ser2NetProcess(const QString& device, const std::string& extraOptions)
-    : rfc2217Port_(freeLoopbackPort()), socketPort_(freeLoopbackPort()) {
-    const std::string path = device.toStdString();
+// Taken from the kernel by listening on port 0, then let go.
+std::uint16_t freeLoopbackPort() {
+    std::uint16_t port = 0;
+    const int fd = listenOnLoopback(1, port);
+    if (fd < 0) return 0;
+    ::close(fd);
+    return port;
+}
+
+Ser2NetProcess::Ser2NetProcess(const QString& device, const Ser2NetSetup& setup)
+    : logFile_(setup.logFile.isEmpty() ? dir_.filePath(QStringLiteral("ser2net.log"))
+                                       : setup.logFile),
+      rfc2217Port_(freeLoopbackPort()),
+      socketPort_(freeLoopbackPort()) {
     // The device is opened only while a client is connected; 19200n81 until told otherwise.
-    const std::string config =
-        "connection: &rfc2217\n"
-        "    accepter: telnet(rfc2217),tcp,127.0.0.1," +
-        std::to_string(rfc2217Port_) +
-        "\n"
-        "    connector: serialdev," +
-        path +
-        ",19200n81,local\n"
-        "    options:\n"
-        "        mdns: false\n" +
-        extraOptions +
-        "connection: &raw\n"
-        "    accepter: tcp,127.0.0.1," +
-        std::to_string(socketPort_) +
-        "\n"
-        "    connector: serialdev," +
-        path +
-        ",19200n81,local\n"
-        "    options:\n"
-        "        mdns: false\n" +
-        extraOptions;
+    const auto connection = [&](const std::string& name, const std::string& accepter,
+                                std::uint16_t port) {
+        return "connection: &" + name + "\n    accepter: " + accepter + ",127.0.0.1," +
+               std::to_string(port) + "\n    connector: serialdev," + device.toStdString() +
+               ",19200n81,local\n    options:\n        mdns: false\n" + setup.extraOptions;
+    };
+    const std::string config = connection("rfc2217", "telnet(rfc2217),tcp", rfc2217Port_) +
+                               connection("raw", "tcp", socketPort_);
     QFile file(dir_.filePath(QStringLiteral("ser2net.yaml")));
     if (!file.open(QIODevice::WriteOnly)) return;
     file.write(config.data(), static_cast<qint64>(config.size()));
     file.close();
-    start();
+    if (setup.startNow) start();
 }
 
 Ser2NetProcess::~Ser2NetProcess() {
@@ -98,13 +83,15 @@ Ser2NetProcess::~Ser2NetProcess() {
     ::waitpid(pid_, nullptr, 0);
 }
 
-bool Ser2NetProcess::start() {
+bool Ser2NetProcess::launch() {
     if (pid_ > 0) return true;
     const std::string config = dir_.filePath(QStringLiteral("ser2net.yaml")).toStdString();
     const std::string pidFile = dir_.filePath(QStringLiteral("ser2net.pid")).toStdString();
-    const std::string logFile = dir_.filePath(QStringLiteral("ser2net.log")).toStdString();
+    const std::string logFile = logFile_.toStdString();
     const pid_t pid = ::fork();
     if (pid == 0) {
+        // A test or tool that dies (a crash, an abort) must not leave its server running.
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
         std::FILE* log = std::freopen(logFile.c_str(), "a", stderr);
         (void)log;
         // -n: stay in the foreground, so the pid is ours to stop.
@@ -114,10 +101,22 @@ bool Ser2NetProcess::start() {
     }
     if (pid < 0) return false;
     pid_ = pid;
+    return true;
+}
+
+bool Ser2NetProcess::listening() const {
+    return pid_ > 0 && portListening(rfc2217Port_) && portListening(socketPort_);
+}
+
+bool Ser2NetProcess::start() {
+    if (!launch()) return false;
     using namespace std::chrono_literals;
     for (int i = 0; i < 200; ++i) {
-        if (listening(rfc2217Port_) && listening(socketPort_)) return true;
-        if (::waitpid(pid_, nullptr, WNOHANG) == pid_) break;
+        if (listening()) return true;
+        if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {
+            pid_ = -1;
+            return false;
+        }
         std::this_thread::sleep_for(25ms);
     }
     kill();
@@ -140,7 +139,7 @@ QString Ser2NetProcess::socketUrl() const {
 }
 
 std::string Ser2NetProcess::log() const {
-    QFile file(dir_.filePath(QStringLiteral("ser2net.log")));
+    QFile file(logFile_);
     if (!file.open(QIODevice::ReadOnly)) return {};
     return file.readAll().toStdString();
 }

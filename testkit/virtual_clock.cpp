@@ -1,4 +1,4 @@
-#include "tests/support/virtual_clock.h"
+#include "testkit/virtual_clock.h"
 
 #include <algorithm>
 

@@ -17,10 +17,20 @@ std::uint16_t freeLoopbackPort();
 // A socket listening on 127.0.0.1 at a port the kernel picks, given in `port`; -1 on failure.
 int listenOnLoopback(int backlog, std::uint16_t& port);
 
+struct Ser2NetSetup {
+    // YAML lines added to each connection's options.
+    std::string extraOptions;
+    // Started at once and waited for until it listens (ok() says whether it does); when false, it
+    // is started by launch(), which does not wait, for a caller whose event loop must keep turning.
+    bool startNow = true;
+    // Where its diagnostics go; a file in its own temporary directory when empty.
+    QString logFile;
+};
+
 class Ser2NetProcess {
 public:
-    // Writes the configuration for `device` and starts ser2net; ok() says whether it listens.
-    explicit Ser2NetProcess(const QString& device, const std::string& extraOptions = {});
+    // Writes the configuration for `device`: one Telnet/RFC 2217 port and one raw TCP port.
+    explicit Ser2NetProcess(const QString& device, const Ser2NetSetup& setup = {});
     ~Ser2NetProcess();
     Ser2NetProcess(const Ser2NetProcess&) = delete;
     Ser2NetProcess& operator=(const Ser2NetProcess&) = delete;
@@ -33,13 +43,18 @@ public:
 
     // Killed outright, as a crashed or rebooted device server goes.
     void kill();
-    // Started again on the same ports.
+    // Started (again) on the same ports, waiting until it listens; false if it does not.
     bool start();
+    // Started (again) on the same ports without waiting; listening() tells when it serves.
+    bool launch();
+    // Both ports listen, as the kernel's table says (a connection would open the device).
+    bool listening() const;
     // Its diagnostics so far, for failure messages.
     std::string log() const;
 
 private:
     QTemporaryDir dir_;
+    QString logFile_;
     std::uint16_t rfc2217Port_ = 0;
     std::uint16_t socketPort_ = 0;
     pid_t pid_ = -1;

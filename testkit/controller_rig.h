@@ -3,9 +3,9 @@
 #pragma once
 
 #include "core/controller.h"
-#include "tests/support/fake_port.h"
-#include "tests/support/fake_view.h"
-#include "tests/support/virtual_clock.h"
+#include "testkit/fake_port.h"
+#include "testkit/fake_view.h"
+#include "testkit/virtual_clock.h"
 
 namespace panel::test {
 

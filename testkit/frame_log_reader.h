@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace panel::e2e {
+namespace panel::test {
 
 struct LoggedFrame {
     std::int64_t micros = 0;  // CLOCK_MONOTONIC
@@ -29,4 +29,4 @@ private:
     std::string path_;
 };
 
-}  // namespace panel::e2e
+}  // namespace panel::test

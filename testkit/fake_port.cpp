@@ -1,4 +1,4 @@
-#include "tests/support/fake_port.h"
+#include "testkit/fake_port.h"
 
 namespace panel::test {
 
