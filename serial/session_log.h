@@ -28,6 +28,9 @@ public:
     bool active() const { return fd_ >= 0; }
     const std::string& path() const { return path_; }
 
+    // The device behind the controller's port 1 or 2 changed: later lines name the new one.
+    void setDevice(int port, std::string device) { ports_[port == 2 ? 1 : 0].device = device; }
+
     // Told once when a write fails; logging has stopped by then.
     void setFailureHandler(std::function<void(const std::string&)> handler);
 
