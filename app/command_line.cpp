@@ -35,12 +35,14 @@ enum class Option {
     All,
     Fleet,
     Poll,
+    Log,
 };
 
 // What an option asks of the program, which decides the front door.
 enum class Role {
     Answer,    // answered on the terminal, nothing opened
     Device,    // names a device, for the window and the shell alike
+    Session,   // for the window and the shell alike, names no device
     Shell,     // runs the shell mode
     Modifier,  // qualifies --send (or --list-commands), refused alone
     Window,    // the fleet window and what qualifies it
@@ -94,6 +96,8 @@ constexpr std::array kOptions{
                "Open the window over every projector of the projectors file."},
     OptionSpec{Option::Poll, "poll", "", "SECONDS", Role::Window,
                "With --fleet: poll every SECONDS seconds (default 60)."},
+    OptionSpec{Option::Log, "log", "", "FILE", Role::Session,
+               "Append a record of the session to FILE: one line an event, tab-separated."},
 };
 
 // The parser keeps its options in the table's order and finds them by Option.
@@ -317,6 +321,7 @@ Refusal readShellRequest(const Parsed& parsed, std::optional<ShellRequest>& shel
                 return QStringLiteral("%1 does not go with --projector or --all.")
                     .arg(parsed.name(port));
     }
+    request.logFile = parsed.value(Option::Log);
     shell = std::move(request);
     return std::nullopt;
 }
@@ -382,7 +387,8 @@ FrontDoor frontDoorFor(int argc, const char* const argv[]) {
                                                              : "";
         // A malformed device-server URL is refused on the terminal too.
         const QString device = QString::fromLocal8Bit(value);
-        if (isPortUrl(device) && !parsePortUrl(device).url) return FrontDoor::Terminal;
+        if (row->role == Role::Device && isPortUrl(device) && !parsePortUrl(device).url)
+            return FrontDoor::Terminal;
     }
     if (shell) return FrontDoor::Shell;
     // A qualifier of --send alone is refused, and that needs no window either.
@@ -424,6 +430,9 @@ CommandLine parseCommandLine(const QStringList& arguments, QTextStream& out, QTe
         return outcome.finish(0);
     }
     if (Refusal refused = readDevices(parsed, result.devices)) return outcome.refuse(*refused);
+    if (parsed.isSet(Option::Log) && parsed.value(Option::Log).isEmpty())
+        return outcome.refuse(QStringLiteral("--log needs a file name."));
+    result.logFile = parsed.value(Option::Log);
     if (Refusal refused = readShellRequest(parsed, result.shell)) return outcome.refuse(*refused);
     if (Refusal refused = readFleetRequest(parsed, result.fleet)) return outcome.refuse(*refused);
     result.projectorsFile = parsed.isSet(Option::Projectors) ? parsed.value(Option::Projectors)

@@ -22,6 +22,7 @@ struct ShellRequest {
     int speed = 19200;               // or 9600
     std::optional<int> waitMs;       // replaces every command's reply window
     bool json = false;
+    QString logFile;             // --log: empty for none
     QStringList projectors;      // --projector NAME, in place of a port
     bool allProjectors = false;  // --all
     bool overProjectors() const { return allProjectors || !projectors.isEmpty(); }
@@ -39,6 +40,7 @@ struct CommandLine {
     std::optional<ShellRequest> shell;  // set when commands are to be sent from the shell
     std::optional<FleetRequest> fleet;  // set for the fleet window
     QString projectorsFile;             // --projectors, else the default path
+    QString logFile;                    // --log: empty for none
 };
 
 inline constexpr int kCommandLineUsageError = 2;

@@ -12,6 +12,7 @@
 #include "serial/panel_settings.h"
 #include "serial/qt_serial_port.h"
 #include "serial/routed_serial_port.h"
+#include "serial/session_log.h"
 #include "ui/fleet_window.h"
 #include "ui/form1.h"
 #include "ui/screenshot_tour.h"
@@ -102,11 +103,17 @@ int main(int argc, char* argv[]) {
     panel::NetworkPort networkPort(commandLine.devices);
     panel::RoutedSerialPort port(commandLine.devices, localPort, networkPort);
     port.reopenLostLines(lineWatcher);
+    panel::SessionLog log(std::string(panel::kProgramName) + ' ' + panel::kProgramVersion,
+                          {panel::LoggedPort{"COM1", commandLine.devices.com1.toStdString()},
+                           panel::LoggedPort{"COM2", commandLine.devices.com2.toStdString()}});
     panel::Form1 form(port, quiet.get());
     form.describePorts(commandLine.devices.com1, commandLine.devices.com2);
     QObject::connect(&lineWatcher, &panel::LineWatcher::waitChanged, &form,
                      &panel::Form1::showLineWait);
     form.enablePortChooser(port, &settings);
+    form.setSessionLog(log);
+    // Before start-up, so that the log sees the port open.
+    if (!commandLine.logFile.isEmpty()) form.startLog(commandLine.logFile);
     QObject::connect(&form, &panel::Form1::programEnded, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     // A development aid: start-up timing of this binary (scripts/measure).

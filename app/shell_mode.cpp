@@ -1,8 +1,10 @@
 #include "app/shell_mode.h"
 
 #include <QEventLoop>
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <functional>
@@ -15,6 +17,7 @@
 #include "serial/qt_serial_port.h"
 #include "serial/qt_timer.h"
 #include "serial/routed_serial_port.h"
+#include "serial/session_log.h"
 
 namespace panel {
 namespace {
@@ -108,6 +111,18 @@ PortDevices chosenFirst(const ShellRequest& request, const PortDevices& devices)
     return devices;
 }
 
+// The log names each line by the COM the operator chose, whatever the controller's number.
+std::array<LoggedPort, 2> loggedPorts(const ShellRequest& request, const PortDevices& devices) {
+    LoggedPort com1{"COM1", devices.com1.toStdString()};
+    LoggedPort com2{"COM2", devices.com2.toStdString()};
+    if (request.port == 2) return {com2, com1};
+    return {com1, com2};
+}
+
+std::string programLine() {
+    return std::string(kProgramName) + ' ' + kProgramVersion;
+}
+
 class ShellSession final : private View {
 public:
     ShellSession(const ShellRequest& request, const PortDevices& devices, QTextStream& out,
@@ -120,9 +135,11 @@ public:
           routed_(chosenFirst(request, devices), serial_, network_),
           port_(routed_),
           replyWindow_([this] { replyWindowClosed(); }),
+          log_(programLine(), loggedPorts(request, devices)),
           controller_(port_, Timers{repeat_, replyWindow_, selectorHide_, clearing_}, *this) {}
 
     int run() {
+        if (!request_.logFile.isEmpty() && !startLog()) return kCommandLineUsageError;
         controller_.load();
         // Through the window's own option: a refused speed is told as the window tells it.
         if (!failed_ && request_.speed == 9600 && controller_.click("Option10") != Handled::Yes)
@@ -135,10 +152,29 @@ public:
         else
             QMetaObject::invokeMethod(
                 &loop_, [this] { sendNext(); }, Qt::QueuedConnection);
-        return loop_.exec();
+        const int status = loop_.exec();
+        controller_.closePort();
+        return status;
     }
 
 private:
+    bool startLog() {
+        // A log that fails later (from its header on) is told once; the commands go on.
+        log_.setFailureHandler([this](const std::string& text) {
+            err_ << kProgramName << ": " << QString::fromStdString(text) << '\n';
+            err_.flush();
+        });
+        if (auto refused =
+                log_.start(QFile::encodeName(request_.logFile).toStdString(), kSettings19200)) {
+            err_ << kProgramName << ": --log " << request_.logFile << ": "
+                 << QString::fromStdString(*refused) << "; nothing was sent.\n";
+            err_.flush();
+            return false;
+        }
+        controller_.setSessionObserver(&log_);
+        return true;
+    }
+
     void captionChanged(LabelId label, const std::string& caption) override {
         if (label == LabelId::DecodedReply && windowOpen_) decoded_ = caption;
     }
@@ -208,6 +244,7 @@ private:
     ReplyWindowTimer replyWindow_;
     QtTimer selectorHide_;
     QtTimer clearing_;
+    SessionLog log_;  // outlives the controller that reports to it
     Controller controller_;
     QEventLoop loop_;
 

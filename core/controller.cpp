@@ -14,10 +14,15 @@ namespace {
 constexpr std::chrono::milliseconds kSelectorHideDelay{5000};
 constexpr std::string_view kNoReply = " X X X X";
 
+SessionObserver& nobody() {
+    static SessionObserver none;
+    return none;
+}
+
 }  // namespace
 
 Controller::Controller(SerialPort& port, Timers timers, View& view)
-    : port_(port), timers_(timers), view_(view) {
+    : port_(port), timers_(timers), view_(view), observer_(&nobody()) {
     port_.setListener(this);
     timers_.repeat.setTickHandler([this] { repeatTick(); });
     timers_.replyWindow.setTickHandler([this] { closeReplyWindow(); });
@@ -163,7 +168,14 @@ void Controller::display(const std::string& data, std::uint8_t mode) {
 void Controller::showSent(const std::string& frame) {
     // The write comes before anything is shown. A port that refuses it is reported, and the
     // exchange runs on as for any send so that the timers and traces stay consistent.
-    if (PortResult failed = port_.output(frame)) ioFailed(*failed);
+    decodedInWindow_ = false;
+    frameRecorded_ = false;
+    if (PortResult failed = port_.output(frame)) {
+        ioFailed(*failed);
+    } else {
+        tell(SessionEventKind::Sent, frame);
+        frameRecorded_ = true;
+    }
     setCaption(LabelId::SentTrace, RenderTrace(frame));
     timers_.replyWindow.setEnabled(true);
     state_.AwaitReply = 1;
@@ -174,7 +186,10 @@ void Controller::showReceived(const std::string& data) {
     renderReceived(data);
     Decoded decoded = DecodeReply(state_.SendData, state_.CmdPrefix, receivedTrace_);
     if (decoded.pressureValue) state_.PressureValue = *decoded.pressureValue;
-    if (decoded.caption) setCaption(LabelId::DecodedReply, std::move(*decoded.caption));
+    if (decoded.caption) {
+        setCaption(LabelId::DecodedReply, std::move(*decoded.caption));
+        decodedInWindow_ = true;
+    }
 }
 
 const std::string& Controller::caption(LabelId label) const {
@@ -197,6 +212,8 @@ void Controller::onComm(int kind) {
     }
     // A receive event with nothing waiting received no character: it must not close the reply.
     if (inputBuffer_.empty()) return;
+    // Recorded whole, before RecvData's bound drops any of it.
+    tell(SessionEventKind::Received, inputBuffer_);
     // The 16-bit character count bounds RecvData: what does not fit is dropped until it is emptied.
     const std::size_t room = kRecvDataLimit - std::min(kRecvDataLimit, state_.RecvData.size());
     state_.RecvData.append(inputBuffer_, 0, std::min(room, inputBuffer_.size()));
@@ -205,10 +222,12 @@ void Controller::onComm(int kind) {
 }
 
 void Controller::onPortFailure(const PortError& error) {
+    tellLost(error);
     reportPortProblem(error);
 }
 
 void Controller::onPortOpened() {
+    tellOpen(lineLost_ ? SessionEventKind::Reopened : SessionEventKind::Open);
     portOpened();
     if (!openFallback_) return;  // the serial layer reopened a line that had gone down
     openFallback_.reset();
@@ -228,6 +247,17 @@ void Controller::onOpenFailed(const PortError& error) {
     failSelection(error.description, fallback);
 }
 
+void Controller::closePort() {
+    if (!port_.isOpen() && !port_.isOpening()) return;
+    const bool wasOpen = port_.isOpen();
+    (void)port_.setOpen(false);
+    if (wasOpen) tellClosed();
+}
+
+void Controller::setSessionObserver(SessionObserver* observer) {
+    observer_ = observer ? observer : &nobody();
+}
+
 void Controller::repeatTick() {
     if (state_.RepeatKey == 0) return;
     if (auto code = RepeatCode(state_.RepeatKey)) SendCommand(*code);
@@ -237,6 +267,11 @@ void Controller::repeatTick() {
 
 void Controller::closeReplyWindow() {
     if (state_.AwaitReply == 1) setCaption(LabelId::ReceivedTrace, std::string(kNoReply));
+    if (frameRecorded_) {
+        const std::string_view answer = decodedInWindow_ ? decodedReply_ : std::string_view();
+        tell(SessionEventKind::Answer, state_.AwaitReply == 1 ? kNoReply : answer);
+        frameRecorded_ = false;
+    }
     timers_.replyWindow.setEnabled(false);
     clearRecvData();
     state_.AwaitReply = 0;
@@ -260,8 +295,13 @@ void Controller::selectPort(int port, int fallback) {
         if (result) failure = std::move(result);  // a later failure replaces an earlier one
     };
     // A line still connecting is cancelled like an open one is closed.
-    if (port_.isOpen() || port_.isOpening()) note(port_.setOpen(false));
+    if (port_.isOpen() || port_.isOpening()) {
+        const bool wasOpen = port_.isOpen();
+        note(port_.setOpen(false));
+        if (wasOpen) tellClosed();
+    }
     openFallback_.reset();
+    lineLost_ = false;  // what opens now is the operator's choice, not the line coming back
     note(port_.setCommPort(port));
     // A closed port is opened too: otherwise one failed selection would leave every port closed
     // until the program restarts.
@@ -272,6 +312,8 @@ void Controller::selectPort(int port, int fallback) {
         return;
     }
     portOpened();
+    // An open that finishes later is recorded when it has.
+    if (port_.isOpen()) tellOpen(SessionEventKind::Open);
     setPortSelectorVisible(false);
 }
 
@@ -285,8 +327,11 @@ void Controller::failSelection(const std::string& description, int fallback) {
 void Controller::selectSpeed(std::string_view settings) {
     state_.CommSettings = std::string(settings);
     // The port stays as it was, so a later failure of it is still worth telling.
-    if (PortResult failed = port_.setSettings(state_.CommSettings))
+    if (PortResult failed = port_.setSettings(state_.CommSettings)) {
         view_.showPortSelectionFailure(failed->description);
+    } else {
+        tell(SessionEventKind::Speed, state_.CommSettings);
+    }
     setPortSelectorVisible(false);
 }
 
@@ -304,6 +349,7 @@ void Controller::togglePanelTimer() {
 
 void Controller::end() {
     (void)port_.setOpen(false);
+    tellClosed();
     view_.endProgram();
 }
 
@@ -350,7 +396,10 @@ void Controller::renderReceived(const std::string& data) {
 
 void Controller::ioFailed(const PortError& error) {
     // Whatever failed, the port is treated as closed: a later port selection opens it again.
-    if (port_.isOpen()) (void)port_.setOpen(false);
+    if (port_.isOpen()) {
+        (void)port_.setOpen(false);
+        tellLost(error);
+    }
     reportPortProblem(error);
 }
 
@@ -358,6 +407,29 @@ void Controller::reportPortProblem(const PortError& error) {
     if (problemReported_) return;
     problemReported_ = true;
     view_.notifyPortProblem(port_.deviceName() + ": " + error.description);
+}
+
+void Controller::tell(SessionEventKind kind, std::string_view data) {
+    observer_->record(SessionEvent{kind, port_.commPort(), data});
+}
+
+void Controller::tellOpen(SessionEventKind kind) {
+    recordShowsOpen_ = true;
+    lineLost_ = false;
+    tell(kind, state_.CommSettings);
+}
+
+void Controller::tellClosed() {
+    // Start-up opens COM1 and then selects it, closing it once: the record shows one open.
+    if (!recordShowsOpen_) return;
+    recordShowsOpen_ = false;
+    tell(SessionEventKind::Closed);
+}
+
+void Controller::tellLost(const PortError& error) {
+    recordShowsOpen_ = false;
+    lineLost_ = true;
+    tell(SessionEventKind::Lost, error.description);
 }
 
 }  // namespace panel

@@ -14,6 +14,7 @@
 
 #include "core/catalogue.h"
 #include "core/serial_port.h"
+#include "core/session_observer.h"
 #include "core/timer.h"
 #include "core/view.h"
 
@@ -74,6 +75,12 @@ public:
     void sendManual(std::string_view text);
     // Ctrl+J unlocks the full data panel.
     void unlockPanel() { state_.PanelOpen = 1; }
+    // The program is ending by another way than "END" (the title bar, the end of the shell
+    // mode): the port is released and the session record says so.
+    void closePort();
+
+    // Who hears of the session's events; nullptr for nobody. Not owned.
+    void setSessionObserver(SessionObserver* observer);
 
     void SendCommand(std::string_view code);
     // The window's one shared routine for both directions (the designer's Hyouji). Mode
@@ -120,6 +127,10 @@ private:
     void ioFailed(const PortError& error);
     void reportPortProblem(const PortError& error);
     void portOpened() { problemReported_ = false; }
+    void tell(SessionEventKind kind, std::string_view data = {});
+    void tellOpen(SessionEventKind kind);
+    void tellClosed();
+    void tellLost(const PortError& error);
 
     SerialPort& port_;
     Timers timers_;
@@ -144,6 +155,12 @@ private:
     std::optional<int> openFallback_;
 
     std::string inputBuffer_;  // reused by every receive event
+
+    SessionObserver* observer_;
+    bool recordShowsOpen_ = false;  // the record's last word on the line is open or reopened
+    bool lineLost_ = false;         // the line went down by itself and has not opened since
+    bool frameRecorded_ = false;    // this reply window's frame went out: its answer is due
+    bool decodedInWindow_ = false;  // a decoder wrote DecodedReply during this reply window
 };
 
 }  // namespace panel

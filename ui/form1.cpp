@@ -2,6 +2,11 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QCursor>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QHash>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -15,6 +20,7 @@
 
 #include "serial/device_port.h"
 #include "serial/panel_settings.h"
+#include "serial/session_log.h"
 #include "ui/control_factory.h"
 #include "ui/layout.h"
 #include "ui/message_box_prompter.h"
@@ -63,10 +69,12 @@ Form1::Form1(SerialPort& port, Prompter* prompter, QWidget* parent)
         port_, Timers{repeatTimer_, replyWindowTimer_, selectorHideTimer_, clearingTimer_},
         static_cast<View&>(*this));
     wire();
+    buildLogMenu();
     findChild<QPushButton*>(QStringLiteral("Command17"))->setFocus();
 }
 
 Form1::~Form1() {
+    if (log_) log_->setFailureHandler({});
     holds_.blockSignals(true);
     qApp->removeEventFilter(this);
     controller_.reset();
@@ -251,15 +259,6 @@ void Form1::showLineWait(int port, const QString& device) {
     updateTitle();
 }
 
-void Form1::updateTitle() {
-    QString title = FromUtf8(kWindowCaption);
-    if (waitingPort_ != 0)
-        title += QStringLiteral(" \u2014 COM%1 lost, waiting for %2")
-                     .arg(waitingPort_)
-                     .arg(waitingDevice_);
-    setWindowTitle(title);
-}
-
 void Form1::enablePortChooser(DevicePort& port, PanelSettings* remembered, QString byIdFolder) {
     devicePort_ = &port;
     remembered_ = remembered;
@@ -310,6 +309,7 @@ void Form1::applyChosenDevice(int port, const QString& device) {
     devicePort_->setDevice(port, device);
     devices_.of(port) = device;
     describePorts(devices_.com1, devices_.com2);
+    if (log_) log_->setDevice(port, QFile::encodeName(device).toStdString());
     if (remembered_ && !remembered_->remember(port, device)) reportSettingsProblem();
     // The port the operator has selected reopens on its new device, at the selected speed.
     QRadioButton* option = port == 2 ? option2_ : option1_;
@@ -359,7 +359,15 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
         // The window sees the key first, and the control with the focus still gets it after.
         const auto* key = static_cast<QKeyEvent*>(event);
         if (isKeyChord(key->key(), key->modifiers())) keyChord();
-        return opensDeviceMenu(*key);
+        if (opensDeviceMenu(*key)) return true;
+        if (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier) {
+            // The platform turns the Menu key into a context menu event; Shift+F10 is asked
+            // for in the same way.
+            QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(), QCursor::pos());
+            QCoreApplication::sendEvent(windowHandle(), &menu);
+            return true;
+        }
+        return false;
     }
     if (watched == image1_ && event->type() == QEvent::MouseButtonDblClick) {
         if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) logoDoubleClicked();
@@ -391,9 +399,93 @@ void Form1::closeEvent(QCloseEvent* event) {
     // Closing by the title bar has no step of its own but must still release the port; no timer
     // may then send on a closed port.
     stopEverything();
+    controller_->closePort();
     // Closed or not: a wait for a lost line ends here too.
     (void)port_.setOpen(false);
     event->accept();
+}
+
+void Form1::buildLogMenu() {
+    logMenu_ = new QMenu(this);
+    logMenu_->setObjectName(QStringLiteral("LogMenu"));
+    logMenu_->addAction(QStringLiteral("Log to file…"), this, &Form1::chooseLogFile);
+    logMenu_->addAction(QStringLiteral("Stop logging"), this, &Form1::stopLog);
+    for (TraceLabel* label : {sentTrace_, receivedTrace_}) {
+        label->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(label, &QWidget::customContextMenuRequested, this,
+                [this, label](const QPoint& pos) { showLogMenu(label->mapToGlobal(pos)); });
+    }
+}
+
+void Form1::showLogMenu(const QPoint& globalPos) {
+    const QList<QAction*> actions = logMenu_->actions();
+    actions[0]->setEnabled(log_ != nullptr);
+    actions[1]->setEnabled(log_ && log_->active());
+    // popup(), never exec(): the panel keeps taking events while the menu is up.
+    logMenu_->popup(globalPos);
+}
+
+void Form1::contextMenuEvent(QContextMenuEvent* event) {
+    // A menu asked for from the keyboard, on a control that has none of its own, is the log's:
+    // the trace labels take no focus, so the keyboard could not reach it otherwise.
+    if (event->reason() != QContextMenuEvent::Keyboard) {
+        event->ignore();
+        return;
+    }
+    showLogMenu(event->globalPos());
+}
+
+void Form1::chooseLogFile() {
+    auto* dialog = new QFileDialog(this, QStringLiteral("Log to file"));
+    dialog->setObjectName(QStringLiteral("LogFileDialog"));
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    // A log is appended to, never overwritten.
+    dialog->setOption(QFileDialog::DontConfirmOverwrite);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    if (log_ && !log_->path().empty())
+        dialog->selectFile(QFile::decodeName(QByteArray::fromStdString(log_->path())));
+    connect(dialog, &QFileDialog::fileSelected, this, &Form1::startLog);
+    dialog->open();
+}
+
+void Form1::setSessionLog(SessionLog& log) {
+    log_ = &log;
+    controller_->setSessionObserver(&log);
+    log.setFailureHandler([this](const std::string& text) {
+        updateTitle();
+        prompter_.logProblem(this, QString::fromStdString(text));
+    });
+}
+
+bool Form1::startLog(const QString& path) {
+    if (!log_) return false;
+    const auto refused =
+        log_->start(QFile::encodeName(path).toStdString(), controller_->state().CommSettings);
+    if (refused) {
+        prompter_.logProblem(this, QStringLiteral("The log %1 cannot be opened (%2). The panel "
+                                                  "goes on without a log.")
+                                       .arg(path, QString::fromStdString(*refused)));
+    }
+    updateTitle();
+    return !refused;
+}
+
+void Form1::stopLog() {
+    if (log_) log_->stop();
+    updateTitle();
+}
+
+void Form1::updateTitle() {
+    QString title = FromUtf8(kWindowCaption);
+    if (waitingPort_ != 0)
+        title += QStringLiteral(" \u2014 COM%1 lost, waiting for %2")
+                     .arg(waitingPort_)
+                     .arg(waitingDevice_);
+    if (log_ && log_->active()) {
+        const QString path = QFile::decodeName(QByteArray::fromStdString(log_->path()));
+        title += QStringLiteral(" \u2014 logging to ") + QFileInfo(path).fileName();
+    }
+    setWindowTitle(title);
 }
 
 void Form1::hideEvent(QHideEvent* event) {

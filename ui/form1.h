@@ -32,6 +32,7 @@ namespace panel {
 class DevicePort;
 class PanelSettings;
 class Prompter;
+class SessionLog;
 class TraceLabel;
 
 class Form1 final : public QWidget, public View {
@@ -63,6 +64,13 @@ public:
     // The load handler: the start-up steps, with the window placed at their geometry step.
     void load();
 
+    // The writer that "Log to file…" and startLog use; it must outlive the window.
+    void setSessionLog(SessionLog& log);
+    // Appends the session to `path` from now on. When it cannot be opened the operator is told
+    // and the panel goes on without a log.
+    bool startLog(const QString& path);
+    void stopLog();
+
     Controller& controller() { return *controller_; }
     const Controller& controller() const { return *controller_; }
 
@@ -92,6 +100,7 @@ signals:
 
 protected:
     bool event(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -107,6 +116,9 @@ private:
     void setCommand34Caption(std::string_view caption);
     void stopEverything();
     // The caption, and what the window waits for.
+    void buildLogMenu();
+    void showLogMenu(const QPoint& globalPos);
+    void chooseLogFile();
     void updateTitle();
     void buildDeviceMenus();
     void showDeviceMenu(QWidget* option, QPoint at);
@@ -133,6 +145,8 @@ private:
     QPushButton* command34_ = nullptr;
     QLineEdit* text1_ = nullptr;
     QWidget* image1_ = nullptr;
+    QMenu* logMenu_ = nullptr;
+    SessionLog* log_ = nullptr;
     PortDevices devices_;
     DevicePort* devicePort_ = nullptr;
     PanelSettings* remembered_ = nullptr;

@@ -21,6 +21,10 @@ public:
     // Any other port problem: returns at once and leaves the event queue running, so that a
     // press-and-hold in progress still receives its release.
     virtual void portProblem(QWidget* parent, const QString& text) = 0;
+
+    // The session log could not be opened, or a write to it failed: told as a port problem is,
+    // without holding the panel up.
+    virtual void logProblem(QWidget* parent, const QString& text) { portProblem(parent, text); }
 };
 
 }  // namespace panel

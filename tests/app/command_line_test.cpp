@@ -116,6 +116,7 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"WaitOverAnHour", {"--send", "CR0", "--wait", "3600001"}, "--wait"},
         RefusedCase{"PortWithoutSend", {"--port", "2"}, "--port goes with --send"},
         RefusedCase{"JsonWithoutSend", {"--json"}, "--json goes with --send"},
+        RefusedCase{"LogWithoutFile", {"--log", ""}, "--log needs a file name"},
         RefusedCase{"SendAndListCommands", {"--send", "CR0", "--list-commands"}, "--list-commands"},
         RefusedCase{"ProjectorWithoutSend", {"--projector", "Hall A"}, "goes with --send"},
         RefusedCase{"AllWithAPort", {"--all", "--com1", "/dev/x", "--send", "C01"}, "--com1"},
@@ -252,6 +253,13 @@ TEST(CommandLineTest, ProjectorsAndTheFleetWindowAreReadFromTheirOptions) {
         fleet.result.projectorsFile.endsWith(QStringLiteral("/projector-panel/projectors.ini")));
 }
 
+TEST(CommandLineTest, LogNamesItsFileForTheWindowAndTheShell) {
+    EXPECT_EQ(run({"--log", "hall.log"}).result.logFile, QStringLiteral("hall.log"));
+    const Outcome shell = run({"--send", "CR0", "--log=socket://hall"});
+    ASSERT_TRUE(shell.result.shell) << shell.err;
+    EXPECT_EQ(shell.result.shell->logFile, QStringLiteral("socket://hall"));
+}
+
 // Another serial program's lock, in the plain form (the owner's pid, padded to ten characters).
 TEST(CommandLineTest, ListPortsSaysOnStderrWhoHoldsALockedPort) {
     test::PseudoTerminal line;
@@ -335,6 +343,7 @@ INSTANTIATE_TEST_SUITE_P(
         FrontDoorCase{
             "Fleet", {"--fleet", "--poll", "30", "--projectors", "p.ini"}, FrontDoor::Window},
         FrontDoorCase{"ProjectorAlone", {"--projector", "Hall A"}, FrontDoor::Terminal},
+        FrontDoorCase{"LogNamedLikeAUrl", {"--log", "socket://hall-a"}, FrontDoor::Window},
         FrontDoorCase{"MalformedUrlWithEquals", {"--com2=rfc2217://h:0"}, FrontDoor::Terminal}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -14,6 +14,7 @@
 #include <QThread>
 #include <chrono>
 
+#include "core/trace.h"
 #include "testkit/frame_log_reader.h"
 #include "tests/e2e/sim_process.h"
 
@@ -206,6 +207,57 @@ TEST_F(ShellModeTest, BadCodeOrOptionExitsTwoAndSendsNothing) {
     const PanelRun marker = send({"--send", "CR9"});
     EXPECT_EQ(marker.exitCode, 0) << describe(marker);
     EXPECT_THAT(frames(), ElementsAre("CR9"));
+}
+
+TEST_F(ShellModeTest, LogThatCannotBeOpenedExitsTwoAndSendsNothing) {
+    start();
+    const QString path = scratch.filePath(QStringLiteral("no/such/folder.log"));
+    const PanelRun refused = send({"--send", "CR0", "--log", path});
+    EXPECT_EQ(refused.exitCode, 2) << describe(refused);
+    EXPECT_EQ(refused.err, QStringLiteral("projector-panel: --log %1: No such file or directory; "
+                                          "nothing was sent.\n")
+                               .arg(path));
+    // A full disk is told once; the codes still go and are answered.
+    const PanelRun full = send({"--send", "CR9", "--send", "CR0", "--log", "/dev/full"});
+    EXPECT_EQ(full.exitCode, 0) << describe(full);
+    EXPECT_EQ(full.lines.size(), 2) << describe(full);
+    EXPECT_EQ(full.err.count(QStringLiteral("No space left on device")), 1) << describe(full);
+    EXPECT_THAT(frames(), ElementsAre("CR9", "CR0"));
+}
+
+// The bytes of the received lines, from their hex field, up to the first answer.
+std::string loggedBytesUpToTheAnswer(const QStringList& lines) {
+    std::string bytes;
+    for (const QString& line : lines) {
+        const QStringList fields = line.split(QLatin1Char('\t'));
+        if (fields.size() > 3 && fields[3] == QLatin1String("answer")) break;
+        if (fields.size() != 6 || fields[3] != QLatin1String("received")) continue;
+        const std::string block = QByteArray::fromHex(fields[5].toLatin1()).toStdString();
+        EXPECT_EQ(fields[4].toStdString(), panel::RenderTrace(block)) << line.toStdString();
+        bytes += block;
+    }
+    return bytes;
+}
+
+TEST_F(ShellModeTest, FloodIsLoggedByteForByteAsTheSimulatorSentIt) {
+    start({"--flood", "1920", "--no-reply"});
+    const QString path = scratch.filePath(QStringLiteral("session.log"));
+    const PanelRun run = send({"--send", "CR0", "--wait", "1500", "--log", path});
+    ASSERT_EQ(run.exitCode, 0) << describe(run);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const std::string bytes =
+        loggedBytesUpToTheAnswer(QString::fromUtf8(file.readAll()).split(QLatin1Char('\n')));
+    ASSERT_GT(bytes.size(), 1500u);
+    // The simulator's flood repeats one pattern: what was logged is an unbroken run of it, but
+    // for what the terminal held from before the panel opened it (a few bytes at the start).
+    const std::string pattern = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ\r";
+    std::size_t lastBreak = 0;
+    for (std::size_t i = 1; i < bytes.size(); ++i)
+        if (pattern[(pattern.find(bytes[i - 1]) + 1) % pattern.size()] != bytes[i]) lastBreak = i;
+    EXPECT_LT(lastBreak, 64u) << "the run breaks at byte " << lastBreak;
+    // And it is what the panel itself received, as its trace shows.
+    EXPECT_EQ(run.lines[0].split(QLatin1Char('\t'))[1].toStdString(), panel::RenderTrace(bytes));
 }
 
 TEST(ShellPortTest, MissingDeviceExitsThreeWithDeviceAndDescription) {

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,12 +47,14 @@ bool holdsOpen(pid_t pid, const QString& device) {
 
 }  // namespace
 
-int MeasureFlood(const QString& panelBinary, const QString& com1, int seconds) {
+std::optional<FloodRun> RunFlood(const QString& panelBinary, const QString& com1, int seconds,
+                                 const QStringList& extraArguments) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    const QByteArray binary = panelBinary.toLocal8Bit();
-    const QByteArray device = com1.toLocal8Bit();
-    std::vector<std::string> args{binary.toStdString(), "--com1", device.toStdString(), "--com2",
+    std::vector<std::string> args{panelBinary.toLocal8Bit().toStdString(), "--com1",
+                                  com1.toLocal8Bit().toStdString(), "--com2",
                                   "/nonexistent/panel-measure-com2"};
+    for (const QString& argument : extraArguments)
+        args.push_back(argument.toLocal8Bit().toStdString());
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
@@ -64,7 +67,7 @@ int MeasureFlood(const QString& panelBinary, const QString& com1, int seconds) {
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) {
         std::fprintf(stderr, "panel-measure: cannot start %s\n", argv[0]);
-        return 1;
+        return std::nullopt;
     }
 
     // Past its start-up, which is measured on its own.
@@ -81,26 +84,31 @@ int MeasureFlood(const QString& panelBinary, const QString& com1, int seconds) {
     waitpid(pid, nullptr, 0);
     if (!before || !halfway || !after) {
         std::fprintf(stderr, "panel-measure: the panel ended during the flood\n");
-        return 1;
+        return std::nullopt;
     }
-
     const double wall = static_cast<double>(to - from) / 1e6;
-    const double share = (after->cpuSeconds - before->cpuSeconds) / wall * 100.0;
+    return FloodRun{*before, *halfway, *after, wall, open};
+}
+
+int MeasureFlood(const QString& panelBinary, const QString& com1, int seconds) {
+    const std::optional<FloodRun> run = RunFlood(panelBinary, com1, seconds, {});
+    if (!run) return 1;
+    const auto& [before, halfway, after, wall, open] = *run;
+    const double share = run->share();
     // Flat: nothing more resident in the second half than at its start, give or take a few pages.
-    const bool flat = after->rssKiB - halfway->rssKiB <= 64;
+    const bool flat = after.rssKiB - halfway.rssKiB <= 64;
     std::printf(
         "Flood: %d s at 1920 characters a second, nothing sent (the panel binary, offscreen%s)\n",
         seconds, open ? "" : "; PORT NOT OPEN");
     std::printf("  CPU                %6.2f %% of one core (%.2f s in %.1f s)  goal (5 %%): %s\n",
-                share, after->cpuSeconds - before->cpuSeconds, wall,
-                share < 5.0 ? "met" : "NOT met");
+                share, after.cpuSeconds - before.cpuSeconds, wall, share < 5.0 ? "met" : "NOT met");
     std::printf(
         "  resident (VmRSS)   %6lld KiB at the start, %lld KiB halfway, %lld KiB at the end\n",
-        static_cast<long long>(before->rssKiB), static_cast<long long>(halfway->rssKiB),
-        static_cast<long long>(after->rssKiB));
+        static_cast<long long>(before.rssKiB), static_cast<long long>(halfway.rssKiB),
+        static_cast<long long>(after.rssKiB));
     std::printf(
         "  peak (VmHWM)       %6lld KiB at the start, %lld KiB at the end  memory flat: %s\n",
-        static_cast<long long>(before->peakKiB), static_cast<long long>(after->peakKiB),
+        static_cast<long long>(before.peakKiB), static_cast<long long>(after.peakKiB),
         flat ? "yes" : "NO");
     std::fflush(stdout);
     return 0;

@@ -3,6 +3,7 @@
 //   panel-measure holds --com1 DEVICE --log SIM_LOG
 //   panel-measure press --com1 DEVICE --log SIM_LOG [--samples N]
 //   panel-measure flood --com1 DEVICE --panel PANEL_BINARY [--seconds N]
+//   panel-measure flood-log --com1 DEVICE --panel PANEL_BINARY [--seconds N] [--rounds N]
 //   panel-measure startup --com1 DEVICE --panel PANEL_BINARY [--runs N]
 //   panel-measure returns [--network] [--returns N]
 //   panel-measure slow-opens
@@ -32,8 +33,9 @@ QString option(int argc, char** argv, const char* name, const char* fallback = "
 
 int usage() {
     std::fputs(
-        "usage: panel-measure holds|press|flood|startup --com1 DEVICE [--log SIM_LOG]\n"
-        "       [--samples N] [--panel PANEL_BINARY] [--seconds N] [--runs N]\n"
+        "usage: panel-measure holds|press|flood|flood-log|startup --com1 DEVICE\n"
+        "       [--log SIM_LOG] [--samples N] [--panel PANEL_BINARY] [--seconds N] [--runs N]\n"
+        "       [--rounds N]\n"
         "       panel-measure returns [--network] [--returns N]\n"
         "       panel-measure slow-opens\n"
         "       panel-measure fleet --projectors FILE [--cycles N]\n",
@@ -66,6 +68,10 @@ int main(int argc, char** argv) {
     if (mode == "flood")
         return MeasureFlood(option(argc, argv, "--panel"), com1,
                             option(argc, argv, "--seconds", "60").toInt());
+    if (mode == "flood-log")
+        return MeasureFloodLog(option(argc, argv, "--panel"), com1,
+                               option(argc, argv, "--seconds", "60").toInt(),
+                               option(argc, argv, "--rounds", "4").toInt());
     if (mode == "startup")
         return MeasureStartup(option(argc, argv, "--panel"), com1,
                               option(argc, argv, "--runs", "10").toInt());

@@ -2,6 +2,10 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+#include <optional>
+
+#include "tools/measure/process_usage.h"
 
 namespace panel::measure {
 
@@ -12,6 +16,18 @@ int MeasureHolds(const QString& com1, const QString& logPath);
 int MeasurePressToWire(const QString& com1, const QString& logPath, int samples);
 // The real panel binary under a flood it never asked for: CPU share and resident memory.
 int MeasureFlood(const QString& panelBinary, const QString& com1, int seconds);
+// One flood run of the panel binary, with `extraArguments` after its devices.
+struct FloodRun {
+    ProcessUsage before, halfway, after;
+    double wallSeconds = 0;
+    bool portOpen = false;
+    double share() const { return (after.cpuSeconds - before.cpuSeconds) / wallSeconds * 100.0; }
+};
+std::optional<FloodRun> RunFlood(const QString& panelBinary, const QString& com1, int seconds,
+                                 const QStringList& extraArguments);
+// What a session log adds to the flood: the panel without and with --log, in alternating order,
+// and the log writer alone.
+int MeasureFloodLog(const QString& panelBinary, const QString& com1, int seconds, int rounds);
 // Process start to the window shown, and resident memory then, over `runs` fresh processes.
 int MeasureStartup(const QString& panel, const QString& com1, int runs);
 // From a lost line's return (a pseudo-terminal linked again; ser2net started again in front of
