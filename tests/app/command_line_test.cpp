@@ -149,7 +149,8 @@ TEST(CommandLineTest, VersionPrintsNameAndVersionAndExitsZero) {
         const Outcome r = run({option});
         EXPECT_TRUE(r.result.exitNow);
         EXPECT_EQ(r.result.exitCode, 0);
-        EXPECT_EQ(r.out, "projector-panel 1.40\n");
+        // What the build was configured with: project() in the top CMakeLists.txt.
+        EXPECT_EQ(r.out, PANEL_CONFIGURED_NAME " " PANEL_CONFIGURED_VERSION "\n");
         EXPECT_EQ(r.err, "");
     }
 }

@@ -58,7 +58,7 @@ protected:
 
 TEST_P(NetworkWindowTest, ClicksHoldsAndTypedQueriesArriveAndRepliesAreDecoded) {
     rig->click("Command44");  // STATUS
-    EXPECT_TRUE(rig->waitForText("Label22", QStringLiteral(" Stand by")))
+    EXPECT_TRUE(rig->waitForText("Label22", ExpectedCaption("CR0", "80")))
         << rig->text("Label22").toStdString();
     ASSERT_TRUE(rig->waitReplyWindowClosed());
     rig->send(QStringLiteral("CR3"));
@@ -97,7 +97,7 @@ TEST_P(NetworkWindowTest, DeviceServerKilledIsToldOnceAndReselectingReconnects) 
     ASSERT_TRUE(rig->port().isOpen());
     ASSERT_TRUE(rig->waitReplyWindowClosed());
     rig->click("Command44");
-    EXPECT_TRUE(rig->waitForText("Label22", QStringLiteral(" Stand by")))
+    EXPECT_TRUE(rig->waitForText("Label22", ExpectedCaption("CR0", "80")))
         << rig->text("Label22").toStdString();
 }
 
