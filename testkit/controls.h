@@ -33,6 +33,7 @@ inline constexpr const char* kArrowRight = "Command8";
 
 // The port selector, the data panel and the manual entry
 inline constexpr const char* kPortSelector = "Command33";  // "COM"
+inline constexpr const char* kPortFrame = "Frame8";        // what the port selector opens
 inline constexpr const char* kCom1 = "Option1";
 inline constexpr const char* kCom2 = "Option2";
 inline constexpr const char* kBaud19200 = "Option9";
@@ -40,6 +41,9 @@ inline constexpr const char* kBaud9600 = "Option10";
 inline constexpr const char* kEnd = "Command16";
 inline constexpr const char* kDataPanel = "Command34";
 inline constexpr const char* kSend = "Command95";
+inline constexpr const char* kClear = "Command96";  // "CLS"
+inline constexpr const char* kManualEntry = "Text1";
+inline constexpr const char* kLogo = "Image1";
 inline constexpr const char* kNoSuchControl = "Command99";  // the window has no such control
 
 }  // namespace panel::controls

@@ -231,5 +231,11 @@ TEST(FaultPlan, TheSameSeedGivesTheSameFaultsAndEveryKindComes) {
     }
 }
 
+TEST(FaultPlan, AServerRestartIsReportedAsOneNotAsTheSimulators) {
+    EXPECT_EQ(Describe(Fault{2, 0, FaultKind::DeviceServer, {}, 0}), "restart COM2's ser2net");
+    EXPECT_EQ(Describe(Fault{1, 0, FaultKind::Split, {"--split"}, 0}),
+              "restart COM1 sim (split) --split");
+}
+
 }  // namespace
 }  // namespace panel::soak

@@ -13,6 +13,8 @@ const char* FaultName(FaultKind kind) {
 }
 
 std::string Describe(const Fault& fault) {
+    if (fault.kind == FaultKind::DeviceServer)
+        return "restart COM" + std::to_string(fault.line) + "'s ser2net";
     std::string text =
         "restart COM" + std::to_string(fault.line) + " sim (" + FaultName(fault.kind) + ")";
     for (const std::string& arg : fault.args) text += " " + arg;

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <string>
 
@@ -25,12 +26,47 @@ void quietHandler(QtMsgType type, const QMessageLogContext& context, const QStri
     defaultHandler(type, context, message);
 }
 
-int usage(const char* why) {
+int usage(const std::string& why) {
     std::fprintf(stderr,
                  "panel-soak: %s\nusage: panel-soak [--minutes N] [--seed S] "
                  "[--timing-report-only] [--network] [--sim PROJECTOR_SIM]\n",
-                 why);
+                 why.c_str());
     return 2;
+}
+
+// One argument (and its value) into the options; what is wrong with it, or nothing.
+std::optional<std::string> take(int argc, char** argv, int& i, panel::soak::SoakOptions& options,
+                                bool& seedGiven) {
+    const std::string arg = argv[i];
+    const bool hasValue = i + 1 < argc;
+    try {
+        if (arg == "--minutes" && hasValue) {
+            options.minutes = std::stod(argv[++i]);
+            if (!(options.minutes > 0)) return "--minutes must be above 0";
+        } else if (arg == "--seed" && hasValue) {
+            options.seed = std::stoull(argv[++i]);
+            seedGiven = true;
+        } else if (arg == "--sim" && hasValue) {
+            options.simBinary = QString::fromLocal8Bit(argv[++i]);
+        } else if (arg == "--network") {
+            options.network = true;
+        } else if (arg == "--timing-report-only") {
+            options.timingReportOnly = true;
+        } else {
+            return "unknown or incomplete argument " + arg;
+        }
+    } catch (const std::exception&) {
+        return "bad value for " + arg;
+    }
+    return std::nullopt;
+}
+
+int soak(int argc, char** argv, panel::soak::SoakOptions options) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    defaultHandler = qInstallMessageHandler(quietHandler);
+    QApplication app(argc, argv);
+    panel::soak::SoakRun run(std::move(options));
+    return run.run();
 }
 
 }  // namespace
@@ -40,29 +76,8 @@ int main(int argc, char** argv) {
     options.seed = std::random_device{}() * 0x100000000ull + std::random_device{}();
     options.simBinary = QStringLiteral(PROJECTOR_SIM_BINARY);
     bool seedGiven = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const bool hasValue = i + 1 < argc;
-        try {
-            if (arg == "--minutes" && hasValue) {
-                options.minutes = std::stod(argv[++i]);
-                if (!(options.minutes > 0)) return usage("--minutes must be above 0");
-            } else if (arg == "--seed" && hasValue) {
-                options.seed = std::stoull(argv[++i]);
-                seedGiven = true;
-            } else if (arg == "--sim" && hasValue) {
-                options.simBinary = QString::fromLocal8Bit(argv[++i]);
-            } else if (arg == "--network") {
-                options.network = true;
-            } else if (arg == "--timing-report-only") {
-                options.timingReportOnly = true;
-            } else {
-                return usage(("unknown or incomplete argument " + arg).c_str());
-            }
-        } catch (const std::exception&) {
-            return usage(("bad value for " + arg).c_str());
-        }
-    }
+    for (int i = 1; i < argc; ++i)
+        if (const auto wrong = take(argc, argv, i, options, seedGiven)) return usage(*wrong);
     // A seed drawn here is printed first, so that a run that dies can still be replayed
     // (scripts/soak draws and prints its own).
     if (!seedGiven) {
@@ -73,15 +88,7 @@ int main(int argc, char** argv) {
     char pattern[] = "/tmp/panel-soak-XXXXXX";
     if (!mkdtemp(pattern)) return usage("no scratch directory under /tmp");
     options.workDir = QString::fromLocal8Bit(pattern);
-
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    defaultHandler = qInstallMessageHandler(quietHandler);
-    int status = 0;
-    {
-        QApplication app(argc, argv);
-        panel::soak::SoakRun soak(options);
-        status = soak.run();
-    }
+    const int status = soak(argc, argv, std::move(options));
     std::error_code ignored;
     std::filesystem::remove_all(pattern, ignored);
     return status;

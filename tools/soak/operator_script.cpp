@@ -1,6 +1,7 @@
 #include "tools/soak/operator_script.h"
 
 #include <array>
+#include <numeric>
 #include <span>
 #include <string_view>
 
@@ -9,8 +10,9 @@
 namespace panel::soak {
 namespace {
 
-// Weights of the operation kinds, in OpKind order.
+// Weights of the operation kinds, in OpKind order; a draw below their sum picks one.
 constexpr std::array<int, kOpKinds> kWeights{36, 20, 12, 8, 7, 17};
+constexpr int kWeightTotal = std::accumulate(kWeights.begin(), kWeights.end(), 0);
 
 // Typed commands worth sending now and then: their replies are decoded.
 constexpr std::array<std::string_view, 7> kKnownCommands{"CR0", "CR9",         "CRA", "CR3",
@@ -94,28 +96,28 @@ std::string OperatorScript::manualText() {
     return text;
 }
 
-Op OperatorScript::next() {
-    Op op;
-    int draw = random_.below(100);
+OpKind OperatorScript::kind() {
+    int draw = random_.below(kWeightTotal);
     int kind = 0;
     while (draw >= kWeights[static_cast<std::size_t>(kind)]) draw -= kWeights[kind++];
-    op.kind = static_cast<OpKind>(kind);
+    return static_cast<OpKind>(kind);
+}
+
+template <typename Row>
+std::string OperatorScript::button(std::span<const Row> rows) {
+    return std::string(
+        rows[static_cast<std::size_t>(random_.below(static_cast<int>(rows.size())))].button);
+}
+
+void OperatorScript::fill(Op& op) {
     switch (op.kind) {
-        case OpKind::Click: {
-            const auto rows = OneShotCatalogue();
-            op.control = std::string(
-                rows[static_cast<std::size_t>(random_.below(static_cast<int>(rows.size())))]
-                    .button);
+        case OpKind::Click:
+            op.control = button(OneShotCatalogue());
             break;
-        }
-        case OpKind::Hold: {
-            const auto rows = HoldCatalogue();
-            op.control = std::string(
-                rows[static_cast<std::size_t>(random_.below(static_cast<int>(rows.size())))]
-                    .button);
+        case OpKind::Hold:
+            op.control = button(HoldCatalogue());
             op.holdMs = random_.chance(0.25) ? random_.between(0, 40) : random_.between(41, 2000);
             break;
-        }
         case OpKind::Manual: {
             op.text = manualText();
             bool typeableText = true;
@@ -133,6 +135,12 @@ Op OperatorScript::next() {
             op.panel = static_cast<PanelAction>(random_.below(4));
             break;
     }
+}
+
+Op OperatorScript::next() {
+    Op op;
+    op.kind = kind();
+    fill(op);
     op.pauseMs = random_.chance(0.2) ? random_.between(300, 1500) : random_.between(0, 250);
     return op;
 }

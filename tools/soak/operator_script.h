@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "tools/soak/soak_random.h"
@@ -39,6 +40,11 @@ public:
     static bool typeable(unsigned char c);
 
 private:
+    OpKind kind();
+    // The operation's own draws, after its kind.
+    void fill(Op& op);
+    template <typename Row>
+    std::string button(std::span<const Row> rows);
     std::string manualText();
 
     SoakRandom random_;

@@ -17,6 +17,7 @@
 #include "serial/network_port.h"
 #include "serial/qt_serial_port.h"
 #include "serial/routed_serial_port.h"
+#include "tests/support/controls.h"
 #include "tools/projector-sim/frame_log.h"
 #include "ui/form1.h"
 
@@ -25,6 +26,25 @@ namespace {
 
 // A frame overdue by this long is missing; a told outage must come within it too.
 constexpr std::int64_t kPatienceUs = 10'000'000;
+// The operator reselects a line this long after its outage was told, or after a failed selection.
+constexpr std::int64_t kReselectAfterTellUs = 200'000;
+constexpr std::int64_t kReselectAfterFailureUs = 500'000;
+// ...and only a line whose simulator will still be serving this long after.
+constexpr std::int64_t kReselectLeadUs = 300'000;
+// A selection may fail, or an outage be told, this long before the simulator's end is seen.
+constexpr std::int64_t kFailureLeadUs = 200'000;
+constexpr std::int64_t kTellLeadUs = 100'000;
+// The simulator's exit may be seen this long after the panel told the hang-up; a tell still
+// unexplained this long after it is a false alarm.
+constexpr std::int64_t kEndAfterTellUs = 500'000;
+constexpr std::int64_t kFalseAlarmUs = 3'000'000;
+// What was sent at the old speed is given this long to arrive before a speed change.
+constexpr int kSpeedDrainMs = 300;
+// How long the simulators and servers get to start, and to stop.
+constexpr int kStartMs = 20'000;
+constexpr int kStopMs = 10'000;
+// Memory growth is measured from the end of the first minute.
+constexpr int kMemoryBaselineMs = 60'000;
 constexpr std::size_t kRecentOperations = 20;
 constexpr double kLatenessP99LimitMs = 20;
 constexpr std::int64_t kMemoryGrowthLimitKiB = 2048;
@@ -55,9 +75,9 @@ SoakRun::SoakRun(SoakOptions options)
       script_(options_.seed),
       // The faults draw from a stream of their own: the operator's draws stay the same.
       faults_(options_.seed ^ 0x5eedfa017ull, options_.network) {
-    for (int line = 1; line <= 2; ++line) {
-        auto& sim = lines_[static_cast<std::size_t>(line - 1)];
-        sim = std::make_unique<SimLine>(line, options_.simBinary, options_.workDir);
+    for (int number = 1; number <= 2; ++number) {
+        auto& sim = lines_[static_cast<std::size_t>(number - 1)];
+        sim = std::make_unique<SimLine>(number, options_.simBinary, options_.workDir);
         connect(sim.get(), &SimLine::ended, this, &SoakRun::onLineEnded);
     }
     checkTimer_.setInterval(200);
@@ -93,6 +113,12 @@ void SoakRun::click(const std::string& name) {
                       widget->mapTo(form_.get(), widget->rect().center()));
 }
 
+void SoakRun::doubleClick(const std::string& name) {
+    QWidget* widget = control(name);
+    QTest::mouseDClick(form_->windowHandle(), Qt::LeftButton, {},
+                       widget->mapTo(form_.get(), widget->rect().center()));
+}
+
 void SoakRun::keyChord() {
     // Key presses go to the window, where its key preview sees them first.
     QKeyEvent down(QEvent::KeyPress, Qt::Key_J, Qt::ControlModifier, QString(QChar(10)));
@@ -108,33 +134,32 @@ bool SoakRun::bringIntoView(const std::string& name) {
         return false;  // covered (by the port selector), not out of view
     note("   (Ctrl+J and a double-click on the logo to bring " + name + " into view)");
     keyChord();
-    if (reachable("Image1")) {
-        QWidget* logo = control("Image1");
-        QTest::mouseDClick(form_->windowHandle(), Qt::LeftButton, {},
-                           logo->mapTo(form_.get(), logo->rect().center()));
-    }
+    if (reachable(controls::kLogo)) doubleClick(controls::kLogo);
     return reachable(name);
 }
 
 bool SoakRun::openPortSelector() {
-    if (control("Frame8")->isVisible()) return true;
-    if (!reachable("Command33")) return false;
-    click("Command33");
-    return control("Frame8")->isVisible();
+    if (control(controls::kPortFrame)->isVisible()) return true;
+    if (!reachable(controls::kPortSelector)) return false;
+    click(controls::kPortSelector);
+    return control(controls::kPortFrame)->isVisible();
 }
 
 // ---- what was sent -------------------------------------------------------------------------
 
+SimLine& SoakRun::line(int number) const {
+    return *lines_[static_cast<std::size_t>(number - 1)];
+}
+
 bool SoakRun::serverWentSinceOpen() const {
     if (!options_.network || model_.boundLine == 0) return false;
-    const std::int64_t down =
-        lines_[static_cast<std::size_t>(model_.boundLine - 1)]->serverDownAt();
+    const std::int64_t down = line(model_.boundLine).serverDownAt();
     return down != 0 && down >= model_.openedAt;
 }
 
 Incarnation* SoakRun::bound() {
     if (model_.boundLine == 0) return nullptr;
-    return lines_[static_cast<std::size_t>(model_.boundLine - 1)]->find(model_.boundId);
+    return line(model_.boundLine).find(model_.boundId);
 }
 
 void SoakRun::expect(const std::string& bytes, std::int64_t sentAt, std::int64_t endAt, int fewest,
@@ -181,13 +206,16 @@ void SoakRun::perform(Op op) {
     }
 }
 
+bool SoakRun::skipped(bool possible, const std::string& why) {
+    if (possible) return false;
+    ++skipped_;
+    note("   (skipped: " + why + ")");
+    return true;
+}
+
 bool SoakRun::readyFor(std::initializer_list<std::string> names, const std::string& what) {
-    for (const std::string& name : names) {
-        if (bringIntoView(name)) continue;
-        ++skipped_;
-        note("   (skipped: " + what + " is covered)");
-        return false;
-    }
+    for (const std::string& name : names)
+        if (skipped(bringIntoView(name), what + " is covered")) return false;
     return true;
 }
 
@@ -214,50 +242,54 @@ void SoakRun::holdOp(const Op& op) {
     // Open-ended while held: the frames are checked as they come.
     expect(std::string(row->code), pressedAt, std::numeric_limits<std::int64_t>::max(), 1,
            std::numeric_limits<int>::max(), std::int64_t{period} * 1000);
+    // Bounds go to the line the press went to, even if the port has moved on since.
     const int boundLine = model_.boundLine;
     const int boundId = model_.boundId;
-    QTest::mousePress(form_->windowHandle(), Qt::LeftButton, {}, at);
-    // A twin of the repeat timer in the same event loop: a tick the loop could not take in time
-    // is dropped, not made up, for the twin as for the panel, so its count is what the loop
-    // allowed on a busy machine.
-    QTimer twin;
-    twin.setTimerType(Qt::PreciseTimer);
-    int twinTicks = 0;
-    connect(&twin, &QTimer::timeout, &twin, [&twinTicks] { ++twinTicks; });
-    twin.start(period);
-    std::int64_t releasedAt = 0;
-    QEventLoop loop;
-    // The release is taken in its turn among the repeat ticks, as on a desktop.
-    QTimer::singleShot(op.holdMs, Qt::PreciseTimer, &loop, [&] {
-        twin.stop();
-        releasedAt = MonotonicMicros();
-        QTest::mouseRelease(form_->windowHandle(), Qt::LeftButton, {}, at);
-        loop.quit();
-    });
-    loop.exec();
+    const HeldFor held = pressFor(at, period, op.holdMs);
 
     if (row->kind == HoldKind::Fixed) model_.timer1Interval = period;
     if (row->zoomRelease) model_.timer1Interval = static_cast<int>(kZoomReleaseInterval.count());
     // 1 + n frames for n whole periods, within one period; no fewer than the twin allows.
-    const auto periods = static_cast<int>((releasedAt - pressedAt) / (period * 1000));
-    if (twinTicks < periods) ++holdsSlowed_;
-    // Bounds go to the line the press went to, even if the port has moved on since.
+    const auto periods = static_cast<int>((held.releasedAt - pressedAt) / (period * 1000));
+    if (held.twinTicks < periods) ++holdsSlowed_;
     if (boundLine != 0)
-        if (Incarnation* incarnation =
-                lines_[static_cast<std::size_t>(boundLine - 1)]->find(boundId))
-            incarnation->ledger.finish(opNumber_, releasedAt, std::max(1, twinTicks), periods + 2);
+        if (Incarnation* incarnation = line(boundLine).find(boundId))
+            incarnation->ledger.finish(opNumber_, held.releasedAt, std::max(1, held.twinTicks),
+                                       periods + 2);
 
     if (form_->controller().state().RepeatKey != 0 ||
         form_->controller().timers().repeat.isEnabled())
         fail("after the release of " + op.control + " the repeat is still armed");
 }
 
+SoakRun::HeldFor SoakRun::pressFor(const QPoint& at, int periodMs, int holdMs) {
+    QTest::mousePress(form_->windowHandle(), Qt::LeftButton, {}, at);
+    // A twin of the repeat timer in the same event loop: a tick the loop could not take in time
+    // is dropped, not made up, for the twin as for the panel, so its count is what the loop
+    // allowed on a busy machine.
+    QTimer twin;
+    twin.setTimerType(Qt::PreciseTimer);
+    HeldFor held;
+    connect(&twin, &QTimer::timeout, &twin, [&held] { ++held.twinTicks; });
+    twin.start(periodMs);
+    QEventLoop loop;
+    // The release is taken in its turn among the repeat ticks, as on a desktop.
+    QTimer::singleShot(holdMs, Qt::PreciseTimer, &loop, [&] {
+        twin.stop();
+        held.releasedAt = MonotonicMicros();
+        QTest::mouseRelease(form_->windowHandle(), Qt::LeftButton, {}, at);
+        loop.quit();
+    });
+    loop.exec();
+    return held;
+}
+
 void SoakRun::manualOp(const Op& op) {
-    if (!readyFor({"Text1", "Command95"}, "the manual entry")) return;
-    auto* box = form_->findChild<QLineEdit*>(QStringLiteral("Text1"));
+    if (!readyFor({controls::kManualEntry, controls::kSend}, "the manual entry")) return;
+    auto* box = form_->findChild<QLineEdit*>(QString::fromLatin1(controls::kManualEntry));
     const QString text =
         QString::fromLatin1(op.text.data(), static_cast<qsizetype>(op.text.size()));
-    click("Text1");
+    click(controls::kManualEntry);
     QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);  // select what it held
     if (text.isEmpty()) {
         QTest::keyClick(box, Qt::Key_Delete);
@@ -274,13 +306,13 @@ void SoakRun::manualOp(const Op& op) {
         }
     }
     if (box->text() != text) {
-        fail("Text1 holds \"" + box->text().toStdString() + "\" after the operator entered \"" +
-             text.toStdString() + "\"");
+        fail(std::string(controls::kManualEntry) + " holds \"" + box->text().toStdString() +
+             "\" after the operator entered \"" + text.toStdString() + "\"");
         return;
     }
     const std::int64_t sentAt = MonotonicMicros();
     expect(op.text, sentAt, sentAt, 1, 1, 0);
-    click("Command95");
+    click(controls::kSend);
 }
 
 void SoakRun::portOp(int port, const std::string& record) {
@@ -289,31 +321,35 @@ void SoakRun::portOp(int port, const std::string& record) {
         note("#" + std::to_string(opNumber_) + " " + record);
         ++opCounts_[record.substr(0, record.find(" COM"))];
     }
-    if (!openPortSelector()) {
-        ++skipped_;
-        note("   (skipped: COM is covered)");
-        return;
-    }
+    if (skipped(openPortSelector(), "COM is covered")) return;
     const std::size_t failuresBefore = failures_;
     const std::int64_t now = MonotonicMicros();
     if (model_.open) speedChangedOnBoundLine(now);  // the selection closes the open port first
-    click(port == 1 ? "Option1" : "Option2");
+    click(port == 1 ? controls::kCom1 : controls::kCom2);
     model_.port = port;
-    SimLine& line = *lines_[static_cast<std::size_t>(port - 1)];
-    Incarnation* live = line.live();
-    if (failures_ > failuresBefore) {
-        model_.open = false;
-        model_.nextReselectAt = now + 500'000;
-        if (panelPort_->isOpen())
-            return fail("a failed selection of COM" + std::to_string(port) + " left the port open");
-        if (live && live->up && !live->downBy(MonotonicMicros() + 200'000) &&
-            !(options_.network && line.serverDown()))
-            fail("selecting COM" + std::to_string(port) +
-                 " failed while its simulator was serving: " + lastFailure_);
-        return;
-    }
+    if (failures_ > failuresBefore)
+        selectionFailed(port, now);
+    else
+        selectionOpened(port, now);
+}
+
+void SoakRun::selectionFailed(int port, std::int64_t now) {
+    model_.open = false;
+    model_.nextReselectAt = now + kReselectAfterFailureUs;
+    if (panelPort_->isOpen())
+        return fail("a failed selection of COM" + std::to_string(port) + " left the port open");
+    SimLine& sim = line(port);
+    Incarnation* live = sim.live();
+    if (live && live->up && !live->downBy(MonotonicMicros() + kFailureLeadUs) &&
+        !(options_.network && sim.serverDown()))
+        fail("selecting COM" + std::to_string(port) +
+             " failed while its simulator was serving: " + lastFailure_);
+}
+
+void SoakRun::selectionOpened(int port, std::int64_t now) {
     if (!panelPort_->isOpen())
         return fail("selecting COM" + std::to_string(port) + " showed nothing but left it closed");
+    Incarnation* live = line(port).live();
     // Through a device server the connection opens with no simulator behind it and is lost
     // at once; that outage is told like any other.
     if (!live && !options_.network)
@@ -335,15 +371,11 @@ void SoakRun::speedOp(int baud) {
     if (Incarnation* incarnation = bound())
         (void)waitUntil([incarnation,
                          this] { return bound() != incarnation || incarnation->ledger.caughtUp(); },
-                        300);
-    if (!openPortSelector()) {
-        ++skipped_;
-        note("   (skipped: COM is covered)");
-        return;
-    }
+                        kSpeedDrainMs);
+    if (skipped(openPortSelector(), "COM is covered")) return;
     const std::size_t failuresBefore = failures_;
     const std::int64_t now = MonotonicMicros();
-    click(baud == 19200 ? "Option9" : "Option10");
+    click(baud == 19200 ? controls::kBaud19200 : controls::kBaud9600);
     if (failures_ > failuresBefore)
         return fail("selecting " + std::to_string(baud) + " baud failed: " + lastFailure_);
     if (model_.open) speedChangedOnBoundLine(now);
@@ -351,40 +383,29 @@ void SoakRun::speedOp(int baud) {
 }
 
 void SoakRun::panelOp(const Op& op) {
-    std::string name;
     switch (op.panel) {
         case PanelAction::KeyChord:
-            keyChord();
-            return;
+            return keyChord();
         case PanelAction::LogoDoubleClick:
-            name = "Image1";
-            break;
+            if (!skipped(reachable(controls::kLogo), "the logo is not in view"))
+                doubleClick(controls::kLogo);
+            return;
         case PanelAction::Command34:
-            name = "Command34";
-            break;
+            if (!skipped(reachable(controls::kDataPanel), "the data panel button is not in view"))
+                click(controls::kDataPanel);
+            return;
         case PanelAction::Cls:
-            name = "Command96";
-            break;
-    }
-    if (!reachable(name)) {
-        ++skipped_;
-        note("   (skipped: " + name + " is not in view)");
-        return;
-    }
-    if (op.panel == PanelAction::LogoDoubleClick) {
-        QWidget* logo = control(name);
-        QTest::mouseDClick(form_->windowHandle(), Qt::LeftButton, {},
-                           logo->mapTo(form_.get(), logo->rect().center()));
-    } else {
-        click(name);
+            if (!skipped(reachable(controls::kClear), "CLS is not in view"))
+                click(controls::kClear);
+            return;
     }
 }
 
 void SoakRun::react() {
     const std::int64_t now = MonotonicMicros();
     if (model_.open || now < model_.nextReselectAt) return;
-    Incarnation* live = lines_[static_cast<std::size_t>(model_.port - 1)]->live();
-    if (!live || !live->up || live->downBy(now + 300'000)) return;
+    Incarnation* live = line(model_.port).live();
+    if (!live || !live->up || live->downBy(now + kReselectLeadUs)) return;
     portOp(model_.port, "reselect COM" + std::to_string(model_.port));
 }
 
@@ -401,13 +422,13 @@ void SoakRun::scheduleFault() {
 void SoakRun::applyFault(const Fault& fault) {
     ++faultCounts_[FaultName(fault.kind)];
     note("   fault: " + Describe(fault));
-    SimLine& line = *lines_[static_cast<std::size_t>(fault.line - 1)];
+    SimLine& sim = line(fault.line);
     if (fault.kind == FaultKind::DeviceServer) {
-        line.killServer();
+        sim.killServer();
         const int number = fault.line;
         QTimer::singleShot(fault.restartGapMs, this, [this, number] {
             if (windingDown_) return;
-            SimLine& again = *lines_[static_cast<std::size_t>(number - 1)];
+            SimLine& again = line(number);
             again.startServer();
             // Served again once it listens; then the next fault.
             auto* poll = new QTimer(this);
@@ -423,8 +444,8 @@ void SoakRun::applyFault(const Fault& fault) {
         return;
     }
     restarts_[fault.line] = Restart{fault, false};
-    if (line.live())
-        line.stop();
+    if (sim.live())
+        sim.stop();
     else
         onLineEnded(fault.line);
 }
@@ -440,15 +461,15 @@ void SoakRun::onLineEnded(int lineNumber) {
     QTimer::singleShot(gap, this, [this, lineNumber] {
         if (windingDown_) return;
         Restart& restart = restarts_[lineNumber];
-        SimLine& line = *lines_[static_cast<std::size_t>(lineNumber - 1)];
+        SimLine& sim = line(lineNumber);
         if (restart.fault.kind == FaultKind::HangUp && !restart.hungUpStarted) {
             // This one hangs up by itself; the clean restart follows its end.
             restart.hungUpStarted = true;
-            line.start(restart.fault.args);
+            sim.start(restart.fault.args);
             return;
         }
-        line.start(restart.fault.kind == FaultKind::HangUp ? std::vector<std::string>{}
-                                                           : restart.fault.args);
+        sim.start(restart.fault.kind == FaultKind::HangUp ? std::vector<std::string>{}
+                                                          : restart.fault.args);
         restarts_.erase(lineNumber);
         scheduleFault();
     });
@@ -473,17 +494,17 @@ void SoakRun::portProblem(QWidget*, const QString& text) {
     if (!model_.open || model_.told)
         return fail("a port problem was told again before any port had opened: " +
                     text.toStdString());
-    SimLine& line = *lines_[static_cast<std::size_t>(model_.boundLine - 1)];
-    const QString name = options_.network ? line.url() : line.link();
+    SimLine& sim = line(model_.boundLine);
+    const QString name = options_.network ? sim.url() : sim.link();
     if (!text.startsWith(name + QStringLiteral(": ")) || text.count(name) != 1)
         return fail("the port problem does not name the line " + name.toStdString() +
                     " once, in front: " + text.toStdString());
     model_.told = true;
     model_.open = false;
-    model_.nextReselectAt = now + 200'000;
+    model_.nextReselectAt = now + kReselectAfterTellUs;
     outageOutstanding_ = true;
     Incarnation* incarnation = bound();
-    if (incarnation && !incarnation->downBy(now + 100'000) && !serverWentSinceOpen())
+    if (incarnation && !incarnation->downBy(now + kTellLeadUs) && !serverWentSinceOpen())
         unexplainedTell_ = PendingTell{model_.boundLine, model_.boundId, now, text.toStdString()};
 }
 
@@ -500,7 +521,7 @@ void SoakRun::periodicCheck() {
         if (!incarnation)
             boundDownSeen_ = now;
         else if (serverWentSinceOpen())
-            boundDownSeen_ = lines_[static_cast<std::size_t>(model_.boundLine - 1)]->serverDownAt();
+            boundDownSeen_ = line(model_.boundLine).serverDownAt();
         else if (incarnation->downBy(now))
             boundDownSeen_ =
                 std::min(incarnation->downAt.value_or(now), incarnation->hangupAt.value_or(now));
@@ -512,13 +533,11 @@ void SoakRun::periodicCheck() {
     // A problem told while its line was serving is a false alarm, unless the line's end shows up
     // a moment later (the simulator's exit is seen after the panel's hang-up).
     if (unexplainedTell_) {
-        Incarnation* incarnation =
-            lines_[static_cast<std::size_t>(unexplainedTell_->line - 1)]->find(
-                unexplainedTell_->id);
-        if (!incarnation || incarnation->downBy(unexplainedTell_->at + 500'000) ||
+        Incarnation* incarnation = line(unexplainedTell_->line).find(unexplainedTell_->id);
+        if (!incarnation || incarnation->downBy(unexplainedTell_->at + kEndAfterTellUs) ||
             serverWentSinceOpen())
             unexplainedTell_.reset();
-        else if (now - unexplainedTell_->at > 3'000'000)
+        else if (now - unexplainedTell_->at > kFalseAlarmUs)
             return fail("a port problem was told while its line was up: " + unexplainedTell_->text);
     }
 }
@@ -558,23 +577,46 @@ bool SoakRun::waitUntil(const std::function<bool()>& done, int ms) {
 // ---- the run -------------------------------------------------------------------------------
 
 int SoakRun::run() {
-    for (auto& line : lines_) line->start({});
-    if (!waitUntil([this] { return lines_[0]->live()->up && lines_[1]->live()->up; }, 20000)) {
-        std::fprintf(stderr, "soak: the simulators did not start\n");
-        return 2;
-    }
-    PortDevices devices{lines_[0]->link(), lines_[1]->link()};
-    if (options_.network) {
-        for (auto& line : lines_) line->startServer();
-        if (!waitUntil(
-                [this] { return lines_[0]->serverListening() && lines_[1]->serverListening(); },
-                20000)) {
-            std::fprintf(stderr, "soak: ser2net did not listen (see %s)\n",
-                         qPrintable(options_.workDir));
-            return 2;
+    if (!startLines() || !openWindow()) return 2;
+    operate();
+    const std::int64_t ranUs = MonotonicMicros() - startedAt_;
+    windDown();
+    judgeTimeAndMemory();
+    summary(ranUs);
+    return broken_.empty() ? 0 : report();
+}
+
+bool SoakRun::serving(int number) {
+    const Incarnation* live = line(number).live();
+    return live && live->up;
+}
+
+bool SoakRun::startLines() {
+    for (auto& sim : lines_) sim->start({});
+    // A simulator that ends at start leaves no live incarnation to wait for.
+    (void)waitUntil(
+        [this] { return (serving(1) && serving(2)) || !line(1).live() || !line(2).live(); },
+        kStartMs);
+    for (int number = 1; number <= 2; ++number)
+        if (!serving(number)) {
+            std::fprintf(stderr, "soak: the COM%d simulator %s\n", number,
+                         line(number).live() ? "did not start" : "ended at start");
+            return false;
         }
-        devices = PortDevices{lines_[0]->url(), lines_[1]->url()};
+    if (!options_.network) return true;
+    for (auto& sim : lines_) sim->startServer();
+    if (!waitUntil([this] { return line(1).serverListening() && line(2).serverListening(); },
+                   kStartMs)) {
+        std::fprintf(stderr, "soak: ser2net did not listen (see %s)\n",
+                     qPrintable(options_.workDir));
+        return false;
     }
+    return true;
+}
+
+bool SoakRun::openWindow() {
+    const PortDevices devices = options_.network ? PortDevices{line(1).url(), line(2).url()}
+                                                 : PortDevices{line(1).link(), line(2).link()};
     port_ = std::make_unique<QtSerialPort>(devices);
     panelPort_ = port_.get();
     if (options_.network) {
@@ -587,22 +629,26 @@ int SoakRun::run() {
     form_->show();
     form_->activateWindow();
     (void)QTest::qWaitForWindowActive(form_.get());
-    if (!panelPort_->isOpen()) {
-        std::fprintf(stderr, "soak: the panel did not open COM1: %s\n", lastFailure_.c_str());
-        return 2;
+    const Incarnation* live = line(1).live();
+    if (!panelPort_->isOpen() || !live) {
+        std::fprintf(stderr, "soak: the panel did not open COM1: %s\n",
+                     live ? lastFailure_.c_str() : "its simulator ended");
+        return false;
     }
     model_.open = true;
     model_.boundLine = 1;
-    model_.boundId = lines_[0]->live()->id;
+    model_.boundId = live->id;
     model_.openedAt = MonotonicMicros();
+    return true;
+}
 
+void SoakRun::operate() {
     probe_ = std::make_unique<LatenessProbe>();
     startedAt_ = MonotonicMicros();
     rssStartKiB_ = residentKiB();
-    QTimer::singleShot(60'000, this, [this] { rssMinuteKiB_ = residentKiB(); });
+    QTimer::singleShot(kMemoryBaselineMs, this, [this] { rssMinuteKiB_ = residentKiB(); });
     checkTimer_.start();
     scheduleFault();
-
     const auto length = static_cast<std::int64_t>(options_.minutes * 60e6);
     while (MonotonicMicros() - startedAt_ < length && broken_.empty()) {
         react();
@@ -613,9 +659,10 @@ int SoakRun::run() {
         checkWindowState();
         pause(op.pauseMs);
     }
-    const std::int64_t ranUs = MonotonicMicros() - startedAt_;
+}
 
-    // Wind down: no more faults; what was sent arrives, then the window and the lines go.
+void SoakRun::windDown() {
+    // No more faults; what was sent arrives, then the window and the lines go.
     windingDown_ = true;
     faultTimer_.stop();
     if (broken_.empty()) {
@@ -627,62 +674,62 @@ int SoakRun::run() {
             static_cast<int>(kPatienceUs / 1000));
         if (!arrived && broken_.empty()) fail("frames still missing at the end of the run");
     }
-    const std::int64_t rssEndKiB = residentKiB();
+    rssEndKiB_ = residentKiB();
     checkTimer_.stop();
     form_.reset();
     routed_.reset();
     netPort_.reset();
     port_.reset();
-    for (auto& line : lines_) {
-        line->killServer();
-        line->stop();
+    for (auto& sim : lines_) {
+        sim->killServer();
+        sim->stop();
     }
-    (void)waitUntil([this] { return !lines_[0]->live() && !lines_[1]->live(); }, 10000);
+    (void)waitUntil([this] { return !lines_[0]->live() && !lines_[1]->live(); }, kStopMs);
     if (broken_.empty()) periodicCheck();
+}
 
-    if (broken_.empty() && !options_.timingReportOnly) {
-        if (probe_->percentile(0.99) >= kLatenessP99LimitMs)
-            fail("the event loop's 99th percentile lateness is " +
-                 fixed(probe_->percentile(0.99), "ms") + ", not under 20 ms");
-        else if (rssMinuteKiB_ && rssEndKiB - *rssMinuteKiB_ > kMemoryGrowthLimitKiB)
-            fail("resident memory grew from " + mib(*rssMinuteKiB_) +
-                 " after the first minute to " + mib(rssEndKiB) + " at the end");
-    }
-    rssEndKiB_ = rssEndKiB;
-    summary(ranUs);
-    if (broken_.empty()) return 0;
+void SoakRun::judgeTimeAndMemory() {
+    if (!broken_.empty() || options_.timingReportOnly) return;
+    if (probe_->percentile(0.99) >= kLatenessP99LimitMs)
+        fail("the event loop's 99th percentile lateness is " +
+             fixed(probe_->percentile(0.99), "ms") + ", not under 20 ms");
+    else if (rssMinuteKiB_ && rssEndKiB_ - *rssMinuteKiB_ > kMemoryGrowthLimitKiB)
+        fail("resident memory grew from " + mib(*rssMinuteKiB_) + " after the first minute to " +
+             mib(rssEndKiB_) + " at the end");
+}
 
+int SoakRun::report() const {
     std::printf("\nSOAK FAILED: %s\nseed: %llu (replay: scripts/soak --seed %llu --minutes %g%s)\n",
                 broken_.c_str(), static_cast<unsigned long long>(options_.seed),
                 static_cast<unsigned long long>(options_.seed), options_.minutes,
                 options_.network ? " --network" : "");
     std::printf("last %zu operations, newest last:\n", recent_.size());
-    for (const std::string& line : recent_) std::printf("  %s\n", line.c_str());
+    for (const std::string& entry : recent_) std::printf("  %s\n", entry.c_str());
     std::fflush(stdout);
     return 1;
 }
 
+namespace {
+
+// "<total> (<kind> <count>, ..." for a tally by kind.
+std::string tally(const std::map<std::string, int>& counts) {
+    int total = 0;
+    std::string kinds;
+    for (const auto& [kind, count] : counts) {
+        total += count;
+        kinds += (kinds.empty() ? "" : ", ") + kind + " " + std::to_string(count);
+    }
+    return std::to_string(total) + " (" + kinds;
+}
+
+}  // namespace
+
 void SoakRun::summary(std::int64_t ranUs) const {
     std::ostringstream out;
     out << "soak summary: seed " << options_.seed << ", ran " << fixed(ranUs / 60e6, "min") << "\n";
-    int total = 0;
-    for (const auto& [kind, count] : opCounts_) total += count;
-    out << "  operations: " << total << " (";
-    const char* separator = "";
-    for (const auto& [kind, count] : opCounts_) {
-        out << separator << kind << " " << count;
-        separator = ", ";
-    }
-    out << "; " << skipped_ << " not possible at the time: control covered or out of view)\n";
-    int faults = 0;
-    for (const auto& [kind, count] : faultCounts_) faults += count;
-    out << "  faults injected: " << faults << " (";
-    separator = "";
-    for (const auto& [kind, count] : faultCounts_) {
-        out << separator << kind << " " << count;
-        separator = ", ";
-    }
-    out << ")\n";
+    out << "  operations: " << tally(opCounts_) << "; " << skipped_
+        << " not possible at the time: control covered or out of view)\n";
+    out << "  faults injected: " << tally(faultCounts_) << ")\n";
     const auto holds = opCounts_.find("hold");
     out << "  holds: " << (holds == opCounts_.end() ? 0 : holds->second) << " in all, "
         << holdsSlowed_
@@ -690,18 +737,7 @@ void SoakRun::summary(std::int64_t ranUs) const {
            "what a twin timer got)\n";
     out << "  outages survived: " << outagesSurvived_
         << " (told once, the line reselected and serving again)\n";
-    std::size_t checked = 0;
-    std::size_t lost = 0;
-    std::size_t afterSpeed = 0;
-    for (const auto& line : lines_) {
-        checked += line->checked();
-        lost += line->lost();
-        afterSpeed += line->readAfterSpeedChange();
-    }
-    out << "  frames checked: " << checked << " (" << sendsWhileClosed_
-        << " operations sent on a closed port and nothing came of them; " << lost
-        << " lost with a line in the second before it went down; " << afterSpeed
-        << " read by the simulator after a later speed change)\n";
+    frameSummary(out);
     out << "  event loop lateness (" << LatenessProbe::kPeriodMs << " ms probe, "
         << probe_->samples() << " ticks): median " << fixed(probe_->percentile(0.5), "ms")
         << ", p99 " << fixed(probe_->percentile(0.99), "ms") << ", max "
@@ -714,6 +750,21 @@ void SoakRun::summary(std::int64_t ranUs) const {
     out << (broken_.empty() ? "  every invariant held\n" : "");
     std::fputs(out.str().c_str(), stdout);
     std::fflush(stdout);
+}
+
+void SoakRun::frameSummary(std::ostream& out) const {
+    std::size_t checked = 0;
+    std::size_t lost = 0;
+    std::size_t afterSpeed = 0;
+    for (const auto& sim : lines_) {
+        checked += sim->checked();
+        lost += sim->lost();
+        afterSpeed += sim->readAfterSpeedChange();
+    }
+    out << "  frames checked: " << checked << " (" << sendsWhileClosed_
+        << " operations sent on a closed port and nothing came of them; " << lost
+        << " lost with a line in the second before it went down; " << afterSpeed
+        << " read by the simulator after a later speed change)\n";
 }
 
 }  // namespace panel::soak

@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 
 #include "tools/soak/fault_plan.h"
@@ -22,6 +23,7 @@
 #include "tools/soak/sim_line.h"
 #include "ui/prompter.h"
 
+class QPoint;
 class QWidget;
 
 namespace panel {
@@ -63,8 +65,15 @@ private:
     void perform(Op op);
     void clickOp(const Op& op);
     void holdOp(const Op& op);
+    struct HeldFor {
+        std::int64_t releasedAt = 0;
+        int twinTicks = 0;  // the ticks a twin of the repeat timer got while held
+    };
+    HeldFor pressFor(const QPoint& at, int periodMs, int holdMs);
     void manualOp(const Op& op);
     void portOp(int port, const std::string& record);
+    void selectionFailed(int port, std::int64_t at);
+    void selectionOpened(int port, std::int64_t at);
     void speedOp(int baud);
     void panelOp(const Op& op);
     void react();
@@ -73,15 +82,21 @@ private:
     QWidget* control(const std::string& name) const;
     bool reachable(const std::string& name) const;
     bool bringIntoView(const std::string& name);
-    // False, counted and noted as skipped, when a control the operation needs stays covered.
+    // True, counted and noted as skipped, when the operation is not possible now.
+    bool skipped(bool possible, const std::string& why);
+    // False, and skipped, when a control the operation needs stays covered.
     bool readyFor(std::initializer_list<std::string> names, const std::string& what);
     bool openPortSelector();
     void click(const std::string& name);
+    void doubleClick(const std::string& name);
     void keyChord();
 
     // What was sent, and where it should arrive.
     void expect(const std::string& bytes, std::int64_t sentAt, std::int64_t endAt, int fewest,
                 int most, std::int64_t periodUs);
+    SimLine& line(int number) const;
+    // The simulator behind the line is up and has printed its device.
+    bool serving(int number);
     Incarnation* bound();
     // The device server of the open line has gone since the port opened (--network).
     bool serverWentSinceOpen() const;
@@ -102,7 +117,15 @@ private:
     void pause(int ms);
     bool waitUntil(const std::function<bool()>& done, int ms);
 
+    // The run's stages; the first two print why they could not start.
+    bool startLines();
+    bool openWindow();
+    void operate();
+    void windDown();
+    void judgeTimeAndMemory();
     void summary(std::int64_t ranUs) const;
+    void frameSummary(std::ostream& out) const;
+    int report() const;
 
     SoakOptions options_;
     OperatorScript script_;
