@@ -59,4 +59,7 @@ CommandLine parseCommandLine(const QStringList& arguments);
 CommandLine parseCommandLine(const QStringList& arguments, QTextStream& out, QTextStream& err,
                              const PortEnumerator& ports = availablePorts);
 
+// Every long option the parser takes, "--" included, in the order --help gives them.
+std::vector<std::string> optionNames();
+
 }  // namespace panel
