@@ -18,7 +18,8 @@ void quietHandler(QtMsgType type, const QMessageLogContext& context, const QStri
 
 }  // namespace
 
-void InstallQuietMessageHandler() {
+void UseOffscreenQuietly() {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     defaultHandler = qInstallMessageHandler(quietHandler);
 }
 

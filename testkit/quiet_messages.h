@@ -5,7 +5,8 @@
 
 namespace panel::test {
 
-// Installs the filter in front of Qt's message handler; call it before the QApplication.
-void InstallQuietMessageHandler();
+// The offscreen platform unless QT_QPA_PLATFORM names another, and the filter in front of Qt's
+// message handler; call it before the QApplication.
+void UseOffscreenQuietly();
 
 }  // namespace panel::test

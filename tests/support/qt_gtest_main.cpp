@@ -7,8 +7,7 @@
 
 int main(int argc, char** argv) {
     // Offscreen also when run by hand, and during test discovery.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    panel::test::InstallQuietMessageHandler();
+    panel::test::UseOffscreenQuietly();
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

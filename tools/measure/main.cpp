@@ -44,8 +44,7 @@ int main(int argc, char** argv) {
         return MeasureStartup(option(argc, argv, "--panel"), com1,
                               option(argc, argv, "--runs", "10").toInt());
 
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    panel::test::InstallQuietMessageHandler();
+    panel::test::UseOffscreenQuietly();
     QApplication app(argc, argv);
     const QString log = option(argc, argv, "--log");
     if (log.isEmpty()) return usage();

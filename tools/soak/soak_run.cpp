@@ -17,7 +17,7 @@
 #include "serial/network_port.h"
 #include "serial/qt_serial_port.h"
 #include "serial/routed_serial_port.h"
-#include "tests/support/controls.h"
+#include "testkit/controls.h"
 #include "tools/projector-sim/frame_log.h"
 #include "ui/form1.h"
 
