@@ -348,16 +348,16 @@ QList<PortListing> availablePorts() {
     return ports;
 }
 
-CommandLine parseCommandLine(const QStringList& arguments) {
+CommandLine parseCommandLine(const QStringList& arguments, const PortDevices& defaults) {
     QTextStream out(stdout);
     QTextStream err(stderr);
-    return parseCommandLine(arguments, out, err);
+    return parseCommandLine(arguments, out, err, availablePorts, defaults);
 }
 
 CommandLine parseCommandLine(const QStringList& arguments, QTextStream& out, QTextStream& err,
-                             const PortEnumerator& ports) {
+                             const PortEnumerator& ports, const PortDevices& defaults) {
     CommandLine result;
-    result.devices = defaultPortDevices();
+    result.devices = defaults;
     Parsed parsed(result.devices);
     Outcome outcome(result, out, err);
 

@@ -54,10 +54,13 @@ using PortEnumerator = std::function<QList<PortListing>()>;
 QList<PortListing> availablePorts();
 
 // `arguments` as QCoreApplication::arguments() gives them (the program first). Answers go to
-// stdout, complaints to stderr.
-CommandLine parseCommandLine(const QStringList& arguments);
+// stdout, complaints to stderr. `defaults` stand for COM1 and COM2 where --com1 and --com2 do
+// not (the remembered devices, or the platform's).
+CommandLine parseCommandLine(const QStringList& arguments,
+                             const PortDevices& defaults = defaultPortDevices());
 CommandLine parseCommandLine(const QStringList& arguments, QTextStream& out, QTextStream& err,
-                             const PortEnumerator& ports = availablePorts);
+                             const PortEnumerator& ports = availablePorts,
+                             const PortDevices& defaults = defaultPortDevices());
 
 // Every long option the parser takes, "--" included, in the order --help gives them.
 std::vector<std::string> optionNames();

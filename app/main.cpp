@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <cstdio>
 #include <memory>
 
 #include "app/command_line.h"
@@ -6,6 +7,7 @@
 #include "app/version.h"
 #include "desktop/desktop_identity.h"
 #include "serial/network_port.h"
+#include "serial/panel_settings.h"
 #include "serial/qt_serial_port.h"
 #include "serial/routed_serial_port.h"
 #include "ui/form1.h"
@@ -23,13 +25,19 @@ void nameApplication() {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // The devices last chosen in the window; --com1 and --com2 stand in front for one run.
+    panel::PanelSettings settings;
+    const panel::PortDevices remembered = settings.devices(panel::defaultPortDevices());
+
     // No QApplication on these doors: they must work over ssh, from cron and with no display.
     if (panel::frontDoorFor(argc, argv) != panel::FrontDoor::Window) {
         QCoreApplication terminal(argc, argv);
         nameApplication();
         const panel::CommandLine commandLine =
-            panel::parseCommandLine(QCoreApplication::arguments());
+            panel::parseCommandLine(QCoreApplication::arguments(), remembered);
         if (commandLine.exitNow || !commandLine.shell) return commandLine.exitCode;
+        if (const QString problem = settings.takeProblem(); !problem.isEmpty())
+            std::fprintf(stderr, "projector-panel: %s\n", qPrintable(problem));
         return panel::runShell(*commandLine.shell, commandLine.devices);
     }
 
@@ -37,7 +45,8 @@ int main(int argc, char* argv[]) {
     nameApplication();
     panel::applyDesktopIdentity();
 
-    const panel::CommandLine commandLine = panel::parseCommandLine(QApplication::arguments());
+    const panel::CommandLine commandLine =
+        panel::parseCommandLine(QApplication::arguments(), remembered);
     if (commandLine.exitNow) return commandLine.exitCode;
 
     // A development aid: pictures of the window at each of its heights, with no one to click OK.
@@ -50,6 +59,7 @@ int main(int argc, char* argv[]) {
     panel::RoutedSerialPort port(commandLine.devices, localPort, networkPort);
     panel::Form1 form(port, quiet.get());
     form.describePorts(commandLine.devices.com1, commandLine.devices.com2);
+    form.enablePortChooser(port, &settings);
     QObject::connect(&form, &panel::Form1::programEnded, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     // A development aid: start-up timing of this binary (scripts/measure).
@@ -60,6 +70,7 @@ int main(int argc, char* argv[]) {
     }
     form.load();
     form.show();
+    form.reportSettingsProblem();
     if (!screenshotDir.isEmpty()) return panel::ScreenshotTour::run(form, screenshotDir);
     return app.exec();
 }

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "core/serial_port.h"
+#include "serial/device_port.h"
 #include "serial/line_settings.h"
 #include "serial/port_devices.h"
 #include "serial/port_url.h"
@@ -17,7 +17,7 @@ namespace panel {
 
 class ComPortClient;
 
-class NetworkPort final : public QObject, public SerialPort {
+class NetworkPort final : public QObject, public DevicePort {
     Q_OBJECT
 
 public:
@@ -32,6 +32,7 @@ public:
     int commPort() const override { return commPort_; }
     std::string deviceName() const override;
 
+    void setDevice(int port, const QString& device) override { devices_.of(port) = device; }
     PortResult setSettings(std::string_view settings) override;
 
     bool isOpen() const override { return open_; }

@@ -8,6 +8,9 @@ namespace panel {
 struct PortDevices {
     QString com1;
     QString com2;
+
+    QString& of(int port) { return port == 2 ? com2 : com1; }
+    const QString& of(int port) const { return port == 2 ? com2 : com1; }
 };
 
 // The platform's first two serial ports: /dev/ttyS0 and /dev/ttyS1, or COM1 and COM2 on Windows.

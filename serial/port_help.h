@@ -18,12 +18,15 @@ struct PortHolder {
 // The processes other than this one that hold `device`, as the lock files of serial programs and
 // /proc show them, by process id; and this process when it owns the lock. Processes of other users
 // are seen only by root.
-QList<PortHolder> portHolders(const QString& device);
+// `procRoot` is where the processes are listed: /proc, or a folder of fake entries in tests.
+QList<PortHolder> portHolders(const QString& device,
+                              const QString& procRoot = QStringLiteral("/proc"));
 
 // One line of help after Qt failed to open `device`, given Qt's error and its description; empty
 // when there is nothing useful to add.
 QString openFailureHelp(const QString& device, QSerialPort::SerialPortError error,
-                        const QString& description);
+                        const QString& description,
+                        const QString& procRoot = QStringLiteral("/proc"));
 
 // Qt's description, then the help on a line of its own when there is any.
 QString describeOpenFailure(const QString& device, QSerialPort::SerialPortError error,
@@ -33,5 +36,11 @@ QString describeOpenFailure(const QString& device, QSerialPort::SerialPortError 
 // access, or another program holds the lock), as describeOpenFailure's lines preceded by the
 // device's name and ending in a newline; empty when nothing shows.
 QString portProblem(const QString& device);
+
+// For the port chooser: the help line an open of `device` would earn, found without opening it
+// (opening toggles the modem lines, which resets some devices); empty when nothing shows. Reads
+// every process's descriptors: call it off the window's thread.
+QString foreseenOpenProblem(const QString& device,
+                            const QString& procRoot = QStringLiteral("/proc"));
 
 }  // namespace panel

@@ -5,13 +5,13 @@
 #include <QSerialPort>
 #include <cstdint>
 
-#include "core/serial_port.h"
+#include "serial/device_port.h"
 #include "serial/line_settings.h"
 #include "serial/port_devices.h"
 
 namespace panel {
 
-class QtSerialPort final : public QObject, public SerialPort {
+class QtSerialPort final : public QObject, public DevicePort {
     Q_OBJECT
 
 public:
@@ -26,6 +26,7 @@ public:
     int commPort() const override { return commPort_; }
     std::string deviceName() const override;
 
+    void setDevice(int port, const QString& device) override { devices_.of(port) = device; }
     PortResult setSettings(std::string_view settings) override;
 
     bool isOpen() const override { return device_.isOpen(); }

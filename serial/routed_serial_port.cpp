@@ -4,7 +4,7 @@
 
 namespace panel {
 
-RoutedSerialPort::RoutedSerialPort(PortDevices devices, SerialPort& local, SerialPort& network)
+RoutedSerialPort::RoutedSerialPort(PortDevices devices, DevicePort& local, DevicePort& network)
     : devices_(std::move(devices)), local_(local), network_(network) {}
 
 SerialPort& RoutedSerialPort::active() const {
@@ -28,6 +28,13 @@ PortResult RoutedSerialPort::setCommPort(int port) {
     if (auto error = current.setCommPort(port)) return error;
     SerialPort& other = &current == &local_ ? network_ : local_;
     return other.setCommPort(port);
+}
+
+void RoutedSerialPort::setDevice(int port, const QString& device) {
+    if (commPort() == port && (isOpen() || isOpening())) (void)active().setOpen(false);
+    devices_.of(port) = device;
+    local_.setDevice(port, device);
+    network_.setDevice(port, device);
 }
 
 PortResult RoutedSerialPort::setSettings(std::string_view settings) {

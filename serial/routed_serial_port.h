@@ -2,21 +2,25 @@
 // or, when its device is written as a URL, to a device server on the network.
 #pragma once
 
-#include "core/serial_port.h"
+#include "serial/device_port.h"
 #include "serial/port_devices.h"
 
 namespace panel {
 
-class RoutedSerialPort final : public SerialPort {
+class RoutedSerialPort final : public DevicePort {
 public:
     // `local` and `network` are both set up with `devices`; each is used only for the port
     // numbers whose device is of its kind.
-    RoutedSerialPort(PortDevices devices, SerialPort& local, SerialPort& network);
+    RoutedSerialPort(PortDevices devices, DevicePort& local, DevicePort& network);
 
     void setListener(PortListener* listener) override;
     PortResult setCommPort(int port) override;
     int commPort() const override { return active().commPort(); }
     std::string deviceName() const override { return active().deviceName(); }
+    // The line is closed first when it is open, or opening, on that port: it must not go on
+    // under a name that no longer leads to it.
+    void setDevice(int port, const QString& device) override;
+    const QString& device(int port) const { return devices_.of(port); }
     PortResult setSettings(std::string_view settings) override;
     bool isOpen() const override { return active().isOpen(); }
     bool isOpening() const override { return active().isOpening(); }
@@ -29,8 +33,8 @@ private:
     SerialPort& inactive() const;
 
     PortDevices devices_;
-    SerialPort& local_;
-    SerialPort& network_;
+    DevicePort& local_;
+    DevicePort& network_;
 };
 
 }  // namespace panel

@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -12,9 +13,12 @@
 #include <QWindow>
 #include <tuple>
 
+#include "serial/device_port.h"
+#include "serial/panel_settings.h"
 #include "ui/control_factory.h"
 #include "ui/layout.h"
 #include "ui/message_box_prompter.h"
+#include "ui/port_chooser.h"
 #include "ui/trace_label.h"
 #include "ui/utf8.h"
 #include "ui/window_geometry.h"
@@ -92,6 +96,7 @@ void Form1::build() {
     decodedReply_ = findChild<TraceLabel*>(QStringLiteral("Label22"));
     frame8_ = findChild<QWidget*>(QStringLiteral("Frame8"));
     option1_ = findChild<QRadioButton*>(QStringLiteral("Option1"));
+    option2_ = findChild<QRadioButton*>(QStringLiteral("Option2"));
     command34_ = findChild<QPushButton*>(QStringLiteral("Command34"));
     text1_ = findChild<QLineEdit*>(QStringLiteral("Text1"));
     image1_ = findChild<QWidget*>(QStringLiteral("Image1"));
@@ -231,13 +236,75 @@ void Form1::setPortSelectorVisible(bool visible) {
 }
 
 void Form1::describePorts(const QString& com1, const QString& com2) {
-    for (const auto& [name, caption, device] :
-         {std::tuple{"Option1", "COM1", &com1}, std::tuple{"Option2", "COM2", &com2}}) {
-        auto* option = findChild<QRadioButton*>(QLatin1String(name));
+    devices_ = {com1, com2};
+    for (const auto& [option, caption, device] :
+         {std::tuple{option1_, "COM1", &com1}, std::tuple{option2_, "COM2", &com2}}) {
         const QString text = QStringLiteral("%1: %2").arg(QLatin1String(caption), *device);
         option->setToolTip(text);
         option->setAccessibleDescription(text);
     }
+}
+
+void Form1::enablePortChooser(DevicePort& port, PanelSettings* remembered, QString byIdFolder) {
+    devicePort_ = &port;
+    remembered_ = remembered;
+    byIdFolder_ = std::move(byIdFolder);
+    buildDeviceMenus();
+}
+
+void Form1::buildDeviceMenus() {
+    for (const auto& [option, port] : {std::pair{option1_, 1}, std::pair{option2_, 2}}) {
+        auto* menu = new QMenu(this);
+        menu->setObjectName(QStringLiteral("DeviceMenu%1").arg(port));
+        QAction* action = menu->addAction(QStringLiteral("Device for COM%1…").arg(port));
+        connect(action, &QAction::triggered, this, [this, port] { openPortChooser(port); });
+        option->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(option, &QWidget::customContextMenuRequested, this,
+                [this, option](QPoint at) { showDeviceMenu(option, at); });
+    }
+}
+
+void Form1::showDeviceMenu(QWidget* option, QPoint at) {
+    const int port = option == option2_ ? 2 : 1;
+    // popup(), never exec(): the window goes on taking events while the menu is up.
+    findChild<QMenu*>(QStringLiteral("DeviceMenu%1").arg(port))->popup(option->mapToGlobal(at));
+}
+
+bool Form1::opensDeviceMenu(const QKeyEvent& key) {
+    const bool menuKey = key.key() == Qt::Key_Menu ||
+                         (key.key() == Qt::Key_F10 && key.modifiers() == Qt::ShiftModifier);
+    QWidget* focus = QApplication::focusWidget();
+    if (!menuKey || !devicePort_ || (focus != option1_ && focus != option2_)) return false;
+    showDeviceMenu(focus, focus->rect().center());
+    return true;
+}
+
+void Form1::openPortChooser(int port) {
+    if (!devicePort_) return;
+    if (chooser_) chooser_->close();
+    chooser_ = new PortChooser(port, devices_.of(port), byIdFolder_, QStringLiteral("/proc"), this);
+    chooser_->setAttribute(Qt::WA_DeleteOnClose);
+    connect(chooser_, &QDialog::accepted, this, [this, chooser = chooser_.data()] {
+        applyChosenDevice(chooser->port(), chooser->chosenDevice());
+    });
+    // open(), never exec(): no event loop of its own while the dialog is up.
+    chooser_->open();
+}
+
+void Form1::applyChosenDevice(int port, const QString& device) {
+    devicePort_->setDevice(port, device);
+    devices_.of(port) = device;
+    describePorts(devices_.com1, devices_.com2);
+    if (remembered_ && !remembered_->remember(port, device)) reportSettingsProblem();
+    // The port the operator has selected reopens on its new device, at the selected speed.
+    QRadioButton* option = port == 2 ? option2_ : option1_;
+    if (option->isChecked()) expectHandled(controller_->click(nameOf(option)), option);
+}
+
+void Form1::reportSettingsProblem() {
+    if (!remembered_) return;
+    if (const QString problem = remembered_->takeProblem(); !problem.isEmpty())
+        prompter_.portProblem(this, problem);
 }
 
 void Form1::selectOption1() {
@@ -246,7 +313,13 @@ void Form1::selectOption1() {
 }
 
 void Form1::showPortSelectionFailure(const std::string& description) {
-    prompter_.portSelectionFailed(this, QString::fromStdString(description));
+    const int port = port_.commPort();
+    const FailureReply reply = prompter_.portSelectionFailed(
+        this, QString::fromStdString(description), devicePort_ != nullptr);
+    // After the selection has finished and fallen back, never inside it.
+    if (reply == FailureReply::ChoosePort)
+        QMetaObject::invokeMethod(
+            this, [this, port] { openPortChooser(port); }, Qt::QueuedConnection);
 }
 
 void Form1::notifyPortProblem(const std::string& text) {
@@ -271,7 +344,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
         // The window sees the key first, and the control with the focus still gets it after.
         const auto* key = static_cast<QKeyEvent*>(event);
         if (isKeyChord(key->key(), key->modifiers())) keyChord();
-        return false;
+        return opensDeviceMenu(*key);
     }
     if (watched == image1_ && event->type() == QEvent::MouseButtonDblClick) {
         if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) logoDoubleClicked();

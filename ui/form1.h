@@ -15,15 +15,22 @@
 #include "core/controller.h"
 #include "core/serial_port.h"
 #include "core/view.h"
+#include "serial/port_devices.h"
+#include "serial/port_inventory.h"
 #include "serial/qt_timer.h"
 #include "ui/hold_buttons.h"
+#include "ui/port_chooser.h"
 
+class QKeyEvent;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 class QRadioButton;
 
 namespace panel {
 
+class DevicePort;
+class PanelSettings;
 class Prompter;
 class TraceLabel;
 
@@ -37,6 +44,18 @@ public:
 
     // Names the device or URL behind COM1 and COM2 in their tooltips and accessible descriptions.
     void describePorts(const QString& com1, const QString& com2);
+
+    // Lets the operator change the device behind COM1 and COM2 (`port` is the line this window
+    // drives): the context menus of Option1 and Option2, and "Choose port…" in the box of a
+    // failed selection. `remembered`, when given, keeps each choice for the next start.
+    void enablePortChooser(DevicePort& port, PanelSettings* remembered,
+                           QString byIdFolder = kSerialByIdFolder);
+    // Opens the chooser for port 1 or 2; it applies itself when the operator presses OK.
+    void openPortChooser(int port);
+    // The chooser while it is open.
+    PortChooser* portChooser() const { return chooser_; }
+    // A settings file that could not be read or written, told once as a notice.
+    void reportSettingsProblem();
 
     // The load handler: the start-up steps, with the window placed at their geometry step.
     void load();
@@ -84,6 +103,10 @@ private:
     void sendManual();
     void setCommand34Caption(std::string_view caption);
     void stopEverything();
+    void buildDeviceMenus();
+    void showDeviceMenu(QWidget* option, QPoint at);
+    bool opensDeviceMenu(const QKeyEvent& key);
+    void applyChosenDevice(int port, const QString& device);
 
     SerialPort& port_;
     std::unique_ptr<Prompter> ownPrompter_;
@@ -101,9 +124,15 @@ private:
     TraceLabel* decodedReply_ = nullptr;
     QWidget* frame8_ = nullptr;
     QRadioButton* option1_ = nullptr;
+    QRadioButton* option2_ = nullptr;
     QPushButton* command34_ = nullptr;
     QLineEdit* text1_ = nullptr;
     QWidget* image1_ = nullptr;
+    PortDevices devices_;
+    DevicePort* devicePort_ = nullptr;
+    PanelSettings* remembered_ = nullptr;
+    QString byIdFolder_;
+    QPointer<PortChooser> chooser_;
     // Placed at start-up with an assumed frame; the real one has not been seen yet.
     bool awaitingFrame_ = false;
 };

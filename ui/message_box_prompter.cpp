@@ -1,12 +1,22 @@
 #include "ui/message_box_prompter.h"
 
+#include <QPushButton>
+
 namespace panel {
 
-void MessageBoxPrompter::portSelectionFailed(QWidget* parent, const QString& text) {
+FailureReply MessageBoxPrompter::portSelectionFailed(QWidget* parent, const QString& text,
+                                                     bool offerChooser) {
     QMessageBox box(QMessageBox::Warning, QString(), text, QMessageBox::Ok, parent);
     box.setObjectName("PortSelectionFailure");
     box.setTextFormat(Qt::PlainText);
+    QPushButton* choose = nullptr;
+    if (offerChooser) {
+        choose = box.addButton(QStringLiteral("Choose port…"), QMessageBox::ActionRole);
+        choose->setObjectName("ChoosePort");
+    }
     box.exec();
+    return choose && box.clickedButton() == choose ? FailureReply::ChoosePort
+                                                   : FailureReply::Dismissed;
 }
 
 void MessageBoxPrompter::portProblem(QWidget* parent, const QString& text) {

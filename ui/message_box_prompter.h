@@ -11,7 +11,8 @@ namespace panel {
 class MessageBoxPrompter final : public Prompter {
 public:
     // Exclamation icon, OK alone, no title of its own; runs its own event loop until dismissed.
-    void portSelectionFailed(QWidget* parent, const QString& text) override;
+    FailureReply portSelectionFailed(QWidget* parent, const QString& text,
+                                     bool offerChooser = false) override;
 
     // One notice at a time: a second problem while one is shown replaces its text.
     void portProblem(QWidget* parent, const QString& text) override;

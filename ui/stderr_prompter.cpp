@@ -5,8 +5,9 @@
 
 namespace panel {
 
-void StderrPrompter::portSelectionFailed(QWidget*, const QString& text) {
+FailureReply StderrPrompter::portSelectionFailed(QWidget*, const QString& text, bool) {
     std::fprintf(stderr, "projector-panel: port selection failed: %s\n", qPrintable(text));
+    return FailureReply::Dismissed;
 }
 
 void StderrPrompter::portProblem(QWidget*, const QString& text) {

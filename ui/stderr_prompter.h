@@ -7,7 +7,8 @@ namespace panel {
 
 class StderrPrompter final : public Prompter {
 public:
-    void portSelectionFailed(QWidget* parent, const QString& text) override;
+    FailureReply portSelectionFailed(QWidget* parent, const QString& text,
+                                     bool offerChooser = false) override;
     void portProblem(QWidget* parent, const QString& text) override;
 };
 

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -34,16 +36,24 @@ struct PanelRun {
     QString err;
 };
 
-QProcessEnvironment withoutDisplay() {
+// Never the user's own settings: a configuration folder of the tests' own, empty unless a test
+// writes one.
+QString ownConfig() {
+    static QTemporaryDir folder;
+    return folder.path();
+}
+
+QProcessEnvironment withoutDisplay(const QString& config = ownConfig()) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XAUTHORITY"})
         env.remove(QString::fromLatin1(name));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), config);
     return env;
 }
 
-PanelRun runPanel(const QStringList& arguments) {
+PanelRun runPanel(const QStringList& arguments, const QString& config = ownConfig()) {
     QProcess process;
-    process.setProcessEnvironment(withoutDisplay());
+    process.setProcessEnvironment(withoutDisplay(config));
     process.start(QStringLiteral(PROJECTOR_PANEL_BINARY), arguments);
     PanelRun run;
     if (!process.waitForFinished(static_cast<int>(kPatience.count()))) {
@@ -256,6 +266,37 @@ TEST(ShellListTest, ListCommandsNeedsNoDisplayAndListsEveryButton) {
     const PanelRun run = runPanel({"--list-commands", "--json"});
     EXPECT_EQ(run.exitCode, 0) << describe(run);
     EXPECT_EQ(run.lines.size(), expected::kButtonCount) << describe(run);
+}
+
+// The devices chosen in the window serve --send from cron; --com1 stands in front for one run and
+// leaves them as they were; a garbled file is told once and the run goes on.
+TEST_F(ShellModeTest, RememberedDeviceServesSendAndCom1OverridesItForOneRun) {
+    start();
+    QTemporaryDir config;
+    QDir(config.path()).mkpath(QStringLiteral("projector-panel"));
+    const QString file = config.filePath(QStringLiteral("projector-panel/projector-panel.ini"));
+    const auto writeSettings = [&file](const QByteArray& text) {
+        QFile out(file);
+        out.open(QIODevice::WriteOnly);
+        out.write(text);
+    };
+    const QByteArray remembered = "[ports]\ncom1=" + device.toLocal8Bit() + "\n";
+    writeSettings(remembered);
+
+    const PanelRun chosen = runPanel({"--send", "C00"}, config.path());
+    EXPECT_EQ(chosen.exitCode, 0) << describe(chosen);
+    const PanelRun overridden =
+        runPanel({"--com1", scratch.filePath("gone"), "--send", "C01"}, config.path());
+    EXPECT_EQ(overridden.exitCode, 3) << describe(overridden);
+    QFile kept(file);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), remembered);
+    EXPECT_THAT(frames(), ElementsAre("C00"));
+
+    writeSettings("[ports]\ncom1=rfc2217://hall-a:99999\n");
+    const PanelRun garbled = runPanel({"--com1", device, "--send", "CR9"}, config.path());
+    EXPECT_EQ(garbled.exitCode, 0) << describe(garbled);
+    EXPECT_EQ(garbled.err.count(QStringLiteral("garbled")), 1) << describe(garbled);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -221,6 +222,88 @@ INSTANTIATE_TEST_SUITE_P(
         PermissionCase{"owner", 0600,
                        "Only the owner of %1, root, may use it (mode 0600): ask the administrator "
                        "for access."}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A /proc of our own: process folders with a name (comm) and descriptors as links to devices.
+class FakeProc {
+public:
+    void add(qint64 pid, const char* program, const QString& openDevice = {}) {
+        QDir root(dir_.path());
+        const QString folder = QString::number(pid);
+        root.mkpath(folder + QStringLiteral("/fd"));
+        QFile comm(root.filePath(folder + QStringLiteral("/comm")));
+        comm.open(QIODevice::WriteOnly);
+        comm.write(QByteArray(program) + '\n');
+        if (!openDevice.isEmpty())
+            QFile::link(openDevice, root.filePath(folder + QStringLiteral("/fd/5")));
+    }
+    QString root() const { return dir_.path(); }
+
+private:
+    QTemporaryDir dir_;
+};
+
+const char* const kModemManagerHelp =
+    "ModemManager%2 is probing %1 for a modem: wait a few seconds and try again. To keep it away "
+    "from this port, add a udev rule with ENV{ID_MM_DEVICE_IGNORE}=\"1\" for the adapter, or stop "
+    "it with \"sudo systemctl stop ModemManager\".";
+const char* const kBrlttyHelp =
+    "brltty, Debian's braille display daemon, takes USB serial adapters such as %1 for itself: if "
+    "no braille display is used here, remove it with \"sudo apt remove brltty\", then unplug the "
+    "adapter and plug it in again.";
+
+// Which fake process runs, whether it holds the line, how the open failed, and what help follows.
+struct ProgramCase {
+    const char* name;
+    const char* program;  // nullptr: none but an unrelated shell
+    bool holdsLine;
+    bool usbName;  // the device is a missing /dev/ttyUSB-like path rather than the line
+    const char* description;
+    const char* help;  // %1 the device, %2 " (pid 4242)" for a holder
+    friend void PrintTo(const ProgramCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class ProgramHelpTest : public ::testing::TestWithParam<ProgramCase> {};
+
+TEST_P(ProgramHelpTest, NamesTheProgramAndWhatToDo) {
+    PseudoTerminal line;
+    ASSERT_TRUE(line.ok());
+    QTemporaryDir dir;
+    const ProgramCase& c = GetParam();
+    const QString device = c.usbName ? dir.filePath(QStringLiteral("ttyUSB7")) : line.path();
+    FakeProc proc;
+    proc.add(17, "bash");
+    if (c.program) proc.add(4242, c.program, c.holdsLine ? line.path() : QString());
+
+    const QString help = openFailureHelp(device, QSerialPort::PermissionError,
+                                         QString::fromLatin1(c.description), proc.root());
+    const QString holder = c.holdsLine ? QStringLiteral(" (pid 4242)") : QString();
+    const QString expected =
+        QString::fromLatin1(c.help).replace(QLatin1String("%2"), holder).arg(device);
+    EXPECT_EQ(help, expected);
+    // The chooser's rows foresee what shows without opening: a holder, a missing node.
+    EXPECT_EQ(foreseenOpenProblem(device, proc.root()),
+              c.holdsLine || c.usbName ? expected : QString());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ProgramHelpTest,
+    ::testing::Values(
+        ProgramCase{"minicom_holds_the_line", "minicom", true, false, "Device or resource busy",
+                    "%1 is in use by minicom%2: close that program, or choose "
+                    "another port."},
+        ProgramCase{"modem_manager_holds_the_line", "ModemManager", true, false,
+                    "Device or resource busy", kModemManagerHelp},
+        ProgramCase{"modem_manager_runs_holder_hidden", "ModemManager", false, false,
+                    "Device or resource busy", kModemManagerHelp},
+        ProgramCase{"busy_no_modem_manager", nullptr, false, false, "Device or resource busy",
+                    "%1 is in use by another program: close it, or choose another port."},
+        ProgramCase{"brltty_took_the_usb_adapter", "brltty", false, true,
+                    "No such file or directory", kBrlttyHelp},
+        ProgramCase{"brltty_holds_the_line", "brltty", true, false, "Device or resource busy",
+                    kBrlttyHelp},
+        ProgramCase{"usb_adapter_gone_without_brltty", nullptr, false, true,
+                    "No such file or directory", kNotFound}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -10,10 +10,16 @@ namespace panel::test {
 
 class RecordingPrompter final : public Prompter {
 public:
-    void portSelectionFailed(QWidget*, const QString& text) override { failures << text; }
+    FailureReply portSelectionFailed(QWidget*, const QString& text, bool offerChooser) override {
+        failures << text;
+        offered << offerChooser;
+        return reply;
+    }
     void portProblem(QWidget*, const QString& text) override { problems << text; }
 
     QStringList failures;
+    QList<bool> offered;                           // whether "Choose port…" was offered
+    FailureReply reply = FailureReply::Dismissed;  // the button the operator is to press
     QStringList problems;
 };
 

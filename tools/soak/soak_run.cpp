@@ -481,10 +481,11 @@ void SoakRun::fail(const std::string& what) {
     if (broken_.empty()) broken_ = what;
 }
 
-void SoakRun::portSelectionFailed(QWidget*, const QString& text) {
+FailureReply SoakRun::portSelectionFailed(QWidget*, const QString& text, bool) {
     ++failures_;
     lastFailure_ = text.toStdString();
     note("   panel showed: " + lastFailure_);
+    return FailureReply::Dismissed;
 }
 
 void SoakRun::portProblem(QWidget*, const QString& text) {

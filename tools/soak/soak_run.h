@@ -57,7 +57,7 @@ public:
     // Runs to the end or to the first broken invariant; the process's exit status.
     int run();
 
-    void portSelectionFailed(QWidget*, const QString& text) override;
+    FailureReply portSelectionFailed(QWidget*, const QString& text, bool offerChooser) override;
     void portProblem(QWidget*, const QString& text) override;
 
 private:

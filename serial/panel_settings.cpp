@@ -1,0 +1,74 @@
+#include "serial/panel_settings.h"
+
+#include <algorithm>
+
+#include "serial/port_url.h"
+
+namespace panel {
+namespace {
+
+// The fleet's keys share this file in a group of their own.
+constexpr const char* kKeys[] = {"ports/com1", "ports/com2"};
+
+// A device path or a well-formed URL; anything else was not written by the panel.
+bool isUsable(const QString& device) {
+    if (std::any_of(device.begin(), device.end(), [](QChar c) { return c.unicode() < 0x20; }))
+        return false;
+    if (isPortUrl(device)) return parsePortUrl(device).url.has_value();
+    return device.startsWith(QLatin1Char('/'));
+}
+
+}  // namespace
+
+PanelSettings::PanelSettings()
+    : settings_(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("projector-panel"),
+                QStringLiteral("projector-panel")) {
+    if (settings_.status() != QSettings::NoError)
+        noteProblem(QStringLiteral("%1 cannot be read; the ports are the defaults this time.")
+                        .arg(settings_.fileName()));
+}
+
+std::optional<QString> PanelSettings::read(const char* key) {
+    const QString name = QString::fromLatin1(key);
+    if (!settings_.contains(name)) return QString();
+    const QVariant value = settings_.value(name);
+    const QString device = value.typeId() == QMetaType::QString ? value.toString() : QString();
+    if (isUsable(device)) return device;
+    noteProblem(QStringLiteral("%1 is garbled (%2); the ports are the defaults this time.")
+                    .arg(settings_.fileName(), name));
+    return std::nullopt;
+}
+
+PortDevices PanelSettings::devices(const PortDevices& defaults) {
+    if (settings_.status() != QSettings::NoError) return defaults;
+    const std::optional<QString> com1 = read(kKeys[0]);
+    const std::optional<QString> com2 = read(kKeys[1]);
+    // One garbled key makes the whole pair suspect.
+    if (!com1 || !com2) return defaults;
+    return {com1->isEmpty() ? defaults.com1 : *com1, com2->isEmpty() ? defaults.com2 : *com2};
+}
+
+bool PanelSettings::remember(int port, const QString& device) {
+    const QString key = QString::fromLatin1(kKeys[port == 2 ? 1 : 0]);
+    settings_.setValue(key, device);
+    settings_.sync();
+    // isWritable catches a folder that cannot be made; the read-back a file that ignored us.
+    if (settings_.status() == QSettings::NoError && settings_.isWritable() &&
+        QSettings(settings_.fileName(), QSettings::IniFormat).value(key) == device)
+        return true;
+    noteProblem(QStringLiteral("%1 cannot be written: the choice holds until the panel closes.")
+                    .arg(settings_.fileName()));
+    return false;
+}
+
+void PanelSettings::noteProblem(const QString& problem) {
+    if (problem_.isEmpty()) problem_ = problem;
+}
+
+QString PanelSettings::takeProblem() {
+    if (told_ || problem_.isEmpty()) return {};
+    told_ = true;
+    return problem_;
+}
+
+}  // namespace panel
