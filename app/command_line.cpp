@@ -450,4 +450,10 @@ CommandLine parseCommandLine(const QStringList& arguments, QTextStream& out, QTe
     return result;
 }
 
+std::vector<std::string> optionNames() {
+    std::vector<std::string> names;
+    for (const OptionSpec& row : kOptions) names.push_back("--" + std::string(row.longName));
+    return names;
+}
+
 }  // namespace panel

@@ -79,4 +79,7 @@ CommandLine parseCommandLine(const QStringList& arguments, QTextStream& out, QTe
                              const PortEnumerator& ports = availablePorts,
                              const PortDevices& defaults = defaultPortDevices());
 
+// Every long option the parser takes, "--" included, in the order --help gives them.
+std::vector<std::string> optionNames();
+
 }  // namespace panel

@@ -4,6 +4,7 @@
 #include "core/trace.h"
 #include "testkit/controls.h"
 #include "tests/core/controller_fixture.h"
+#include "tests/support/expected_replies.h"
 
 namespace panel::test {
 namespace {
@@ -41,7 +42,7 @@ TEST_F(SendTest, SendLeavesTheReceivedLabelsAndTextAlone) {
     port.receive("00\r");
     controller.SendCommand("C01");
     EXPECT_EQ(label(LabelId::ReceivedTrace), " 0 0 CR ");
-    EXPECT_EQ(label(LabelId::DecodedReply), " Power ON");
+    EXPECT_EQ(label(LabelId::DecodedReply), expected::Caption("CR0", "00"));
     EXPECT_EQ(state().RecvData, "00\r");
 }
 
@@ -51,7 +52,7 @@ TEST_F(SendTest, DisplayWithAnyModeButOneTakesTheReceivePath) {
     controller.display("00\r", 7);
     EXPECT_TRUE(port.writes().empty());
     EXPECT_EQ(label(LabelId::ReceivedTrace), " 0 0 CR ");
-    EXPECT_EQ(label(LabelId::DecodedReply), " Power ON");
+    EXPECT_EQ(label(LabelId::DecodedReply), expected::Caption("CR0", "00"));
     EXPECT_EQ(label(LabelId::SentTrace), " C R 0 CR ");
 }
 
@@ -89,7 +90,7 @@ TEST_F(ReplyWindowTest, ReplyWindowEmptiesRecvDataButTheLabelsKeepTheReply) {
     clock.advance(500ms);
     EXPECT_EQ(state().RecvData, "");
     EXPECT_EQ(label(LabelId::ReceivedTrace), " 8 0 CR ");
-    EXPECT_EQ(label(LabelId::DecodedReply), " Stand by");
+    EXPECT_EQ(label(LabelId::DecodedReply), expected::Caption("CR0", "80"));
     clock.advance(500ms);
     EXPECT_EQ(label(LabelId::ReceivedTrace), "");
     EXPECT_EQ(label(LabelId::DecodedReply), "");
@@ -105,7 +106,7 @@ TEST_F(ReplyWindowTest, ReplyInTwoPiecesGrowsTheTraceAndDecodesWhenComplete) {
     port.receive("0\r");
     EXPECT_EQ(state().RecvData, "00\r");
     EXPECT_EQ(label(LabelId::ReceivedTrace), " 0 0 CR ");
-    EXPECT_EQ(label(LabelId::DecodedReply), " Power ON");
+    EXPECT_EQ(label(LabelId::DecodedReply), expected::Caption("CR0", "00"));
 }
 
 TEST_F(ReplyWindowTest, CharactersAfterTheWindowClosedAreStillShownAndDecoded) {
@@ -139,7 +140,7 @@ TEST_F(ReplyWindowTest, ClickBeforeTheWindowClosedDecodesTheRestAgainstTheNewQue
     click(controls::kStatus);  // STATUS before the first reply window closed
     port.receive("0\r");
     EXPECT_EQ(state().RecvData, "00\r");
-    EXPECT_EQ(label(LabelId::DecodedReply), " Power ON");
+    EXPECT_EQ(label(LabelId::DecodedReply), expected::Caption("CR0", "00"));
 }
 
 TEST_F(ReplyWindowTest, NoDecoderAfterAControlCommand) {
@@ -163,7 +164,7 @@ TEST_F(ReplyWindowTest, ManualQueriesDecodeOnlyWhenTypedExactly) {
     }
     controller.sendManual("CR0");
     port.receive("00\r");
-    EXPECT_EQ(label(LabelId::DecodedReply), " Power ON");
+    EXPECT_EQ(label(LabelId::DecodedReply), expected::Caption("CR0", "00"));
     EXPECT_EQ(state().ManualCmd, "CR0");
 }
 

@@ -1,6 +1,7 @@
 // Press-and-hold timing on the virtual clock.
 #include "testkit/controls.h"
 #include "tests/core/controller_fixture.h"
+#include "tests/support/expected_replies.h"
 
 namespace panel::test {
 namespace {
@@ -129,15 +130,16 @@ TEST_F(RepeatTest, ReleaseBlanksTracesAtOnceAndClearsTheRestLater) {
     port.receive("00\r");
     click(controls::kStatus);  // some Label22 text to keep: decode a status reply
     port.receive("00\r");
-    ASSERT_EQ(label(LabelId::DecodedReply), " Power ON");
+    ASSERT_EQ(label(LabelId::DecodedReply), expected::Caption("CR0", "00"));
     release(controls::kVolumeUp);
     EXPECT_EQ(label(LabelId::SentTrace), "");
     EXPECT_EQ(label(LabelId::ReceivedTrace), "");
-    EXPECT_EQ(label(LabelId::DecodedReply), " Power ON") << "kept until the clearing delay";
+    EXPECT_EQ(label(LabelId::DecodedReply), expected::Caption("CR0", "00"))
+        << "kept until the clearing delay";
     EXPECT_EQ(state().RecvData, "");
     EXPECT_EQ(pair(), (std::pair{500, 1000}));
     clock.advance(999ms);
-    EXPECT_EQ(label(LabelId::DecodedReply), " Power ON");
+    EXPECT_EQ(label(LabelId::DecodedReply), expected::Caption("CR0", "00"));
     clock.advance(1ms);
     EXPECT_EQ(label(LabelId::DecodedReply), "");
     // A reply arriving after the release starts a fresh trace.

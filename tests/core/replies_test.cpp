@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/trace.h"
+#include "tests/support/expected_replies.h"
 
 namespace panel {
 namespace {
@@ -15,61 +16,18 @@ std::optional<std::string> DecodeAnswer(const std::string& query, const std::str
     return DecodeReply(query + "\r", "", RenderTrace(reply)).caption;
 }
 
-struct RowCase {
-    const char* name;
-    const char* query;
-    std::string reply;
-    std::string caption;
-    friend void PrintTo(const RowCase& c, std::ostream* os) { *os << c.name; }
-};
-
-class DecoderRowTest : public testing::TestWithParam<RowCase> {};
+class DecoderRowTest : public testing::TestWithParam<expected::Reply> {};
 
 TEST_P(DecoderRowTest, ReplySetsItsCaption) {
-    const RowCase& c = GetParam();
-    EXPECT_EQ(DecodeAnswer(c.query, c.reply), c.caption);
+    const expected::Reply& c = GetParam();
+    const std::string reply = std::string(c.code) + "\r";
+    EXPECT_EQ(DecodeAnswer(c.query, reply), c.caption);
     // The characters after the code do not matter.
-    EXPECT_EQ(DecodeAnswer(c.query, c.reply + "99\r"), c.caption);
+    EXPECT_EQ(DecodeAnswer(c.query, reply + "99\r"), c.caption);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    EveryTableRow, DecoderRowTest,
-    testing::Values(RowCase{"Status00", "CR0", "00\r", " Power ON"},
-                    RowCase{"Status80", "CR0", "80\r", " Stand by"},
-                    RowCase{"Status40", "CR0", "40\r", " Count down"},
-                    RowCase{"Status20", "CR0", "20\r", " Cooling down"},
-                    RowCase{"Status10", "CR0", "10\r", " Power Fail"},
-                    RowCase{"Status08", "CR0", "08\r", " Temperature Warning"},
-                    RowCase{"Status02", "CR0", "02\r", " NO Key input "},
-                    RowCase{"Status04", "CR0", "04\r", " Lamp OFF by PWR Management"},
-                    RowCase{"Status28", "CR0", "28\r", " Temperature Warning & cooling down"},
-                    RowCase{"Status24", "CR0", "24\r", "Cooling down  PWR Management"},
-                    RowCase{"Status88", "CR0", "88\r", " Temperature Warning and recoverd"},
-                    RowCase{"Status21", "CR0", "21\r", " Cooling down (All Lamp FAIL)"},
-                    RowCase{"Status81", "CR0", "81\r", " Cooling down & sutandby (All Lamp FAIL)"},
-                    RowCase{"Input1", "CR1", "1\r", " Computer 1"},
-                    RowCase{"Input2", "CR1", "2\r", " Computer 2"},
-                    RowCase{"Input3", "CR1", "3\r", " Video"},
-                    RowCase{"Input4", "CR1", "4\r", " Input mode 4"},
-                    RowCase{"Reversal11", "CR4", "11\r", " Normally"},
-                    RowCase{"Reversal10", "CR4", "10\r", " Top/Bottom reversal"},
-                    RowCase{"Reversal01", "CR4", "01\r", " Left/Right reversal"},
-                    RowCase{"Reversal00", "CR4", "00\r", " Top/Bottom , Left/Right reversal"},
-                    RowCase{"Mute00", "CRA", "00\r", " Video & Audio mute OFF"},
-                    RowCase{"Mute01", "CRA", "01\r", " Video mute ON"},
-                    RowCase{"Mute02", "CRA", "02\r", " Audio mute ON"},
-                    RowCase{"Mute03", "CRA", "03\r", " Video & Audio mute ON"},
-                    RowCase{"Mute80", "CRA", "80\r", " No signal"},
-                    RowCase{"MuteFF", "CRA", "FF\r", " Stand by"},
-                    RowCase{"Lamp00", "CR7", "00\r", " LAMP OFF"},
-                    RowCase{"Lamp01", "CR7", "01\r", " LAMP ON"},
-                    RowCase{"Lamp02", "CR7", "02\r", " No2 ON  : 2 Lamp mode"},
-                    RowCase{"Lamp03", "CR7", "03\r", " No1,2 ON  : 2 Lamp mode"},
-                    RowCase{"Lamp10", "CR7", "10\r", " All OFF : 1 Lamp mode(No1 USE)"},
-                    RowCase{"Lamp11", "CR7", "11\r", " No1 ON  : 1 Lamp mode(No1 USE)"},
-                    RowCase{"Lamp20", "CR7", "20\r", " All OFF : 1 Lamp mode(No2 USE)"},
-                    RowCase{"Lamp22", "CR7", "22\r", " No2 ON  : 1 Lamp mode(No2 USE)"}),
-    [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(EveryTableRow, DecoderRowTest, testing::ValuesIn(expected::kReplies),
+                         [](const auto& info) { return info.param.name; });
 
 struct MissCase {
     const char* name;

@@ -34,7 +34,7 @@ TEST_F(FaultTest, NoisyRepliesDoNotStopLaterOnesFromBeingDecoded) {
     for (int attempt = 0; attempt < kAttempts && !(decoded && received.size() > 3); ++attempt) {
         rig->click(controls::kStatus);
         ASSERT_TRUE(PanelRig::waitFor([&] {
-            decoded = decoded || rig->text("Label22") == QStringLiteral(" Stand by");
+            decoded = decoded || rig->text("Label22") == ExpectedCaption("CR0", "80");
             return !rig->controller().timers().replyWindow.isEnabled();
         }));
         received << rig->text("Label12");

@@ -52,7 +52,7 @@ TEST(HangUpTest, ReportedOnceWindowRunsOnAndReselectingCom1ReopensTheReturnedLin
     EXPECT_FALSE(rig.control("Frame8")->isVisible());
 
     rig.click(controls::kStatus);
-    EXPECT_TRUE(rig.waitForText("Label22", QStringLiteral(" Stand by")))
+    EXPECT_TRUE(rig.waitForText("Label22", ExpectedCaption("CR0", "80")))
         << rig.text("Label22").toStdString();
     EXPECT_EQ(rig.prompts().problems.size(), 1);
 }
@@ -84,7 +84,7 @@ TEST_F(PortBusyTest, SecondPanelReportsTheFailureAndTakesTheLineOnceItIsFree) {
 
     // The first panel keeps the line.
     rig->click(controls::kStatus);
-    EXPECT_TRUE(rig->waitForText("Label22", QStringLiteral(" Stand by")));
+    EXPECT_TRUE(rig->waitForText("Label22", ExpectedCaption("CR0", "80")));
 
     // Once it lets go, selecting "COM1" in the second takes the line.
     rig.reset();
@@ -94,7 +94,7 @@ TEST_F(PortBusyTest, SecondPanelReportsTheFailureAndTakesTheLineOnceItIsFree) {
     EXPECT_EQ(second->prompts().failures.size(), 1);
     ASSERT_TRUE(second->port().isOpen());
     second->click(controls::kStatus);
-    EXPECT_TRUE(second->waitForText("Label22", QStringLiteral(" Stand by")))
+    EXPECT_TRUE(second->waitForText("Label22", ExpectedCaption("CR0", "80")))
         << second->text("Label22").toStdString();
     EXPECT_TRUE(second->prompts().problems.isEmpty());
 }

@@ -13,6 +13,7 @@
 #include "testkit/frame_log_reader.h"
 #include "tests/e2e/panel_rig.h"
 #include "tests/e2e/sim_process.h"
+#include "tests/support/expected_replies.h"
 
 namespace panel::e2e {
 
@@ -28,6 +29,11 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+// What the decoded-reply label shows for the reply `code` to `query` (tests/support).
+inline QString ExpectedCaption(std::string_view query, std::string_view code) {
+    return QString::fromStdString(expected::Caption(query, code));
+}
 
 class SimFixture : public ::testing::Test {
 protected:

@@ -58,7 +58,7 @@ protected:
 
 TEST_P(NetworkWindowTest, ClicksHoldsAndTypedQueriesArriveAndRepliesAreDecoded) {
     rig->click("Command44");  // STATUS
-    EXPECT_TRUE(rig->waitForText("Label22", QStringLiteral(" Stand by")))
+    EXPECT_TRUE(rig->waitForText("Label22", ExpectedCaption("CR0", "80")))
         << rig->text("Label22").toStdString();
     ASSERT_TRUE(rig->waitReplyWindowClosed());
     rig->send(QStringLiteral("CR3"));
@@ -98,7 +98,7 @@ TEST_P(NetworkWindowTest, DeviceServerKilledIsToldOnceAndReselectingReconnects) 
         << rig->prompts().failures.join('\n').toStdString();
     ASSERT_TRUE(rig->waitReplyWindowClosed());
     rig->click("Command44");
-    EXPECT_TRUE(rig->waitForText("Label22", QStringLiteral(" Stand by")))
+    EXPECT_TRUE(rig->waitForText("Label22", ExpectedCaption("CR0", "80")))
         << rig->text("Label22").toStdString();
 }
 

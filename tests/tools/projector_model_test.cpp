@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/expected_catalogue.h"
+
 namespace sim {
 namespace {
 
@@ -155,16 +157,16 @@ INSTANTIATE_TEST_SUITE_P(
                     AnswerCase{"WhenOn", {{0s, "C00"}}, {4s, "CR9"}, cr("PROJECTOR-SIM V1.00")}),
     [](const auto& info) { return info.param.name; });
 
-// Every control command the panel sends, one-shot and press-and-hold, written out here on its own
-// so that a code missing from the simulator's table shows up.
-const std::vector<std::string> kControlCodes = {
-    "C00", "C01", "C05", "C06", "C07", "C04", "C08", "C1C", "C1D", "C0B", "C0C", "C0D", "C0E",
-    "C43", "C44", "C0F", "C10", "C89", "C27", "C8A", "C1E", "CF FANMODE L1", "CF FANMODE L2", "C11",
-    "C12", "C13", "C14", "C15", "C16", "C17", "C18", "C19", "C50", "C51", "C54",
-    "CF INPUT HDMI HDMI", "CF INPUT COMPUTER2 ANALOG", "CF INPUT VIDEO VIDEO",
-    "CF INPUT S-VIDEO S-VIDEO", "C02",
-    // press-and-hold
-    "C09", "C0A", "C20", "C21", "C30", "C31", "C8E", "C8F", "C3F", "C3C", "C3D", "C3B", "C3A"};
+// Every control command the panel sends, one-shot and press-and-hold, from the expected catalogue
+// (its queries, "CR...", aside), so that a code missing from the simulator shows up.
+std::vector<std::string> controlCodes() {
+    std::vector<std::string> codes;
+    for (const auto& c : panel::expected::kOneShots)
+        if (!std::string_view(c.code).starts_with("CR")) codes.emplace_back(c.code);
+    for (const auto& c : panel::expected::kHolds) codes.emplace_back(c.code);
+    return codes;
+}
+const std::vector<std::string> kControlCodes = controlCodes();
 
 class ControlCodeTest : public testing::TestWithParam<std::string> {};
 

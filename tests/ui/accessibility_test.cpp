@@ -6,6 +6,7 @@
 #include <set>
 
 #include "testkit/fake_port.h"
+#include "tests/support/expected_layout.h"
 #include "tests/ui/form_fixture.h"
 
 namespace panel::test {
@@ -67,7 +68,10 @@ TEST_F(AccessibilityTest, EveryButtonHasADistinctName) {
         const QString name = accessible(button, QAccessible::Name);
         EXPECT_TRUE(seen.insert(name).second) << name.toStdString();
     }
-    EXPECT_EQ(seen.size(), 68u);  // 51 click, 13 hold, 4 option buttons
+    using expected::Kind;
+    EXPECT_EQ(seen.size(), static_cast<std::size_t>(expected::CountOf(Kind::Button) +
+                                                    expected::CountOf(Kind::Hold) +
+                                                    expected::CountOf(Kind::Option)));
 }
 
 TEST_F(AccessibilityTest, TrafficLabelsReadTheirTraceAndSayWhatTheyShow) {

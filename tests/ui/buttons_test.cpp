@@ -5,81 +5,23 @@
 #include <QTest>
 
 #include "testkit/controls.h"
+#include "tests/support/expected_catalogue.h"
 #include "tests/ui/form_fixture.h"
 
 namespace panel::test {
 namespace {
 
-struct OneShot {
-    const char* button;
-    const char* code;
-};
-void PrintTo(const OneShot& t, std::ostream* out) {
-    *out << t.button;
-}
-
-// The catalogue of one-shot buttons as the description lists it.
-constexpr OneShot kOneShots[] = {
-    {"Command17", "C00"},
-    {"Command18", "C01"},
-    {"Command27", "C05"},
-    {"Command28", "C06"},
-    {"Command29", "C07"},
-    {"Command56", "C04"},
-    {"Command57", "C08"},
-    {"Command23", "C1C"},
-    {"Command24", "C1D"},
-    {"Command19", "C0B"},
-    {"Command20", "C0C"},
-    {"Command21", "C0D"},
-    {"Command22", "C0E"},
-    {"Command25", "C43"},
-    {"Command26", "C44"},
-    {"Command31", "C0F"},
-    {"Command32", "C10"},
-    {"Command13", "C89"},
-    {"Command30", "C27"},
-    {"Command14", "C8A"},
-    {"Command3", "C1E"},
-    {"Command38", "CF FANMODE L1"},
-    {"Command43", "CF FANMODE L2"},
-    {"Command4", "C11"},
-    {"Command10", "C12"},
-    {"Command11", "C13"},
-    {"Command39", "C14"},
-    {"Command40", "C15"},
-    {"Command41", "C16"},
-    {"Command42", "C17"},
-    {"Command12", "C18"},
-    {"Command37", "C19"},
-    {"Command44", "CR0"},
-    {"Command46", "CR3"},
-    {"Command54", "CR6"},
-    {"Command45", "CR1"},
-    {"Command47", "CR4"},
-    {"Command55", "CR7"},
-    {"Command64", "C50"},
-    {"Command52", "C51"},
-    {"Command53", "C54"},
-    {"Command58", "CF INPUT HDMI HDMI"},
-    {"Command72", "CF INPUT COMPUTER2 ANALOG"},
-    {"Command82", "CF INPUT VIDEO VIDEO"},
-    {"Command69", "CF INPUT S-VIDEO S-VIDEO"},
-    {"Command36", "C02"},
-};
-static_assert(std::size(kOneShots) == 46);
-
-class OneShotTest : public FormTest, public ::testing::WithParamInterface<OneShot> {};
+class OneShotTest : public FormTest, public ::testing::WithParamInterface<expected::OneShot> {};
 
 TEST_P(OneShotTest, ClickWritesTheButtonsFrameOnce) {
     openFullPanel();
     click(control(QString::fromLatin1(GetParam().button)));
     ASSERT_EQ(port.writes().size(), 1u);
-    EXPECT_EQ(port.writes().front(), std::string(GetParam().code) + "\r");
-    EXPECT_EQ(form->controller().state().SendData, std::string(GetParam().code) + "\r");
+    EXPECT_EQ(port.writes().front(), GetParam().frame());
+    EXPECT_EQ(form->controller().state().SendData, GetParam().frame());
 }
 
-INSTANTIATE_TEST_SUITE_P(Catalogue, OneShotTest, ::testing::ValuesIn(kOneShots),
+INSTANTIATE_TEST_SUITE_P(Catalogue, OneShotTest, ::testing::ValuesIn(expected::kOneShots),
                          [](const auto& info) { return std::string(info.param.button); });
 
 class ClickButtonTest : public FormTest {};
@@ -132,31 +74,15 @@ TEST_F(ClickButtonTest, FailedPortSelectionIsShownAndLeavesTheSelectorUp) {
     EXPECT_EQ(port.commPort(), 1);
 }
 
-struct Hold {
-    const char* button;
-    const char* code;
-    int key;
-};
-void PrintTo(const Hold& t, std::ostream* out) {
-    *out << t.button;
-}
-
-constexpr Hold kHolds[] = {
-    {"Command1", "C09", 1},   {"Command2", "C0A", 2},   {"Command15", "C20", 7},
-    {"Command35", "C21", 8},  {"Command48", "C30", 17}, {"Command49", "C31", 18},
-    {"Command50", "C8E", 19}, {"Command51", "C8F", 20}, {"Command6", "C3F", 13},
-    {"Command5", "C3C", 3},   {"Command7", "C3D", 4},   {"Command9", "C3B", 5},
-    {"Command8", "C3A", 6},
-};
-
 class HoldTest : public FormTest,
-                 public ::testing::WithParamInterface<std::tuple<Hold, Qt::MouseButton>> {};
+                 public ::testing::WithParamInterface<std::tuple<expected::Hold, Qt::MouseButton>> {
+};
 
 TEST_P(HoldTest, AnyMouseButtonStartsTheRepeatAndItsReleaseEndsIt) {
     const auto [hold, mouseButton] = GetParam();
     QWidget* button = control(QString::fromLatin1(hold.button));
     press(button, mouseButton);
-    EXPECT_EQ(port.written(), std::string(hold.code) + "\r");
+    EXPECT_EQ(port.written(), hold.frame());
     EXPECT_EQ(form->controller().state().RepeatKey, hold.key);
     EXPECT_TRUE(form->controller().timers().repeat.isEnabled());
     EXPECT_TRUE(static_cast<QPushButton*>(button)->isDown());
@@ -170,7 +96,7 @@ TEST_P(HoldTest, AnyMouseButtonStartsTheRepeatAndItsReleaseEndsIt) {
 
 INSTANTIATE_TEST_SUITE_P(
     Catalogue, HoldTest,
-    ::testing::Combine(::testing::ValuesIn(kHolds),
+    ::testing::Combine(::testing::ValuesIn(expected::kHolds),
                        ::testing::Values(Qt::LeftButton, Qt::RightButton, Qt::MiddleButton)),
     [](const auto& info) {
         const Qt::MouseButton b = std::get<1>(info.param);

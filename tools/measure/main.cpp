@@ -12,17 +12,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "testkit/quiet_messages.h"
 #include "tools/measure/measurements.h"
 
 namespace {
-
-QtMessageHandler defaultHandler = nullptr;
-
-// The offscreen platform says so for every fixed-size window; it is not a finding.
-void quietHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-    if (message.startsWith(QLatin1String("This plugin does not support"))) return;
-    defaultHandler(type, context, message);
-}
 
 // The value after `--name`, or `fallback`.
 QString option(int argc, char** argv, const char* name, const char* fallback = "") {
@@ -76,8 +69,7 @@ int main(int argc, char** argv) {
         return MeasureStartup(option(argc, argv, "--panel"), com1,
                               option(argc, argv, "--runs", "10").toInt());
 
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    defaultHandler = qInstallMessageHandler(quietHandler);
+    panel::test::UseOffscreenQuietly();
     QApplication app(argc, argv);
     const QString log = option(argc, argv, "--log");
     if (log.isEmpty()) return usage();

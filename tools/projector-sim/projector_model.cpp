@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <numbers>
 
+#include "core/catalogue.h"
+
 namespace sim {
 namespace {
 
@@ -22,77 +24,28 @@ enum class Effect {
     AudioMuteOff
 };
 
-struct ControlRow {
+struct EffectRow {
     std::string_view code;
     Effect effect;
 };
 
-// Every control command the panel sends, one-shot and press-and-hold alike.
-constexpr ControlRow kControls[] = {
-    {"C00", Effect::PowerOn},
-    {"C01", Effect::PowerOff},
-    {"C05", Effect::Input1},
-    {"C06", Effect::Input2},
-    {"C07", Effect::Input3},
-    {"C04", Effect::Input4},
-    {"C08", Effect::Input4},
-    {"C1C", Effect::None},
-    {"C1D", Effect::None},
-    {"C0B", Effect::AudioMuteOn},
-    {"C0C", Effect::AudioMuteOff},
-    {"C0D", Effect::VideoMuteOn},
-    {"C0E", Effect::VideoMuteOff},
-    {"C43", Effect::None},
-    {"C44", Effect::None},
-    {"C0F", Effect::None},
-    {"C10", Effect::None},
-    {"C89", Effect::None},
-    {"C27", Effect::None},
-    {"C8A", Effect::None},
-    {"C1E", Effect::None},
-    {"CF FANMODE L1", Effect::None},
-    {"CF FANMODE L2", Effect::None},
-    {"C11", Effect::None},
-    {"C12", Effect::None},
-    {"C13", Effect::None},
-    {"C14", Effect::None},
-    {"C15", Effect::None},
-    {"C16", Effect::None},
-    {"C17", Effect::None},
-    {"C18", Effect::None},
-    {"C19", Effect::None},
-    {"C50", Effect::None},
-    {"C51", Effect::None},
-    {"C54", Effect::None},
-    {"CF INPUT HDMI HDMI", Effect::None},
-    {"CF INPUT COMPUTER2 ANALOG", Effect::None},
-    {"CF INPUT VIDEO VIDEO", Effect::None},
-    {"CF INPUT S-VIDEO S-VIDEO", Effect::None},
-    {"C02", Effect::None},
-    // press-and-hold
-    {"C09", Effect::None},
-    {"C0A", Effect::None},
-    {"C20", Effect::None},
-    {"C21", Effect::None},
-    {"C30", Effect::None},
-    {"C31", Effect::None},
-    {"C8E", Effect::None},
-    {"C8F", Effect::None},
-    {"C3F", Effect::None},
-    {"C3C", Effect::None},
-    {"C3D", Effect::None},
-    {"C3B", Effect::None},
-    {"C3A", Effect::None},
+// The control commands that change the projector's state. Every other control command of the
+// panel's catalogue (core/catalogue.cpp) is acknowledged and changes nothing.
+constexpr EffectRow kEffects[] = {
+    {"C00", Effect::PowerOn},     {"C01", Effect::PowerOff},     {"C05", Effect::Input1},
+    {"C06", Effect::Input2},      {"C07", Effect::Input3},       {"C04", Effect::Input4},
+    {"C08", Effect::Input4},      {"C0B", Effect::AudioMuteOn},  {"C0C", Effect::AudioMuteOff},
+    {"C0D", Effect::VideoMuteOn}, {"C0E", Effect::VideoMuteOff},
 };
 
 constexpr std::string_view kQueries[] = {"CR0", "CR1", "CR3", "CR4",        "CR6",
                                          "CR7", "CR9", "CRA", "CR PRESSURE"};
 
-const ControlRow* findControl(std::string_view frame) {
-    for (const auto& row : kControls) {
-        if (row.code == frame) return &row;
+Effect effectOf(std::string_view frame) {
+    for (const auto& row : kEffects) {
+        if (row.code == frame) return row.effect;
     }
-    return nullptr;
+    return Effect::None;
 }
 
 // Lamp-house heating follows a first-order lag: slow enough to watch, quick enough to see move
@@ -126,12 +79,15 @@ ProjectorModel::ProjectorModel(const ModelSettings& settings, Micros start)
     : settings_(settings), start_(start), latest_(start), heatAt_(start) {}
 
 bool ProjectorModel::isControlCode(std::string_view frame) {
-    return findControl(frame) != nullptr;
+    static const std::vector<std::string_view> codes = controlCodes();
+    return std::find(codes.begin(), codes.end(), frame) != codes.end();
 }
 
 std::vector<std::string_view> ProjectorModel::controlCodes() {
     std::vector<std::string_view> codes;
-    for (const auto& row : kControls) codes.push_back(row.code);
+    for (const auto& row : panel::OneShotCatalogue())
+        if (!isQueryCode(row.code)) codes.push_back(row.code);
+    for (const auto& row : panel::HoldCatalogue()) codes.push_back(row.code);
     return codes;
 }
 
@@ -205,7 +161,7 @@ int ProjectorModel::pressure(Micros now) {
 
 void ProjectorModel::control(std::string_view frame, Micros now) {
     settle(now);
-    switch (findControl(frame)->effect) {
+    switch (effectOf(frame)) {
         case Effect::PowerOn:
             // Ignored while cooling down: the lamp must cool before it may strike again.
             if (power_ == Power::Standby) enter(Power::Warming, latest_);

@@ -11,20 +11,10 @@
 #include <random>
 #include <string>
 
+#include "testkit/quiet_messages.h"
 #include "tools/soak/soak_run.h"
 
 namespace {
-
-QtMessageHandler defaultHandler = nullptr;
-
-// The offscreen platform says so for every fixed-size window, and a root shell has no runtime
-// directory: neither is a finding.
-void quietHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-    if (message.startsWith(QLatin1String("This plugin does not support")) ||
-        message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
-        return;
-    defaultHandler(type, context, message);
-}
 
 int usage(const std::string& why) {
     std::fprintf(stderr,
@@ -62,8 +52,7 @@ std::optional<std::string> take(int argc, char** argv, int& i, panel::soak::Soak
 }
 
 int soak(int argc, char** argv, panel::soak::SoakOptions options) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    defaultHandler = qInstallMessageHandler(quietHandler);
+    panel::test::UseOffscreenQuietly();
     QApplication app(argc, argv);
     panel::soak::SoakRun run(std::move(options));
     return run.run();
