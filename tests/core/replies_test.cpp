@@ -88,7 +88,7 @@ TEST(DecoderSelection, PressureQueryMustMatchCaseAndSpacing) {
 
 TEST(DecoderSelection, CommandPrefixIsPartOfTheQueryFrame) {
     const std::string trace = RenderTrace("00\r");
-    EXPECT_EQ(DecodeReply("#CR0\r", "#", trace).caption, " Power ON");
+    EXPECT_EQ(DecodeReply("#CR0\r", "#", trace).caption, expected::Caption("CR0", "00"));
     EXPECT_FALSE(DecodeReply("CR0\r", "#", trace).caption);
 }
 
