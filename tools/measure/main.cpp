@@ -45,8 +45,7 @@ int main(int argc, char** argv) {
 
     // These make their own lines and servers, or read a projectors file.
     if (mode == "returns" || mode == "slow-opens" || mode == "fleet") {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        defaultHandler = qInstallMessageHandler(quietHandler);
+        panel::test::UseOffscreenQuietly();
         QApplication app(argc, argv);
         if (mode == "slow-opens") return MeasureSlowOpens();
         if (mode == "fleet")
