@@ -16,6 +16,7 @@
 #include "serial/projector_exchange.h"
 #include "serial/qt_serial_port.h"
 #include "serial/qt_timer.h"
+#include "serial/reply_window_timer.h"
 #include "serial/routed_serial_port.h"
 #include "serial/session_log.h"
 
@@ -76,32 +77,6 @@ private:
     std::function<void()> opened_;
     Clock::time_point written_;
     std::optional<Clock::duration> firstByte_;
-};
-
-// The reply window's timer with one more step after the controller's own tick: the shell reads
-// the labels there.
-class ReplyWindowTimer final : public Timer {
-public:
-    explicit ReplyWindowTimer(std::function<void()> afterTick) : afterTick_(std::move(afterTick)) {}
-
-    void setTickHandler(std::function<void()> handler) override {
-        if (!handler) {
-            inner_.setTickHandler({});
-            return;
-        }
-        inner_.setTickHandler([this, handler = std::move(handler)] {
-            handler();
-            afterTick_();
-        });
-    }
-    void setInterval(std::chrono::milliseconds interval) override { inner_.setInterval(interval); }
-    std::chrono::milliseconds interval() const override { return inner_.interval(); }
-    void setEnabled(bool enabled) override { inner_.setEnabled(enabled); }
-    bool isEnabled() const override { return inner_.isEnabled(); }
-
-private:
-    QtTimer inner_;
-    std::function<void()> afterTick_;
 };
 
 PortDevices chosenFirst(const ShellRequest& request, const PortDevices& devices) {
