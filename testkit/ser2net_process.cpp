@@ -14,8 +14,6 @@
 
 namespace panel::test {
 
-namespace {
-
 // Read from the kernel's table rather than by connecting, which would open the device.
 bool portListening(std::uint16_t port) {
     QFile table(QStringLiteral("/proc/net/tcp"));
@@ -28,8 +26,6 @@ bool portListening(std::uint16_t port) {
     }
     return false;
 }
-
-}  // namespace
 
 int listenOnLoopback(int backlog, std::uint16_t& port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);

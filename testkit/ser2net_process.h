@@ -14,6 +14,8 @@ namespace panel::test {
 
 // A TCP port on 127.0.0.1 that nothing listens on at the time of the call.
 std::uint16_t freeLoopbackPort();
+// Something listens on 127.0.0.1 at `port` (read from the kernel's table, without connecting).
+bool portListening(std::uint16_t port);
 
 // A socket listening on 127.0.0.1 at a port the kernel picks, given in `port`; -1 on failure.
 int listenOnLoopback(int backlog, std::uint16_t& port);

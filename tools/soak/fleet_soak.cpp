@@ -3,9 +3,10 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QTcpServer>
 #include <QThread>
 #include <cstdio>
+
+#include "testkit/ser2net_process.h"
 
 namespace panel::soak {
 namespace {
@@ -18,24 +19,6 @@ constexpr qint64 kStuckMs = 20000;
 constexpr qint64 kSettleMs = 1500;
 constexpr qint64 kHoldMs = 5000;
 constexpr qint64 kMemorySlackKiB = 2048;
-
-std::uint16_t freePort() {
-    QTcpServer server;
-    server.listen(QHostAddress::LocalHost, 0);
-    return server.serverPort();
-}
-
-bool listening(std::uint16_t port) {
-    QFile table(QStringLiteral("/proc/net/tcp"));
-    if (!table.open(QIODevice::ReadOnly)) return false;
-    const QByteArray local =
-        QByteArray("0100007F:") + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
-    for (const QByteArray& line : table.readAll().split('\n')) {
-        const QList<QByteArray> fields = line.simplified().split(' ');
-        if (fields.size() > 3 && fields[1] == local && fields[3] == "0A") return true;
-    }
-    return false;
-}
 
 const char* modeName(int mode) {
     static const char* const kNames[] = {"clean", "latency", "split", "no reply", "down"};
@@ -64,7 +47,7 @@ bool FleetSoak::startServer() {
     QString projectors;
     const auto link = [&](int i) { return options_.workDir + QStringLiteral("/sim%1").arg(i); };
     for (int i = 0; i < kSims; ++i) {
-        sims_[i].port = freePort();
+        sims_[i].port = panel::test::freeLoopbackPort();
         // Half over each scheme.
         const QString accepter = i % 2 == 0 ? QStringLiteral("telnet(rfc2217),tcp") : "tcp";
         yaml += QStringLiteral(
@@ -79,7 +62,7 @@ bool FleetSoak::startServer() {
                           .arg(i % 2 == 0 ? "rfc2217" : "socket")
                           .arg(sims_[i].port);
     }
-    operatorPort_ = freePort();
+    operatorPort_ = panel::test::freeLoopbackPort();
     yaml += QStringLiteral(
                 "connection: &operator\n    accepter: tcp,127.0.0.1,%1\n    connector: "
                 "serialdev,%2,19200n81,local\n    options:\n        mdns: false\n")
@@ -94,8 +77,8 @@ bool FleetSoak::startServer() {
     server_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     server_.start(QStringLiteral("ser2net"), {"-n", "-c", options_.workDir + "/ser2net.yaml", "-P",
                                               options_.workDir + "/ser2net.pid"});
-    for (int i = 0; i < 200 && !listening(operatorPort_); ++i) QThread::msleep(25);
-    return listening(operatorPort_);
+    for (int i = 0; i < 200 && !panel::test::portListening(operatorPort_); ++i) QThread::msleep(25);
+    return panel::test::portListening(operatorPort_);
 }
 
 void FleetSoak::setMode(int index, Mode mode) {
