@@ -74,25 +74,9 @@ int runFleetWindow(const panel::CommandLine& commandLine) {
     return QApplication::exec();
 }
 
-}  // namespace
-
-int main(int argc, char* argv[]) {
-    // The devices last chosen in the window; --com1 and --com2 stand in front for one run.
-    panel::PanelSettings settings;
-    const panel::PortDevices remembered = settings.devices(panel::defaultPortDevices());
-    if (panel::frontDoorFor(argc, argv) != panel::FrontDoor::Window)
-        return answerWithoutWindow(argc, argv, settings, remembered);
-
-    QApplication app(argc, argv);
-    nameApplication();
-    panel::applyDesktopIdentity();
-
-    const panel::CommandLine commandLine =
-        panel::parseCommandLine(QApplication::arguments(), remembered);
-    if (commandLine.exitNow) return commandLine.exitCode;
-    if (commandLine.shell) return wrongDoor("the shell mode");
-    if (commandLine.fleet) return runFleetWindow(commandLine);
-
+// The panel's own window, on the devices the command line settled on.
+int runPanelWindow(QApplication& app, const panel::CommandLine& commandLine,
+                   panel::PanelSettings& settings) {
     // A development aid: pictures of the window at each of its heights, with no one to click OK.
     const QString screenshotDir = qEnvironmentVariable("PANEL_SCREENSHOT_DIR");
     std::unique_ptr<panel::Prompter> quiet;
@@ -127,4 +111,26 @@ int main(int argc, char* argv[]) {
     form.reportSettingsProblem();
     if (!screenshotDir.isEmpty()) return panel::ScreenshotTour::run(form, screenshotDir);
     return app.exec();
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    // The devices last chosen in the window; --com1 and --com2 stand in front for one run.
+    panel::PanelSettings settings;
+    const panel::PortDevices remembered = settings.devices(panel::defaultPortDevices());
+    if (panel::frontDoorFor(argc, argv) != panel::FrontDoor::Window)
+        return answerWithoutWindow(argc, argv, settings, remembered);
+
+    QApplication app(argc, argv);
+    nameApplication();
+    panel::applyDesktopIdentity();
+
+    const panel::CommandLine commandLine =
+        panel::parseCommandLine(QApplication::arguments(), remembered);
+    if (commandLine.exitNow) return commandLine.exitCode;
+    if (commandLine.shell) return wrongDoor("the shell mode");
+    if (commandLine.fleet) return runFleetWindow(commandLine);
+
+    return runPanelWindow(app, commandLine, settings);
 }

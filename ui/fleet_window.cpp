@@ -100,7 +100,7 @@ FleetWindow::~FleetWindow() {
     fleet_.cycleFinished = {};
 }
 
-void FleetWindow::build() {
+QHBoxLayout* FleetWindow::buildSettingsRow() {
     auto* settingsRow = new QHBoxLayout;
     poll_ = spinBox("PollSeconds", 1, kLongestPollSeconds, QStringLiteral("Poll every"), this);
     poll_->setSuffix(QStringLiteral(" s"));
@@ -117,7 +117,10 @@ void FleetWindow::build() {
     }
     settingsRow->addWidget(pollNow);
     settingsRow->addStretch();
+    return settingsRow;
+}
 
+void FleetWindow::buildTable() {
     sorted_.setSourceModel(&model_);
     sorted_.setSortRole(Qt::UserRole);
     table_ = new QTableView(this);
@@ -133,7 +136,9 @@ void FleetWindow::build() {
     table_->verticalHeader()->hide();
     connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &FleetWindow::updateActions);
+}
 
+QHBoxLayout* FleetWindow::buildActions() {
     problems_ = new QLabel(this);
     problems_->setObjectName(QStringLiteral("FileProblems"));
     problems_->setWordWrap(true);
@@ -148,7 +153,13 @@ void FleetWindow::build() {
     connect(openPanel_, &QPushButton::clicked, this, &FleetWindow::openPanelForSelected);
     for (QPushButton* b : {powerOn_, powerOff_, openPanel_}) actions->addWidget(b);
     actions->addStretch();
+    return actions;
+}
 
+void FleetWindow::build() {
+    QHBoxLayout* settingsRow = buildSettingsRow();
+    buildTable();
+    QHBoxLayout* actions = buildActions();
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(settingsRow);
     layout->addWidget(table_, 1);

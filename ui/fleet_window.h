@@ -2,6 +2,7 @@
 // lamp-hours mark, and the power and panel actions on the selected rows.
 #pragma once
 
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
@@ -43,6 +44,10 @@ signals:
 
 private:
     void build();
+    QHBoxLayout* buildSettingsRow();
+    void buildTable();
+    // The file's problems and the action buttons.
+    QHBoxLayout* buildActions();
     void listRead(const ProjectorList& list);
     void updateActions();
 
