@@ -51,6 +51,9 @@ struct Fleet::Line {
 
 Fleet::Fleet(std::vector<Projector> projectors) {
     timer_.callOnTimeout([this] { pollNow(); });
+    reaper_.setSingleShot(true);
+    reaper_.setInterval(0);
+    reaper_.callOnTimeout([this] { ended_.clear(); });
     setProjectors(std::move(projectors));
 }
 
@@ -157,7 +160,8 @@ void Fleet::jobEnded(std::size_t index, const ExchangeResult& result) {
     Line& line = *lines_[index];
     ProjectorRow& row = rows_[index];
     // Not destroyed here: its own queued call is still on the stack.
-    QTimer::singleShot(0, [done = line.running.release()] { delete done; });
+    ended_.push_back(std::move(line.running));
+    reaper_.start();
     row.busy = false;
     if (line.runningPower) {
         powerEnded(row, *line.runningPower, result);

@@ -76,6 +76,10 @@ private:
     std::vector<std::unique_ptr<Line>> lines_;  // one per row
     std::chrono::seconds interval_ = kDefaultPoll;
     QTimer timer_;
+    // Exchanges that have ended, deleted from the event loop (each one's own call is still on the
+    // stack when it ends), or with the fleet.
+    std::vector<std::unique_ptr<ProjectorExchange>> ended_;
+    QTimer reaper_;
     QElapsedTimer cycle_;
     int cycleLeft_ = 0;
 };
