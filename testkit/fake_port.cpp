@@ -71,12 +71,7 @@ void FakePort::hangUp(PortError error) {
 void FakePort::settleOpen(PortResult failure) {
     if (!opening_) return;
     opening_ = false;
-    open_ = !failure;
-    if (!listener_) return;
-    if (failure)
-        listener_->onOpenFailed(*failure);
-    else
-        listener_->onPortOpened();
+    reopenBySelf(std::move(failure));
 }
 
 void FakePort::reopenBySelf(PortResult failure) {
