@@ -433,7 +433,7 @@ INSTANTIATE_TEST_SUITE_P(
                          return QStringLiteral("rfc2217://127.0.0.1:%1").arg(s.silent.serverPort());
                      },
                      "the device server did not confirm 9600 baud", 1000},
-        // The suite's own resolver holds names under slow.test (slow_resolver.cpp).
+        // The kit's resolver holds names under slow.test (testkit/slow_resolver.cpp).
         SlowOpenCase{
             "SlowNameLookup",
             [](SlowServers&) { return QStringLiteral("socket://projector.slow.test:4001"); },

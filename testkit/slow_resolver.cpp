@@ -1,6 +1,6 @@
 // Name lookups of hosts under "slow.test" take 4 s and then fail, as with a resolver that does not
-// answer; every other name goes to the C library. Linked into the network suite, this definition
-// comes before the C library's for Qt's lookups too.
+// answer; every other name goes to the C library. Linked into a program, this definition comes
+// before the C library's for Qt's lookups too.
 #include <dlfcn.h>
 #include <netdb.h>
 #include <unistd.h>
