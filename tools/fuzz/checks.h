@@ -2,11 +2,17 @@
 // not hold, described, or an empty string. The ordinary tests replay kept inputs through them.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace panel::fuzz {
+
+// The queries whose replies have decoders, which the reply and controller checks send.
+constexpr std::array<std::string_view, 9> kQueries{"CR0", "CR1", "CR4",         "CR3", "CR6",
+                                                   "CRA", "CR9", "CR PRESSURE", "CR7"};
 
 // RenderTrace against a plain token-by-token rendering, and AppendTrace of the input cut into
 // pieces against RenderTrace of the whole.

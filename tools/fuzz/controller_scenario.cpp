@@ -20,9 +20,6 @@ constexpr std::array<std::string_view, 8> kOtherControls{
     controls::kPortSelector, controls::kEnd,  controls::kDataPanel, controls::kNoSuchControl,
 };
 
-constexpr std::array<std::string_view, 9> kQueries{"CR0", "CR1", "CR4",         "CR3", "CR6",
-                                                   "CRA", "CR9", "CR PRESSURE", "CR7"};
-
 // Around every interval the controller uses, so that ticks fall just before, on and after.
 constexpr std::array<int, 32> kAdvances{
     1,   4,   5,   6,   24,  25,  26,  49,  50,   51,   149,  150,  190,  199,  200,  201,

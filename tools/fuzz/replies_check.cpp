@@ -14,9 +14,6 @@
 namespace panel::fuzz {
 namespace {
 
-constexpr std::array<std::string_view, 9> kQueries{"CR0", "CR1", "CR4",         "CR3", "CR6",
-                                                   "CRA", "CR9", "CR PRESSURE", "CR7"};
-
 // The prefix width each table decoder compares; 0 for the decoders that test nothing.
 std::size_t TableWidth(std::string_view query) {
     if (query == "CR1") return 2;
