@@ -40,14 +40,14 @@ INSTANTIATE_TEST_SUITE_P(
                       UrlCase{"LeadingZeros", "socket://h:0080", Socket, "h", 80}),
     [](const auto& info) { return std::string(info.param.name); });
 
-struct BadCase {
+struct BadUrlCase {
     const char* name;
-    friend void PrintTo(const BadCase& c, std::ostream* os) { *os << c.name; }
+    friend void PrintTo(const BadUrlCase& c, std::ostream* os) { *os << c.name; }
     const char* text;
     const char* error;
 };
 
-class BadUrlTest : public ::testing::TestWithParam<BadCase> {};
+class BadUrlTest : public ::testing::TestWithParam<BadUrlCase> {};
 
 TEST_P(BadUrlTest, IsRefusedSayingWhy) {
     const ParsedPortUrl parsed = parsePortUrl(QString::fromUtf8(GetParam().text));
@@ -58,23 +58,24 @@ TEST_P(BadUrlTest, IsRefusedSayingWhy) {
 INSTANTIATE_TEST_SUITE_P(
     Table, BadUrlTest,
     ::testing::Values(
-        BadCase{"NoPort", "rfc2217://hall-a", "no port (HOST:PORT)"},
-        BadCase{"EmptyPort", "socket://hall-a:", "no port (HOST:PORT)"},
-        BadCase{"PortZero", "socket://hall-a:0", "port 0 is not between 1 and 65535"},
-        BadCase{"PortTooLarge", "socket://hall-a:65536", "port 65536 is not between 1 and 65535"},
-        BadCase{"PortHuge", "socket://h:99999999999999999999",
-                "port 99999999999999999999 is not between 1 and 65535"},
-        BadCase{"UnknownScheme", "telnet://hall-a:23",
-                "unknown scheme 'telnet' (use rfc2217:// or socket://)"},
-        BadCase{"PathAfterPort", "socket://hall-a:4001/tty", "unexpected '/tty' after the port"},
-        BadCase{"SpaceAfterPort", "socket://hall-a:4001 ", "unexpected ' ' after the port"},
-        BadCase{"NoHost", "socket://:4001", "no host"},
-        BadCase{"BareIPv6", "socket://::1:4001", "no host"},
-        BadCase{"UnclosedIPv6", "socket://[::1:4001", "the IPv6 address has no closing ']'"},
-        BadCase{"NotIPv6", "socket://[hall-a]:4001", "'hall-a' is not an IPv6 address"},
-        BadCase{"IPv6WithoutPort", "socket://[::1]", "no port (HOST:PORT)"},
-        BadCase{"UserPart", "socket://me@hall-a:4001", "'me@hall-a' is not a host name"},
-        BadCase{"NotAUrl", "/dev/ttyS0", "not a URL (rfc2217://HOST:PORT)"}),
+        BadUrlCase{"NoPort", "rfc2217://hall-a", "no port (HOST:PORT)"},
+        BadUrlCase{"EmptyPort", "socket://hall-a:", "no port (HOST:PORT)"},
+        BadUrlCase{"PortZero", "socket://hall-a:0", "port 0 is not between 1 and 65535"},
+        BadUrlCase{"PortTooLarge", "socket://hall-a:65536",
+                   "port 65536 is not between 1 and 65535"},
+        BadUrlCase{"PortHuge", "socket://h:99999999999999999999",
+                   "port 99999999999999999999 is not between 1 and 65535"},
+        BadUrlCase{"UnknownScheme", "telnet://hall-a:23",
+                   "unknown scheme 'telnet' (use rfc2217:// or socket://)"},
+        BadUrlCase{"PathAfterPort", "socket://hall-a:4001/tty", "unexpected '/tty' after the port"},
+        BadUrlCase{"SpaceAfterPort", "socket://hall-a:4001 ", "unexpected ' ' after the port"},
+        BadUrlCase{"NoHost", "socket://:4001", "no host"},
+        BadUrlCase{"BareIPv6", "socket://::1:4001", "no host"},
+        BadUrlCase{"UnclosedIPv6", "socket://[::1:4001", "the IPv6 address has no closing ']'"},
+        BadUrlCase{"NotIPv6", "socket://[hall-a]:4001", "'hall-a' is not an IPv6 address"},
+        BadUrlCase{"IPv6WithoutPort", "socket://[::1]", "no port (HOST:PORT)"},
+        BadUrlCase{"UserPart", "socket://me@hall-a:4001", "'me@hall-a' is not a host name"},
+        BadUrlCase{"NotAUrl", "/dev/ttyS0", "not a URL (rfc2217://HOST:PORT)"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

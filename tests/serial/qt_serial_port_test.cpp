@@ -127,9 +127,9 @@ std::string describe(const PortResult& result) {
 
 // --- settings on the line ---------------------------------------------------------------------
 
-struct SettingsCase {
+struct AdapterSettingsCase {
     const char* name;
-    friend void PrintTo(const SettingsCase& c, std::ostream* os) { *os << c.name; }
+    friend void PrintTo(const AdapterSettingsCase& c, std::ostream* os) { *os << c.name; }
     const char* text;
     speed_t speed;
     bool twoStopBits;
@@ -137,10 +137,11 @@ struct SettingsCase {
     QSerialPort::DataBits dataBits;
 };
 
-class SettingsTest : public QtSerialPortTest, public ::testing::WithParamInterface<SettingsCase> {};
+class SettingsTest : public QtSerialPortTest,
+                     public ::testing::WithParamInterface<AdapterSettingsCase> {};
 
 TEST_P(SettingsTest, SettingsGivenWhileClosedApplyAtOpenWithoutFlowControl) {
-    const SettingsCase& c = GetParam();
+    const AdapterSettingsCase& c = GetParam();
     ASSERT_FALSE(settings(c.text)) << describe(settings(c.text));
     ASSERT_FALSE(open()) << describe(open());
 
@@ -159,16 +160,16 @@ TEST_P(SettingsTest, SettingsGivenWhileClosedApplyAtOpenWithoutFlowControl) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, SettingsTest,
-    ::testing::Values(SettingsCase{"Panel19200", "19200,N,8,1", B19200, false,
-                                   QSerialPort::NoParity, QSerialPort::Data8},
-                      SettingsCase{"Panel9600", "9600,N,8,1", B9600, false, QSerialPort::NoParity,
-                                   QSerialPort::Data8},
-                      SettingsCase{"EvenSevenTwo", "9600,E,7,2", B9600, true,
-                                   QSerialPort::EvenParity, QSerialPort::Data7},
-                      SettingsCase{"Odd115200", "115200,o,8,1", B115200, false,
-                                   QSerialPort::OddParity, QSerialPort::Data8},
-                      SettingsCase{"TwoStopBits2400", "2400,N,8,2", B2400, true,
-                                   QSerialPort::NoParity, QSerialPort::Data8}),
+    ::testing::Values(AdapterSettingsCase{"Panel19200", "19200,N,8,1", B19200, false,
+                                          QSerialPort::NoParity, QSerialPort::Data8},
+                      AdapterSettingsCase{"Panel9600", "9600,N,8,1", B9600, false,
+                                          QSerialPort::NoParity, QSerialPort::Data8},
+                      AdapterSettingsCase{"EvenSevenTwo", "9600,E,7,2", B9600, true,
+                                          QSerialPort::EvenParity, QSerialPort::Data7},
+                      AdapterSettingsCase{"Odd115200", "115200,o,8,1", B115200, false,
+                                          QSerialPort::OddParity, QSerialPort::Data8},
+                      AdapterSettingsCase{"TwoStopBits2400", "2400,N,8,2", B2400, true,
+                                          QSerialPort::NoParity, QSerialPort::Data8}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(QtSerialPortTest, NewSettingsOnOpenPortApplyAtOnceWithoutClosing) {

@@ -16,10 +16,10 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr Micros kStart = 1'000'000'000us;  // an arbitrary monotonic reading
+constexpr Micros kModelStart = 1'000'000'000us;  // an arbitrary monotonic reading
 
 Micros at(Micros offset) {
-    return kStart + offset;
+    return kModelStart + offset;
 }
 
 std::string cr(std::string text) {
@@ -47,7 +47,7 @@ TEST_P(ModelAnswerTest, AnswersQueryAfterScript) {
     const auto& c = GetParam();
     ModelSettings settings;  // warm-up and cool-down of 3 s each
     settings.noSignal = c.noSignal;
-    ProjectorModel model(settings, kStart);
+    ProjectorModel model(settings, kModelStart);
     for (const auto& step : c.before) model.answer(step.frame, at(step.when));
     EXPECT_EQ(model.answer(c.query.frame, at(c.query.when)), c.expected);
 }
@@ -181,7 +181,7 @@ TEST_P(ControlCodeTest, AnsweredWithAckAloneInEveryPowerState) {
                             {"on", {{0s, "C00"}}, 4s},
                             {"cooling", {{0s, "C00"}, {4s, "C01"}}, 5s}};
     for (const auto& state : states) {
-        ProjectorModel model(ModelSettings{}, kStart);
+        ProjectorModel model(ModelSettings{}, kModelStart);
         for (const auto& step : state.before) model.answer(step.frame, at(step.when));
         EXPECT_EQ(model.answer(GetParam(), at(state.probe)), kAckAlone) << state.name;
     }
@@ -212,9 +212,9 @@ struct JunkCase {
 class JunkFrameTest : public testing::TestWithParam<JunkCase> {};
 
 TEST_P(JunkFrameTest, AnsweredWithQuestionMarkAndCr) {
-    ProjectorModel model(ModelSettings{}, kStart);
-    EXPECT_EQ(model.answer(GetParam().frame, kStart), cr("?"));
-    EXPECT_EQ(model.power(kStart + 10s), Power::Standby);
+    ProjectorModel model(ModelSettings{}, kModelStart);
+    EXPECT_EQ(model.answer(GetParam().frame, kModelStart), cr("?"));
+    EXPECT_EQ(model.power(kModelStart + 10s), Power::Standby);
     EXPECT_EQ(model.input(), 1);
 }
 
@@ -238,27 +238,27 @@ TEST(ModelTiming, ZeroWarmupIsOnAtOnce) {
     ModelSettings settings;
     settings.warmup = 0s;
     settings.cooldown = 0s;
-    ProjectorModel model(settings, kStart);
-    model.answer("C00", kStart);
-    EXPECT_EQ(model.answer("CR0", kStart), cr("00"));
-    model.answer("C01", kStart);
-    EXPECT_EQ(model.answer("CR0", kStart), cr("80"));
+    ProjectorModel model(settings, kModelStart);
+    model.answer("C00", kModelStart);
+    EXPECT_EQ(model.answer("CR0", kModelStart), cr("00"));
+    model.answer("C01", kModelStart);
+    EXPECT_EQ(model.answer("CR0", kModelStart), cr("80"));
 }
 
 TEST(ModelTiming, LampHoursStopAtFiveDigits) {
     ModelSettings settings;
     settings.lampHoursAtStart = 99998;
-    ProjectorModel model(settings, kStart);
-    model.answer("C00", kStart);
-    EXPECT_EQ(model.answer("CR3", kStart + 10h), cr("99999"));
+    ProjectorModel model(settings, kModelStart);
+    model.answer("C00", kModelStart);
+    EXPECT_EQ(model.answer("CR3", kModelStart + 10h), cr("99999"));
 }
 
 // The panel shows reply characters 1-5, 8-11 and 13-17 of CR6: only a zero hundreds digit of the
 // second reading may fall out of view, so every reading must stay below 100.
 TEST(ModelSensors, TemperaturesKeepTheirShapeAndStayBelowAHundred) {
     const std::regex shape(R"(0\d\d\.\d 0\d\d\.\d 0\d\d\.\d\r)");
-    ProjectorModel model(ModelSettings{}, kStart);
-    model.answer("C00", kStart);
+    ProjectorModel model(ModelSettings{}, kModelStart);
+    model.answer("C00", kModelStart);
     for (Micros t = 0s; t < 10h; t += 7min) {
         const std::string reply = model.answer("CR6", at(t));
         EXPECT_TRUE(std::regex_match(reply, shape)) << reply << " at " << t.count();
@@ -266,9 +266,9 @@ TEST(ModelSensors, TemperaturesKeepTheirShapeAndStayBelowAHundred) {
 }
 
 TEST(ModelSensors, TemperaturesRiseWhileLitAndFallAfter) {
-    ProjectorModel model(ModelSettings{}, kStart);
-    const auto cold = model.temperatures(kStart);
-    model.answer("C00", kStart);
+    ProjectorModel model(ModelSettings{}, kModelStart);
+    const auto cold = model.temperatures(kModelStart);
+    model.answer("C00", kModelStart);
     const auto hot = model.temperatures(at(20min));
     model.answer("C01", at(20min));
     const auto cooled = model.temperatures(at(60min));
@@ -279,9 +279,9 @@ TEST(ModelSensors, TemperaturesRiseWhileLitAndFallAfter) {
 }
 
 TEST(ModelSensors, TemperaturesMoveSlowly) {
-    ProjectorModel model(ModelSettings{}, kStart);
-    model.answer("C00", kStart);
-    auto last = model.temperatures(kStart);
+    ProjectorModel model(ModelSettings{}, kModelStart);
+    model.answer("C00", kModelStart);
+    auto last = model.temperatures(kModelStart);
     for (Micros t = 1s; t < 30min; t += 1s) {
         const auto now = model.temperatures(at(t));
         for (std::size_t i = 0; i < now.size(); ++i)
@@ -291,7 +291,7 @@ TEST(ModelSensors, TemperaturesMoveSlowly) {
 }
 
 TEST(ModelSensors, PressureStaysNearFiveHundredTwelve) {
-    ProjectorModel model(ModelSettings{}, kStart);
+    ProjectorModel model(ModelSettings{}, kModelStart);
     const std::regex shape(R"(5\d\d\r)");
     for (Micros t = 0s; t < 2h; t += 13s) {
         const std::string reply = model.answer("CR PRESSURE", at(t));

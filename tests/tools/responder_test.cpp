@@ -10,7 +10,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr Micros kT = 7'000'000us;
+constexpr Micros kAt = 7'000'000us;
 
 struct Seen {
     Micros at;
@@ -21,7 +21,7 @@ struct Seen {
 class ResponderTest : public testing::Test {
 protected:
     explicit ResponderTest(ShapeSettings shape = {}, bool silent = false)
-        : model_(ModelSettings{}, kT),
+        : model_(ModelSettings{}, kAt),
           shaper_(shape, 1),
           responder_(model_, shaper_, silent, [this](Micros at, std::string_view frame) {
               seen_.push_back({at, std::string(frame)});
@@ -34,17 +34,17 @@ protected:
 };
 
 TEST_F(ResponderTest, EveryFrameIsRecordedWithItsReadTimeAndAnswered) {
-    responder_.receive("CR0\rC0", kT);
-    responder_.receive("0\rCR0\r", kT + 1ms);
-    EXPECT_EQ(seen_, (std::vector<Seen>{{kT, "CR0"}, {kT + 1ms, "C00"}, {kT + 1ms, "CR0"}}));
-    EXPECT_EQ(responder_.takeDue(kT + 1ms),
+    responder_.receive("CR0\rC0", kAt);
+    responder_.receive("0\rCR0\r", kAt + 1ms);
+    EXPECT_EQ(seen_, (std::vector<Seen>{{kAt, "CR0"}, {kAt + 1ms, "C00"}, {kAt + 1ms, "CR0"}}));
+    EXPECT_EQ(responder_.takeDue(kAt + 1ms),
               "80\r\x06"
               "40\r");
     EXPECT_EQ(responder_.framesReceived(), 3u);
 }
 
 TEST_F(ResponderTest, NothingIsAnsweredUntilTheCrArrives) {
-    responder_.receive("CR", kT);
+    responder_.receive("CR", kAt);
     EXPECT_FALSE(responder_.nextDue());
     EXPECT_TRUE(seen_.empty());
 }
@@ -55,10 +55,10 @@ protected:
 };
 
 TEST_F(SilentResponderTest, NeverAnswersButStillRecordsAndObeys) {
-    responder_.receive("C00\rCR0\r", kT);
+    responder_.receive("C00\rCR0\r", kAt);
     EXPECT_FALSE(responder_.nextDue());
     EXPECT_EQ(seen_.size(), 2u);
-    EXPECT_EQ(model_.power(kT), Power::Warming);
+    EXPECT_EQ(model_.power(kAt), Power::Warming);
 }
 
 class LateResponderTest : public ResponderTest {
@@ -67,9 +67,9 @@ protected:
 };
 
 TEST_F(LateResponderTest, AnswerFallsDueAfterTheLatency) {
-    responder_.receive("CR1\r", kT);
-    EXPECT_EQ(responder_.nextDue(), kT + 30ms);
-    EXPECT_EQ(responder_.takeDue(kT + 30ms), "1\r");
+    responder_.receive("CR1\r", kAt);
+    EXPECT_EQ(responder_.nextDue(), kAt + 30ms);
+    EXPECT_EQ(responder_.takeDue(kAt + 30ms), "1\r");
 }
 
 }  // namespace
