@@ -243,7 +243,9 @@ void FleetSoak::wireOperator() {
     QObject::connect(&panel_, &QTcpSocket::connected, [this] { panel_.write("CR0\r"); });
     QObject::connect(&panel_, &QTcpSocket::readyRead, [this] {
         const QByteArray bytes = panel_.readAll();
-        if (bytes.contains("in use")) return;  // the fleet had it first: the panel waits
+        // ser2net's own words, not the projector's: the fleet had the line first, or the
+        // simulator is down. Either way the panel holds nothing and is closed.
+        if (bytes.contains("in use") || bytes.contains("open failure")) return;
         if (!bytes.contains('\r')) return;
         ++answersWhileHolding_;
         if (!holding_) {
