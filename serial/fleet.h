@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QTimer>
 #include <chrono>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -66,6 +67,8 @@ public:
 
 private:
     struct Line;
+    void queueStart(std::size_t index);
+    void startQueued();
     void startJob(std::size_t index);
     void jobEnded(std::size_t index, const ExchangeResult& result);
     void pollEnded(ProjectorRow& row, const ExchangeResult& result);
@@ -76,6 +79,11 @@ private:
     std::vector<std::unique_ptr<Line>> lines_;  // one per row
     std::chrono::seconds interval_ = kDefaultPoll;
     QTimer timer_;
+    // Lines whose job waits its turn to start: opening a hundred ports, and creating what drives
+    // each, in one go kept the window from its events for tens of milliseconds; a few lines a
+    // pass of the event loop keep it served.
+    std::deque<Line*> starts_;
+    QTimer starter_;
     // Exchanges that have ended, deleted from the event loop (each one's own call is still on the
     // stack when it ends), or with the fleet.
     std::vector<std::unique_ptr<ProjectorExchange>> ended_;

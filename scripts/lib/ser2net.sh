@@ -4,11 +4,17 @@
 
 ser2net_pids=()
 
-# A loopback port nothing listens on now (read from the kernel's table, not by connecting).
+# A loopback port nothing uses now (read from the kernel's table, not by connecting), below the
+# kernel's ephemeral range: a port chosen there can be taken by any program's outgoing connection
+# before ser2net binds it, and ser2net then leaves that one accepter out without a word.
 free_loopback_port() {
-    local port hex
+    local port hex low='' span
+    read -r low _ </proc/sys/net/ipv4/ip_local_port_range 2>/dev/null || true
+    [[ $low =~ ^[0-9]+$ ]] || low=32768
+    span=$((low - 20000))
+    ((span >= 1000)) || span=40000
     while :; do
-        port=$((20000 + RANDOM % 40000))
+        port=$((20000 + RANDOM % span))
         hex=$(printf '%04X' "$port")
         grep -q ":$hex " /proc/net/tcp /proc/net/tcp6 2>/dev/null || { echo "$port"; return; }
     done

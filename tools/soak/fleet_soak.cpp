@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QThread>
+#include <algorithm>
 #include <cstdio>
 
 #include "testkit/ser2net_process.h"
@@ -77,8 +78,15 @@ bool FleetSoak::startServer() {
     server_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     server_.start(QStringLiteral("ser2net"), {"-n", "-c", options_.workDir + "/ser2net.yaml", "-P",
                                               options_.workDir + "/ser2net.pid"});
-    for (int i = 0; i < 200 && !panel::test::portListening(operatorPort_); ++i) QThread::msleep(25);
-    return panel::test::portListening(operatorPort_);
+    // Every port, not only the last: ser2net leaves out without a word an accepter whose port was
+    // taken since it was chosen.
+    const auto allListening = [this] {
+        return panel::test::portListening(operatorPort_) &&
+               std::all_of(sims_.begin(), sims_.end(),
+                           [](const Sim& sim) { return panel::test::portListening(sim.port); });
+    };
+    for (int i = 0; i < 200 && !allListening(); ++i) QThread::msleep(25);
+    return allListening();
 }
 
 void FleetSoak::setMode(int index, Mode mode) {
@@ -235,7 +243,9 @@ void FleetSoak::wireOperator() {
     QObject::connect(&panel_, &QTcpSocket::connected, [this] { panel_.write("CR0\r"); });
     QObject::connect(&panel_, &QTcpSocket::readyRead, [this] {
         const QByteArray bytes = panel_.readAll();
-        if (bytes.contains("in use")) return;  // the fleet had it first: the panel waits
+        // ser2net's own words, not the projector's: the fleet had the line first, or the
+        // simulator is down. Either way the panel holds nothing and is closed.
+        if (bytes.contains("in use") || bytes.contains("open failure")) return;
         if (!bytes.contains('\r')) return;
         ++answersWhileHolding_;
         if (!holding_) {
