@@ -277,9 +277,13 @@ TEST(WaitSchedule, TheStepInForceFollowsTheTriesOfTheCurrentWait) {
     EXPECT_EQ(schedule.stepAt(30'000 * kMs), 30'000 * kMs);
     schedule.began(40'000 * kMs);
     EXPECT_EQ(schedule.stepAt(40'000 * kMs), 1'000 * kMs);
+    schedule.tried(41'000 * kMs);
+    // The wait ends before the reopen is told: its course is still there to judge it by.
     schedule.ended();
-    schedule.tried(41'000 * kMs);  // no wait: nothing to follow
+    schedule.tried(42'000 * kMs);  // no wait: nothing to follow
     EXPECT_FALSE(schedule.waiting());
+    EXPECT_EQ(schedule.stepAt(42'000 * kMs), 2'000 * kMs);
+    EXPECT_EQ(schedule.course(39'000 * kMs), "began at 1000 ms, tried at 2000 ms");
 }
 
 // The panel's port counted: what it wrote, and when it closed or opened by itself, each told to

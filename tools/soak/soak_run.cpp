@@ -277,13 +277,13 @@ void SoakRun::holdOp(const Op& op) {
     const auto periods = static_cast<int>((held.releasedAt - pressedAt) / (period * 1000));
     if (held.twinTicks < periods) ++holdsSlowed_;
     compareWithTwin(held);
-    if (boundLine != 0)
-        if (Incarnation* incarnation = line(boundLine).find(boundId))
-            incarnation->ledger.finish(opNumber_, held.releasedAt, std::max(1, held.twinTicks),
-                                       periods + 2);
-    // The rest of a hold the panel's own reopen took to another simulator: as many as may come.
-    if (Incarnation* incarnation = bound(); incarnation && incarnation->id != boundId)
-        incarnation->ledger.finish(opNumber_, held.releasedAt, 0, periods + 2);
+    // A reopen cut the hold in two: its second part, begun on the reopened line, gets as many
+    // frames as may come; its outage already excuses the first.
+    Incarnation* pressed = boundLine != 0 ? line(boundLine).find(boundId) : nullptr;
+    const int fewest = held.reopened ? 0 : std::max(1, held.twinTicks);
+    if (pressed) pressed->ledger.finish(opNumber_, held.releasedAt, fewest, periods + 2);
+    if (Incarnation* now = bound(); now && now != pressed)
+        now->ledger.finish(opNumber_, held.releasedAt, 0, periods + 2);
 
     if (form_->controller().state().RepeatKey != 0 ||
         form_->controller().timers().repeat.isEnabled())
@@ -295,6 +295,7 @@ SoakRun::HeldFor SoakRun::pressFor(const QPoint& at, int periodMs, int holdMs) {
     const int lineBefore = model_.boundLine;
     const int idBefore = model_.boundId;
     const bool openBefore = model_.open;
+    const int reopensBefore = outagesSurvived_;
     QTest::mousePress(form_->windowHandle(), Qt::LeftButton, {}, at);
     // A twin of the repeat timer in the same event loop: a tick the loop could not take in time
     // is dropped, not made up, for the twin as for the panel, so its count is what the loop
@@ -314,8 +315,9 @@ SoakRun::HeldFor SoakRun::pressFor(const QPoint& at, int periodMs, int holdMs) {
     });
     loop.exec();
     held.written = static_cast<int>(panelPort_->writes() - writesBefore);
-    held.stayedOpen =
-        openBefore && model_.open && model_.boundLine == lineBefore && model_.boundId == idBefore;
+    held.reopened = outagesSurvived_ != reopensBefore;
+    held.stayedOpen = openBefore && model_.open && !held.reopened &&
+                      model_.boundLine == lineBefore && model_.boundId == idBefore;
     return held;
 }
 
@@ -437,14 +439,17 @@ void SoakRun::portOpened() {
     if (const std::optional<ReturnDue> due = returnDue(); due && now > due->by)
         return fail("COM" + std::to_string(model_.port) + " reopened " +
                     std::to_string((now - due->from) / 1000) + " ms after its line was back; " +
-                    std::to_string((due->by - due->from) / 1000) + " ms allowed");
+                    std::to_string((due->by - due->from) / 1000) + " ms allowed (the wait " +
+                    schedule_.course(due->from) + ")");
     if (!line(model_.port).live() && !options_.network)
         return fail("COM" + std::to_string(model_.port) + " reopened with no simulator behind it");
+    // A hold under way goes on repeating into the reopened line: a part of its own from here.
+    if (Incarnation* before = bound(); before && holding_)
+        before->ledger.finish(holding_->op, now, 0, std::numeric_limits<int>::max());
     ++outagesSurvived_;
     model_.waiting = false;
     model_.reopened = true;
     bindTo(model_.port, now);
-    // A hold under way goes on repeating into the reopened line.
     if (Incarnation* incarnation = bound(); incarnation && holding_) {
         ExpectedFrames rest = *holding_;
         rest.baud = model_.baud;
@@ -650,7 +655,8 @@ void SoakRun::checkReturn(std::int64_t now) {
          (options_.network
               ? "the watcher's " + std::to_string(due->stepUs / 1000) + " ms step and 1 s"
               : std::string("1 s")) +
-         (schedule_.waiting() ? ")" : "; the panel is not waiting for it)"));
+         (schedule_.waiting() ? "; the wait " + schedule_.course(due->from) + ")"
+                              : std::string("; the panel is not waiting for it)")));
 }
 
 void SoakRun::checkWindowState() {

@@ -73,6 +73,7 @@ private:
         std::int64_t releasedAt = 0;
         int twinTicks = 0;        // the ticks a twin of the repeat timer got while held
         int written = 0;          // the frames the port wrote meanwhile
+        bool reopened = false;    // the panel reopened the line meanwhile
         bool stayedOpen = false;  // on one line, open throughout
     };
     HeldFor pressFor(const QPoint& at, int periodMs, int holdMs);

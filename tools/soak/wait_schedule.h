@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -21,16 +22,21 @@ public:
     // A wait began at `at`: a new one starts its steps from the first.
     void began(std::int64_t at);
     void tried(std::int64_t at);
-    void ended() { marks_.clear(); }
+    // The course stays readable until the next wait: the panel ends a wait before it tells of
+    // the reopen that ended it.
+    void ended() { waiting_ = false; }
 
-    bool waiting() const { return !marks_.empty(); }
-    // When the wait began; 0 when there is none.
+    bool waiting() const { return waiting_; }
+    // When the last wait began; 0 before any.
     std::int64_t beganAt() const { return marks_.empty() ? 0 : marks_.front().first; }
     // The step in force at `at` (the first before the wait began).
     std::int64_t stepAt(std::int64_t at) const;
+    // "began at -120 ms, tried at 880 ms": the wait's course in ms from `origin`, for a report.
+    std::string course(std::int64_t origin) const;
 
 private:
     Steps steps_;
+    bool waiting_ = false;
     std::vector<std::pair<std::int64_t, std::int64_t>> marks_;  // from when, which step
 };
 
