@@ -217,7 +217,7 @@ void SoakRun::perform(Op op) {
         case OpKind::Manual:
             return manualOp(op);
         case OpKind::Port:
-            return portOp(op.port, {});
+            return portOp(op.port);
         case OpKind::Speed:
             return speedOp(op.baud);
         case OpKind::Panel:
@@ -362,22 +362,19 @@ void SoakRun::manualOp(const Op& op) {
     click(controls::kSend);
 }
 
-void SoakRun::portOp(int port, const std::string& record) {
-    if (!record.empty()) {
-        ++opNumber_;
-        note("#" + std::to_string(opNumber_) + " " + record);
-        ++opCounts_[record.substr(0, record.find(" COM"))];
-    }
+void SoakRun::portOp(int port) {
     if (skipped(openPortSelector(), "COM is covered")) return;
     const std::size_t failuresBefore = failures_;
     const std::int64_t now = MonotonicMicros();
     if (model_.open) speedChangedOnBoundLine(now);  // the selection closes the open port first
     // The operator's selection ends any wait for a lost line.
-    model_.waiting = model_.lostUntold = model_.reopened = false;
+    model_.open = model_.waiting = model_.lostUntold = model_.reopened = false;
+    selecting_ = port;
     click(port == 1 ? controls::kCom1 : controls::kCom2);
     model_.port = port;
     // A network line connects from the event loop: the selection is answered when it settles.
     (void)waitUntil([this] { return !panelPort_->isOpening(); }, kConnectPatienceMs);
+    selecting_ = 0;
     if (failures_ > failuresBefore)
         selectionFailed(port);
     else
@@ -397,8 +394,12 @@ void SoakRun::selectionFailed(int port) {
 }
 
 void SoakRun::selectionOpened(int port, std::int64_t now) {
-    if (!panelPort_->isOpen())
+    // Opened, and lost before the selection was answered: that outage is told like any other.
+    const bool lostAtOnce =
+        model_.boundLine == port && model_.openedAt >= now && (model_.lostUntold || model_.told);
+    if (!panelPort_->isOpen() && !lostAtOnce)
         return fail("selecting COM" + std::to_string(port) + " showed nothing but left it closed");
+    if (lostAtOnce) return;
     Incarnation* live = line(port).live();
     // Through a device server the connection opens with no simulator behind it and is lost
     // at once; that outage is told like any other.
@@ -432,9 +433,10 @@ void SoakRun::portLost() {
 }
 
 void SoakRun::portOpened() {
-    // A selection's open settling is the selection's; this is the panel's own reopen.
-    if (!model_.waiting || windingDown_) return;
     const std::int64_t now = MonotonicMicros();
+    // A selection's open settling binds the line at once: it may be lost before it is answered.
+    if (selecting_ != 0) return bindTo(selecting_, now);
+    if (!model_.waiting || windingDown_) return;
     note("   panel reopened COM" + std::to_string(model_.port) + " by itself");
     if (const std::optional<ReturnDue> due = returnDue(); due && now > due->by)
         return fail("COM" + std::to_string(model_.port) + " reopened " +

@@ -80,7 +80,7 @@ private:
     // The panel's repeat against its twin: the first frame and one a tick.
     void compareWithTwin(const HeldFor& held);
     void manualOp(const Op& op);
-    void portOp(int port, const std::string& record);
+    void portOp(int port);
     void selectionFailed(int port);
     void selectionOpened(int port, std::int64_t at);
     void speedOp(int baud);
@@ -191,8 +191,10 @@ private:
         std::string text;
     };
     std::optional<PendingTell> unexplainedTell_;
-    std::optional<ExpectedFrames> holding_;  // the frames of a hold under way, for a reopen
-    std::size_t failures_ = 0;               // port selection failures shown
+    std::optional<ExpectedFrames> holding_;
+    int selecting_ = 0;  // the COM port a selection under way opens  // the frames of a hold under
+                         // way, for a reopen
+    std::size_t failures_ = 0;  // port selection failures shown
     std::string lastFailure_;
     std::optional<std::int64_t> boundDownSeen_;  // when the open line was seen down
     bool windingDown_ = false;
