@@ -10,6 +10,7 @@
 #include "tools/soak/fault_plan.h"
 #include "tools/soak/frame_ledger.h"
 #include "tools/soak/operator_script.h"
+#include "tools/soak/twin_ticks.h"
 #include "tools/soak/wait_schedule.h"
 
 namespace panel::soak {
@@ -326,6 +327,30 @@ TEST(CountingPort, CountsWhatThePortWroteAndTellsTheSoakFirst) {
     EXPECT_EQ(events, (std::vector<std::string>{"wrote C00\r", "soak: lost", "panel: failure",
                                                 "panel: open failed", "soak: opened",
                                                 "panel: opened", "wrote C0A\r"}));
+}
+
+// The fewest frames a hold's twin timer promises: one a tick, less one a stall.
+TEST(TwinTicks, AStallTheTwinSawMayHaveCostThePanelsTimerATick) {
+    const struct {
+        const char* name;
+        std::vector<std::int64_t> ticksMs;  // a 5 ms twin started at 0
+        int late;
+        int fewest;
+    } cases[] = {
+        {"none", {}, 0, 1},
+        {"onTime", {5, 10, 15, 20}, 0, 4},
+        {"aLittleLate", {7, 12, 19, 20}, 0, 4},
+        {"stalledOnce", {5, 10, 23, 28}, 1, 3},
+        {"stalledFirstAndLater", {9, 14, 30, 35, 50}, 3, 2},
+        {"stalledThroughout", {12, 30}, 2, 1},
+    };
+    for (const auto& c : cases) {
+        TwinTicks twin(0, 5 * kMs);
+        for (const std::int64_t at : c.ticksMs) twin.tick(at * kMs);
+        EXPECT_EQ(twin.count(), static_cast<int>(c.ticksMs.size())) << c.name;
+        EXPECT_EQ(twin.late(), c.late) << c.name;
+        EXPECT_EQ(twin.fewestFrames(), c.fewest) << c.name;
+    }
 }
 
 TEST(FrameLedgerParse, ReadsTheSimulatorsSpeedStampedLines) {

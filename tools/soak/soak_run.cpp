@@ -23,6 +23,7 @@
 #include "testkit/controls.h"
 #include "tools/projector-sim/frame_log.h"
 #include "tools/soak/counting_port.h"
+#include "tools/soak/twin_ticks.h"
 #include "ui/form1.h"
 
 namespace panel::soak {
@@ -273,14 +274,14 @@ void SoakRun::holdOp(const Op& op) {
 
     if (row->kind == HoldKind::Fixed) model_.timer1Interval = period;
     if (row->zoomRelease) model_.timer1Interval = static_cast<int>(kZoomReleaseInterval.count());
-    // 1 + n frames for n whole periods, within one period; no fewer than the twin allows.
+    // 1 + n frames for n whole periods, within one period; no fewer than the twin promises.
     const auto periods = static_cast<int>((held.releasedAt - pressedAt) / (period * 1000));
     if (held.twinTicks < periods) ++holdsSlowed_;
     compareWithTwin(held);
     // A reopen cut the hold in two: its second part, begun on the reopened line, gets as many
     // frames as may come; its outage already excuses the first.
     Incarnation* pressed = boundLine != 0 ? line(boundLine).find(boundId) : nullptr;
-    const int fewest = held.reopened ? 0 : std::max(1, held.twinTicks);
+    const int fewest = held.reopened ? 0 : held.twinFewest;
     if (pressed) pressed->ledger.finish(opNumber_, held.releasedAt, fewest, periods + 2);
     if (Incarnation* now = bound(); now && now != pressed)
         now->ledger.finish(opNumber_, held.releasedAt, 0, periods + 2);
@@ -299,11 +300,12 @@ SoakRun::HeldFor SoakRun::pressFor(const QPoint& at, int periodMs, int holdMs) {
     QTest::mousePress(form_->windowHandle(), Qt::LeftButton, {}, at);
     // A twin of the repeat timer in the same event loop: a tick the loop could not take in time
     // is dropped, not made up, for the twin as for the panel, so its count is what the loop
-    // allowed on a busy machine.
+    // allowed on a busy machine (less the ticks its stalls may have cost the panel's timer).
     QTimer twin;
     twin.setTimerType(Qt::PreciseTimer);
     HeldFor held;
-    connect(&twin, &QTimer::timeout, &twin, [&held] { ++held.twinTicks; });
+    TwinTicks ticks(MonotonicMicros(), std::int64_t{periodMs} * 1000);
+    connect(&twin, &QTimer::timeout, &twin, [&ticks] { ticks.tick(MonotonicMicros()); });
     twin.start(periodMs);
     QEventLoop loop;
     // The release is taken in its turn among the repeat ticks, as on a desktop.
@@ -314,6 +316,8 @@ SoakRun::HeldFor SoakRun::pressFor(const QPoint& at, int periodMs, int holdMs) {
         loop.quit();
     });
     loop.exec();
+    held.twinTicks = ticks.count();
+    held.twinFewest = ticks.fewestFrames();
     held.written = static_cast<int>(panelPort_->writes() - writesBefore);
     held.reopened = outagesSurvived_ != reopensBefore;
     held.stayedOpen = openBefore && model_.open && !held.reopened &&

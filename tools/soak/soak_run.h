@@ -72,6 +72,7 @@ private:
     struct HeldFor {
         std::int64_t releasedAt = 0;
         int twinTicks = 0;        // the ticks a twin of the repeat timer got while held
+        int twinFewest = 1;       // the fewest frames they promise (TwinTicks)
         int written = 0;          // the frames the port wrote meanwhile
         bool reopened = false;    // the panel reopened the line meanwhile
         bool stayedOpen = false;  // on one line, open throughout
