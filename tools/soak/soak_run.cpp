@@ -263,9 +263,13 @@ void SoakRun::holdOp(const Op& op) {
     const auto open = std::numeric_limits<std::int64_t>::max();
     expect(std::string(row->code), pressedAt, open, 1, std::numeric_limits<int>::max(),
            std::int64_t{period} * 1000);
-    holding_ = ExpectedFrames{
-        sim::FrameLog::escape(row->code), 0,         0,   open, 0, std::numeric_limits<int>::max(),
-        std::int64_t{period} * 1000,      opNumber_, true};
+    holding_ = ExpectedFrames{.frame = sim::FrameLog::escape(row->code),
+                              .endAt = open,
+                              .minCount = 0,
+                              .maxCount = std::numeric_limits<int>::max(),
+                              .periodUs = std::int64_t{period} * 1000,
+                              .op = opNumber_,
+                              .afterReopen = true};
     // Bounds go to the line the press went to, even if the port has moved on since.
     const int boundLine = model_.boundLine;
     const int boundId = model_.boundId;
@@ -278,13 +282,7 @@ void SoakRun::holdOp(const Op& op) {
     const auto periods = static_cast<int>((held.releasedAt - pressedAt) / (period * 1000));
     if (held.twinTicks < periods) ++holdsSlowed_;
     compareWithTwin(held);
-    // A reopen cut the hold in two: its second part, begun on the reopened line, gets as many
-    // frames as may come; its outage already excuses the first.
-    Incarnation* pressed = boundLine != 0 ? line(boundLine).find(boundId) : nullptr;
-    const int fewest = held.reopened ? 0 : held.twinFewest;
-    if (pressed) pressed->ledger.finish(opNumber_, held.releasedAt, fewest, periods + 2);
-    if (Incarnation* now = bound(); now && now != pressed)
-        now->ledger.finish(opNumber_, held.releasedAt, 0, periods + 2);
+    finishHold(boundLine != 0 ? line(boundLine).find(boundId) : nullptr, held, periods + 2);
 
     if (form_->controller().state().RepeatKey != 0 ||
         form_->controller().timers().repeat.isEnabled())
@@ -323,6 +321,15 @@ SoakRun::HeldFor SoakRun::pressFor(const QPoint& at, int periodMs, int holdMs) {
     held.stayedOpen = openBefore && model_.open && !held.reopened &&
                       model_.boundLine == lineBefore && model_.boundId == idBefore;
     return held;
+}
+
+void SoakRun::finishHold(Incarnation* pressed, const HeldFor& held, int most) {
+    // A reopen cut the hold in two: its second part, begun on the reopened line, gets as many
+    // frames as may come; its outage already excuses the first.
+    const int fewest = held.reopened ? 0 : held.twinFewest;
+    if (pressed) pressed->ledger.finish(opNumber_, held.releasedAt, fewest, most);
+    if (Incarnation* now = bound(); now && now != pressed)
+        now->ledger.finish(opNumber_, held.releasedAt, 0, most);
 }
 
 void SoakRun::compareWithTwin(const HeldFor& held) {
@@ -399,11 +406,10 @@ void SoakRun::selectionFailed(int port) {
 
 void SoakRun::selectionOpened(int port, std::int64_t now) {
     // Opened, and lost before the selection was answered: that outage is told like any other.
-    const bool lostAtOnce =
-        model_.boundLine == port && model_.openedAt >= now && (model_.lostUntold || model_.told);
-    if (!panelPort_->isOpen() && !lostAtOnce)
+    if (model_.boundLine == port && model_.openedAt >= now && (model_.lostUntold || model_.told))
+        return;
+    if (!panelPort_->isOpen())
         return fail("selecting COM" + std::to_string(port) + " showed nothing but left it closed");
-    if (lostAtOnce) return;
     Incarnation* live = line(port).live();
     // Through a device server the connection opens with no simulator behind it and is lost
     // at once; that outage is told like any other.

@@ -78,6 +78,8 @@ private:
         bool stayedOpen = false;  // on one line, open throughout
     };
     HeldFor pressFor(const QPoint& at, int periodMs, int holdMs);
+    // The hold's bounds, to the simulator the press went to and any its reopen went on to.
+    void finishHold(Incarnation* pressed, const HeldFor& held, int most);
     // The panel's repeat against its twin: the first frame and one a tick.
     void compareWithTwin(const HeldFor& held);
     void manualOp(const Op& op);
