@@ -722,9 +722,10 @@ bool SoakRun::serving(int number) {
 
 bool SoakRun::startLines() {
     for (auto& sim : lines_) sim->start({});
-    // A simulator that ends at start leaves no live incarnation to wait for.
+    // A simulator that ends at start leaves no live incarnation to wait for. Each line is waited
+    // for on its own: the other's end may not have been seen yet when one has ended.
     (void)waitUntil(
-        [this] { return (serving(1) && serving(2)) || !line(1).live() || !line(2).live(); },
+        [this] { return (serving(1) || !line(1).live()) && (serving(2) || !line(2).live()); },
         kStartMs);
     for (int number = 1; number <= 2; ++number)
         if (!serving(number)) {
