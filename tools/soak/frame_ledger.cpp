@@ -47,7 +47,15 @@ std::string FrameLedger::describe(const ExpectedFrames& group) const {
     if (group.periodUs > 0)
         text += " (" + std::to_string(group.minCount) + " to " + std::to_string(group.maxCount) +
                 " frames)";
+    if (group.afterReopen) text += ", sent after the panel reopened the line by itself";
     return text;
+}
+
+std::string FrameLedger::sentOrNot(std::size_t index, int arrived) const {
+    const ExpectedFrames& group = groups_[index];
+    const std::string wrote = "the port wrote " + std::to_string(group.written);
+    if (group.written < fewest(index)) return wrote + ": never sent";
+    return wrote + ": " + std::to_string(std::max(0, group.written - arrived)) + " lost on the way";
 }
 
 std::string FrameLedger::take(const LoggedFrame& logged) {
@@ -66,7 +74,7 @@ std::string FrameLedger::take(const LoggedFrame& logged) {
         if (fits) break;
         if (consumed_ < fewest(cursor_))
             return describe(group) + ": " + std::to_string(consumed_) + " arrived, then \"" +
-                   logged.frame + "\"";
+                   logged.frame + "\" (" + sentOrNot(cursor_, consumed_) + ")";
         ++cursor_;
         consumed_ = 0;
     }
@@ -96,19 +104,22 @@ std::string FrameLedger::settle(std::int64_t now, bool complete, std::int64_t pa
         if (complete) {
             if (!cutByOutage(group))
                 return describe(group) + ": " + std::to_string(have) +
-                       " arrived before the simulator went";
+                       " arrived before the simulator went (" + sentOrNot(i, have) + ")";
             continue;
         }
         if (group.endAt < now - patienceUs)
             return describe(group) + ": " + std::to_string(have) + " arrived in " +
-                   ms(now - group.sentAt);
+                   ms(now - group.sentAt) + " (" + sentOrNot(i, have) + ")";
         return {};
     }
     if (complete) {
         // Whatever is left was lost with the line: count it once.
         for (std::size_t i = cursor_; i < groups_.size(); ++i) {
             const int have = i == cursor_ ? consumed_ : 0;
-            lost_ += static_cast<std::size_t>(std::max(0, groups_[i].minCount - have));
+            const int missing = std::max(0, groups_[i].minCount - have);
+            lost_ += static_cast<std::size_t>(missing);
+            lostOnTheWay_ +=
+                static_cast<std::size_t>(std::clamp(groups_[i].written - have, 0, missing));
         }
         cursor_ = groups_.size();
         consumed_ = 0;
@@ -143,6 +154,15 @@ void FrameLedger::finish(int op, std::int64_t endAt, int minCount, int maxCount)
         it->maxCount = maxCount;
         return;
     }
+}
+
+bool FrameLedger::wrote(const std::string& frame, std::int64_t at) {
+    for (auto it = groups_.rbegin(); it != groups_.rend(); ++it) {
+        if (it->frame != frame || it->sentAt > at) continue;
+        ++it->written;
+        return true;
+    }
+    return false;
 }
 
 bool FrameLedger::caughtUp() const {

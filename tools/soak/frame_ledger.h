@@ -20,6 +20,8 @@ struct ExpectedFrames {
     int maxCount = 1;
     std::int64_t periodUs = 0;  // a hold's repeat period; 0 for a click
     int op = 0;                 // the operation's number, for the report
+    bool afterReopen = false;   // sent after the panel reopened the line by itself
+    int written = 0;            // frames the port itself wrote for it
 };
 
 struct LoggedFrame {
@@ -43,6 +45,9 @@ public:
     // A hold is expected from its press on, open-ended (its frames come while it is held), and
     // given its bounds at the release.
     void finish(int op, std::int64_t endAt, int minCount, int maxCount);
+    // The port wrote `frame` at `at`: it counts for the newest operation that sends it. False
+    // when none does.
+    bool wrote(const std::string& frame, std::int64_t at);
     // The line's speed changed, or the client closed it: a frame read after this may carry the
     // new speed although it was sent before.
     void speedChanged(std::int64_t at) { speedChanges_.push_back(at); }
@@ -68,12 +73,17 @@ public:
     std::size_t retained() const { return groups_.size() + speedChanges_.size() + outages_.size(); }
     std::size_t checked() const { return checked_; }
     std::size_t lost() const { return lost_; }
+    // Of the frames lost with the line: those the port wrote, and those it never wrote.
+    std::size_t lostOnTheWay() const { return lostOnTheWay_; }
+    std::size_t lostUnwritten() const { return lost_ - lostOnTheWay_; }
     std::size_t readAfterSpeedChange() const { return readAfterSpeedChange_; }
 
 private:
     bool cutByOutage(const ExpectedFrames& group) const;
     int fewest(std::size_t index) const;
     std::string describe(const ExpectedFrames& group) const;
+    // Whether the port wrote the frames that did not arrive.
+    std::string sentOrNot(std::size_t index, int arrived) const;
     void forgetSettled();
 
     std::vector<ExpectedFrames> groups_;
@@ -84,6 +94,7 @@ private:
     std::vector<std::pair<std::int64_t, std::int64_t>> outages_;  // down, up again
     std::size_t checked_ = 0;
     std::size_t lost_ = 0;
+    std::size_t lostOnTheWay_ = 0;
     std::size_t readAfterSpeedChange_ = 0;
 };
 

@@ -40,7 +40,8 @@ void SimLine::killServer() {
 
 void SimLine::serverBack() {
     serverDown_ = false;
-    if (Incarnation* incarnation = live()) incarnation->ledger.lineUp(MonotonicMicros());
+    serverUpAt_ = MonotonicMicros();
+    if (Incarnation* incarnation = live()) incarnation->ledger.lineUp(serverUpAt_);
 }
 
 bool SimLine::serverListening() const {
@@ -90,7 +91,10 @@ void SimLine::start(const std::vector<std::string>& faultArgs) {
     process->setStandardErrorFile(stem + QStringLiteral(".err"));
     const int id = incarnation.id;
     connect(process, &QProcess::readyReadStandardOutput, this, [this, id] {
-        if (Incarnation* found = find(id); found && found->process->canReadLine()) found->up = true;
+        Incarnation* found = find(id);
+        if (!found || found->up || !found->process->canReadLine()) return;
+        found->up = true;
+        found->upAt = MonotonicMicros();
     });
     connect(process, &QProcess::finished, this, [this, id] {
         Incarnation* found = find(id);
@@ -158,6 +162,7 @@ std::string SimLine::check(std::int64_t now, std::int64_t patienceUs) {
         if (it->finished) {
             checkedGone_ += it->ledger.checked();
             lostGone_ += it->ledger.lost();
+            lostOnTheWayGone_ += it->ledger.lostOnTheWay();
             afterSpeedGone_ += it->ledger.readAfterSpeedChange();
             QFile::remove(it->logPath);
             it = incarnations_.erase(it);
@@ -183,6 +188,12 @@ std::size_t SimLine::checked() const {
 std::size_t SimLine::lost() const {
     std::size_t total = lostGone_;
     for (const Incarnation& incarnation : incarnations_) total += incarnation.ledger.lost();
+    return total;
+}
+
+std::size_t SimLine::lostOnTheWay() const {
+    std::size_t total = lostOnTheWayGone_;
+    for (const Incarnation& incarnation : incarnations_) total += incarnation.ledger.lostOnTheWay();
     return total;
 }
 

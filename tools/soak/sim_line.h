@@ -24,6 +24,7 @@ struct Incarnation {
     std::int64_t spawnedAt = 0;
     std::optional<std::int64_t> hangupAt;  // it hangs up by itself no earlier than this
     bool up = false;                       // it has printed its device
+    std::int64_t upAt = 0;                 // when it was seen to
     bool finished = false;
     std::optional<std::int64_t> downAt;  // stopped, hung up or gone
     FrameLedger ledger;
@@ -62,6 +63,7 @@ public:
 
     std::size_t checked() const;
     std::size_t lost() const;
+    std::size_t lostOnTheWay() const;  // of lost(), the frames the port wrote
     std::size_t readAfterSpeedChange() const;
 
     // The device server in front of the link (--network): the kit's ser2net, Telnet with RFC 2217
@@ -76,6 +78,8 @@ public:
     QString url() const;
     // When the server last went down (0: never).
     std::int64_t serverDownAt() const { return serverDownAt_; }
+    // When it last came back (0: never went).
+    std::int64_t serverUpAt() const { return serverUpAt_; }
     bool serverDown() const { return !server_ || serverDown_; }
 
 signals:
@@ -93,10 +97,12 @@ private:
     std::deque<Incarnation> incarnations_;
     std::size_t checkedGone_ = 0;
     std::size_t lostGone_ = 0;
+    std::size_t lostOnTheWayGone_ = 0;
     std::size_t afterSpeedGone_ = 0;
 
     std::unique_ptr<test::Ser2NetProcess> server_;
     std::int64_t serverDownAt_ = 0;
+    std::int64_t serverUpAt_ = 0;
     bool serverDown_ = false;
 };
 

@@ -16,11 +16,14 @@
 
 #include "core/catalogue.h"
 #include "core/monotonic.h"
+#include "serial/line_watcher.h"
 #include "serial/network_port.h"
 #include "serial/qt_serial_port.h"
 #include "serial/routed_serial_port.h"
 #include "testkit/controls.h"
 #include "tools/projector-sim/frame_log.h"
+#include "tools/soak/counting_port.h"
+#include "tools/soak/twin_ticks.h"
 #include "ui/form1.h"
 
 namespace panel::soak {
@@ -30,11 +33,9 @@ namespace {
 constexpr int kConnectPatienceMs = 5000;
 // A frame overdue by this long is missing; a told outage must come within it too.
 constexpr std::int64_t kPatienceUs = 10'000'000;
-// The operator reselects a line this long after its outage was told, or after a failed selection.
-constexpr std::int64_t kReselectAfterTellUs = 200'000;
-constexpr std::int64_t kReselectAfterFailureUs = 500'000;
-// ...and only a line whose simulator will still be serving this long after.
-constexpr std::int64_t kReselectLeadUs = 300'000;
+// A lost line that is back is open again within this, after the watcher's step in force then
+// over the network: the panel reopens it by itself, with no one to reselect it.
+constexpr std::int64_t kReopenGraceUs = 1'000'000;
 // A selection may fail, or an outage be told, this long before the simulator's end is seen.
 constexpr std::int64_t kFailureLeadUs = 200'000;
 constexpr std::int64_t kTellLeadUs = 100'000;
@@ -87,7 +88,10 @@ SoakRun::SoakRun(SoakOptions options)
     : options_(std::move(options)),
       script_(options_.seed),
       // The faults draw from a stream of their own: the operator's draws stay the same.
-      faults_(options_.seed ^ 0x5eedfa017ull, options_.network) {
+      faults_(options_.seed ^ 0x5eedfa017ull, options_.network),
+      schedule_([](int attempt) {
+          return std::chrono::microseconds(LineWatcher::networkStep(attempt)).count();
+      }) {
     for (int number = 1; number <= 2; ++number) {
         auto& sim = lines_[static_cast<std::size_t>(number - 1)];
         sim = std::make_unique<SimLine>(number, options_.simBinary, options_.workDir);
@@ -100,9 +104,11 @@ SoakRun::SoakRun(SoakOptions options)
 
 SoakRun::~SoakRun() {
     form_.reset();
+    panelPort_.reset();
     routed_.reset();
     netPort_.reset();
     port_.reset();
+    watcher_.reset();
 }
 
 // ---- the window ----------------------------------------------------------------------------
@@ -185,7 +191,8 @@ void SoakRun::expect(const std::string& bytes, std::int64_t sentAt, std::int64_t
     Incarnation* incarnation = bound();
     if (!incarnation) return;  // its line went long ago: the frames go nowhere
     incarnation->ledger.expect(ExpectedFrames{sim::FrameLog::escape(bytes), model_.baud, sentAt,
-                                              endAt, fewest, most, periodUs, opNumber_});
+                                              endAt, fewest, most, periodUs, opNumber_,
+                                              model_.reopened});
 }
 
 void SoakRun::speedChangedOnBoundLine(std::int64_t at) {
@@ -211,7 +218,7 @@ void SoakRun::perform(Op op) {
         case OpKind::Manual:
             return manualOp(op);
         case OpKind::Port:
-            return portOp(op.port, {});
+            return portOp(op.port);
         case OpKind::Speed:
             return speedOp(op.baud);
         case OpKind::Panel:
@@ -253,22 +260,29 @@ void SoakRun::holdOp(const Op& op) {
 
     const std::int64_t pressedAt = MonotonicMicros();
     // Open-ended while held: the frames are checked as they come.
-    expect(std::string(row->code), pressedAt, std::numeric_limits<std::int64_t>::max(), 1,
-           std::numeric_limits<int>::max(), std::int64_t{period} * 1000);
+    const auto open = std::numeric_limits<std::int64_t>::max();
+    expect(std::string(row->code), pressedAt, open, 1, std::numeric_limits<int>::max(),
+           std::int64_t{period} * 1000);
+    holding_ = ExpectedFrames{.frame = sim::FrameLog::escape(row->code),
+                              .endAt = open,
+                              .minCount = 0,
+                              .maxCount = std::numeric_limits<int>::max(),
+                              .periodUs = std::int64_t{period} * 1000,
+                              .op = opNumber_,
+                              .afterReopen = true};
     // Bounds go to the line the press went to, even if the port has moved on since.
     const int boundLine = model_.boundLine;
     const int boundId = model_.boundId;
     const HeldFor held = pressFor(at, period, op.holdMs);
+    holding_.reset();
 
     if (row->kind == HoldKind::Fixed) model_.timer1Interval = period;
     if (row->zoomRelease) model_.timer1Interval = static_cast<int>(kZoomReleaseInterval.count());
-    // 1 + n frames for n whole periods, within one period; no fewer than the twin allows.
+    // 1 + n frames for n whole periods, within one period; no fewer than the twin promises.
     const auto periods = static_cast<int>((held.releasedAt - pressedAt) / (period * 1000));
     if (held.twinTicks < periods) ++holdsSlowed_;
-    if (boundLine != 0)
-        if (Incarnation* incarnation = line(boundLine).find(boundId))
-            incarnation->ledger.finish(opNumber_, held.releasedAt, std::max(1, held.twinTicks),
-                                       periods + 2);
+    compareWithTwin(held);
+    finishHold(boundLine != 0 ? line(boundLine).find(boundId) : nullptr, held, periods + 2);
 
     if (form_->controller().state().RepeatKey != 0 ||
         form_->controller().timers().repeat.isEnabled())
@@ -276,14 +290,20 @@ void SoakRun::holdOp(const Op& op) {
 }
 
 SoakRun::HeldFor SoakRun::pressFor(const QPoint& at, int periodMs, int holdMs) {
+    const std::size_t writesBefore = panelPort_->writes();
+    const int lineBefore = model_.boundLine;
+    const int idBefore = model_.boundId;
+    const bool openBefore = model_.open;
+    const int reopensBefore = outagesSurvived_;
     QTest::mousePress(form_->windowHandle(), Qt::LeftButton, {}, at);
     // A twin of the repeat timer in the same event loop: a tick the loop could not take in time
     // is dropped, not made up, for the twin as for the panel, so its count is what the loop
-    // allowed on a busy machine.
+    // allowed on a busy machine (less the ticks its stalls may have cost the panel's timer).
     QTimer twin;
     twin.setTimerType(Qt::PreciseTimer);
     HeldFor held;
-    connect(&twin, &QTimer::timeout, &twin, [&held] { ++held.twinTicks; });
+    TwinTicks ticks(MonotonicMicros(), std::int64_t{periodMs} * 1000);
+    connect(&twin, &QTimer::timeout, &twin, [&ticks] { ticks.tick(MonotonicMicros()); });
     twin.start(periodMs);
     QEventLoop loop;
     // The release is taken in its turn among the repeat ticks, as on a desktop.
@@ -294,7 +314,32 @@ SoakRun::HeldFor SoakRun::pressFor(const QPoint& at, int periodMs, int holdMs) {
         loop.quit();
     });
     loop.exec();
+    held.twinTicks = ticks.count();
+    held.twinFewest = ticks.fewestFrames();
+    held.written = static_cast<int>(panelPort_->writes() - writesBefore);
+    held.reopened = outagesSurvived_ != reopensBefore;
+    held.stayedOpen = openBefore && model_.open && !held.reopened &&
+                      model_.boundLine == lineBefore && model_.boundId == idBefore;
     return held;
+}
+
+void SoakRun::finishHold(Incarnation* pressed, const HeldFor& held, int most) {
+    // A reopen cut the hold in two: its second part, begun on the reopened line, gets as many
+    // frames as may come; its outage already excuses the first.
+    const int fewest = held.reopened ? 0 : held.twinFewest;
+    if (pressed) pressed->ledger.finish(opNumber_, held.releasedAt, fewest, most);
+    if (Incarnation* now = bound(); now && now != pressed)
+        now->ledger.finish(opNumber_, held.releasedAt, 0, most);
+}
+
+void SoakRun::compareWithTwin(const HeldFor& held) {
+    if (!held.stayedOpen) return;
+    const int behind = held.twinTicks + 1 - held.written;
+    if (behind <= 0) return;
+    ++holdsBehindTwin_;
+    mostBehindTwin_ = std::max(mostBehindTwin_, behind);
+    note("   (the port wrote " + std::to_string(held.written) + " frames; the twin had " +
+         std::to_string(held.twinTicks) + " ticks)");
 }
 
 void SoakRun::manualOp(const Op& op) {
@@ -328,29 +373,27 @@ void SoakRun::manualOp(const Op& op) {
     click(controls::kSend);
 }
 
-void SoakRun::portOp(int port, const std::string& record) {
-    if (!record.empty()) {
-        ++opNumber_;
-        note("#" + std::to_string(opNumber_) + " " + record);
-        ++opCounts_[record.substr(0, record.find(" COM"))];
-    }
+void SoakRun::portOp(int port) {
     if (skipped(openPortSelector(), "COM is covered")) return;
     const std::size_t failuresBefore = failures_;
     const std::int64_t now = MonotonicMicros();
     if (model_.open) speedChangedOnBoundLine(now);  // the selection closes the open port first
+    // The operator's selection ends any wait for a lost line.
+    model_.open = model_.waiting = model_.lostUntold = model_.reopened = false;
+    selecting_ = port;
     click(port == 1 ? controls::kCom1 : controls::kCom2);
     model_.port = port;
     // A network line connects from the event loop: the selection is answered when it settles.
     (void)waitUntil([this] { return !panelPort_->isOpening(); }, kConnectPatienceMs);
+    selecting_ = 0;
     if (failures_ > failuresBefore)
-        selectionFailed(port, now);
+        selectionFailed(port);
     else
         selectionOpened(port, now);
 }
 
-void SoakRun::selectionFailed(int port, std::int64_t now) {
+void SoakRun::selectionFailed(int port) {
     model_.open = false;
-    model_.nextReselectAt = now + kReselectAfterFailureUs;
     if (panelPort_->isOpen())
         return fail("a failed selection of COM" + std::to_string(port) + " left the port open");
     SimLine& sim = line(port);
@@ -362,6 +405,9 @@ void SoakRun::selectionFailed(int port, std::int64_t now) {
 }
 
 void SoakRun::selectionOpened(int port, std::int64_t now) {
+    // Opened, and lost before the selection was answered: that outage is told like any other.
+    if (model_.boundLine == port && model_.openedAt >= now && (model_.lostUntold || model_.told))
+        return;
     if (!panelPort_->isOpen())
         return fail("selecting COM" + std::to_string(port) + " showed nothing but left it closed");
     Incarnation* live = line(port).live();
@@ -369,16 +415,59 @@ void SoakRun::selectionOpened(int port, std::int64_t now) {
     // at once; that outage is told like any other.
     if (!live && !options_.network)
         return fail("COM" + std::to_string(port) + " opened with no simulator behind it");
-    if (outageOutstanding_) {
-        ++outagesSurvived_;
-        outageOutstanding_ = false;
-    }
+    bindTo(port, now);
+}
+
+void SoakRun::bindTo(int port, std::int64_t at) {
+    const Incarnation* live = line(port).live();
     model_.open = true;
     model_.told = false;
     model_.boundLine = port;
     model_.boundId = live ? live->id : 0;
-    model_.openedAt = now;
+    model_.openedAt = at;
     boundDownSeen_.reset();
+}
+
+void SoakRun::portWrote(std::string_view bytes) {
+    // The simulator logs a frame without its CR.
+    if (bytes.ends_with('\r')) bytes.remove_suffix(1);
+    Incarnation* incarnation = model_.open ? bound() : nullptr;
+    if (!incarnation || !incarnation->ledger.wrote(sim::FrameLog::escape(bytes), MonotonicMicros()))
+        ++writesUnmatched_;
+}
+
+void SoakRun::portLost() {
+    if (!model_.open) return;
+    model_.open = false;
+    model_.lostUntold = model_.waiting = true;
+}
+
+void SoakRun::portOpened() {
+    const std::int64_t now = MonotonicMicros();
+    // A selection's open settling binds the line at once: it may be lost before it is answered.
+    if (selecting_ != 0) return bindTo(selecting_, now);
+    if (!model_.waiting || windingDown_) return;
+    note("   panel reopened COM" + std::to_string(model_.port) + " by itself");
+    if (const std::optional<ReturnDue> due = returnDue(); due && now > due->by)
+        return fail("COM" + std::to_string(model_.port) + " reopened " +
+                    std::to_string((now - due->from) / 1000) + " ms after its line was back; " +
+                    std::to_string((due->by - due->from) / 1000) + " ms allowed (the wait " +
+                    schedule_.course(due->from) + ")");
+    if (!line(model_.port).live() && !options_.network)
+        return fail("COM" + std::to_string(model_.port) + " reopened with no simulator behind it");
+    // A hold under way goes on repeating into the reopened line: a part of its own from here.
+    if (Incarnation* before = bound(); before && holding_)
+        before->ledger.finish(holding_->op, now, 0, std::numeric_limits<int>::max());
+    ++outagesSurvived_;
+    model_.waiting = false;
+    model_.reopened = true;
+    bindTo(model_.port, now);
+    if (Incarnation* incarnation = bound(); incarnation && holding_) {
+        ExpectedFrames rest = *holding_;
+        rest.baud = model_.baud;
+        rest.sentAt = now;
+        incarnation->ledger.expect(std::move(rest));
+    }
 }
 
 void SoakRun::speedOp(int baud) {
@@ -414,14 +503,6 @@ void SoakRun::panelOp(const Op& op) {
                 click(controls::kClear);
             return;
     }
-}
-
-void SoakRun::react() {
-    const std::int64_t now = MonotonicMicros();
-    if (model_.open || now < model_.nextReselectAt) return;
-    Incarnation* live = line(model_.port).live();
-    if (!live || !live->up || live->downBy(now + kReselectLeadUs)) return;
-    portOp(model_.port, "reselect COM" + std::to_string(model_.port));
 }
 
 // ---- faults --------------------------------------------------------------------------------
@@ -507,7 +588,7 @@ void SoakRun::portProblem(QWidget*, const QString& text) {
     const std::int64_t now = MonotonicMicros();
     note("   panel told: " + text.toStdString());
     if (windingDown_) return;
-    if (!model_.open || model_.told)
+    if (!(model_.open || model_.lostUntold) || model_.told)
         return fail("a port problem was told again before any port had opened: " +
                     text.toStdString());
     SimLine& sim = line(model_.boundLine);
@@ -516,9 +597,8 @@ void SoakRun::portProblem(QWidget*, const QString& text) {
         return fail("the port problem does not name the line " + name.toStdString() +
                     " once, in front: " + text.toStdString());
     model_.told = true;
-    model_.open = false;
-    model_.nextReselectAt = now + kReselectAfterTellUs;
-    outageOutstanding_ = true;
+    model_.open = model_.lostUntold = false;
+    model_.waiting = true;
     Incarnation* incarnation = bound();
     if (incarnation && !incarnation->downBy(now + kTellLeadUs) && !serverWentSinceOpen())
         unexplainedTell_ = PendingTell{model_.boundLine, model_.boundId, now, text.toStdString()};
@@ -556,6 +636,39 @@ void SoakRun::periodicCheck() {
         else if (now - unexplainedTell_->at > kFalseAlarmUs)
             return fail("a port problem was told while its line was up: " + unexplainedTell_->text);
     }
+    checkReturn(now);
+}
+
+std::optional<std::int64_t> SoakRun::lineBackSince(int number) {
+    const Incarnation* live = line(number).live();
+    if (!live || !live->up) return std::nullopt;
+    if (!options_.network) return live->upAt;
+    if (line(number).serverDown()) return std::nullopt;
+    return std::max(live->upAt, line(number).serverUpAt());
+}
+
+std::optional<SoakRun::ReturnDue> SoakRun::returnDue() {
+    const std::optional<std::int64_t> back =
+        model_.waiting ? lineBackSince(model_.port) : std::nullopt;
+    if (!back) return std::nullopt;
+    // Back before the loss was seen: the wait, and its steps, start from the loss.
+    const std::int64_t from = std::max(*back, schedule_.beganAt());
+    const std::int64_t step = options_.network ? schedule_.stepAt(from) : 0;
+    return ReturnDue{from, step, from + step + kReopenGraceUs};
+}
+
+void SoakRun::checkReturn(std::int64_t now) {
+    const std::optional<ReturnDue> due = returnDue();
+    // A simulator that hangs up by itself before then is not back for good.
+    if (!due || now <= due->by || line(model_.port).live()->downBy(due->by)) return;
+    fail("COM" + std::to_string(model_.port) + "'s line has been back for " +
+         std::to_string((now - due->from) / 1000) +
+         " ms and the panel has not reopened it (allowed: " +
+         (options_.network
+              ? "the watcher's " + std::to_string(due->stepUs / 1000) + " ms step and 1 s"
+              : std::string("1 s")) +
+         (schedule_.waiting() ? "; the wait " + schedule_.course(due->from) + ")"
+                              : std::string("; the panel is not waiting for it)")));
 }
 
 void SoakRun::checkWindowState() {
@@ -609,9 +722,10 @@ bool SoakRun::serving(int number) {
 
 bool SoakRun::startLines() {
     for (auto& sim : lines_) sim->start({});
-    // A simulator that ends at start leaves no live incarnation to wait for.
+    // A simulator that ends at start leaves no live incarnation to wait for. Each line is waited
+    // for on its own: the other's end may not have been seen yet when one has ended.
     (void)waitUntil(
-        [this] { return (serving(1) && serving(2)) || !line(1).live() || !line(2).live(); },
+        [this] { return (serving(1) || !line(1).live()) && (serving(2) || !line(2).live()); },
         kStartMs);
     for (int number = 1; number <= 2; ++number)
         if (!serving(number)) {
@@ -630,17 +744,34 @@ bool SoakRun::startLines() {
     return true;
 }
 
-bool SoakRun::openWindow() {
+void SoakRun::buildPorts() {
+    // As the program builds them, and counted on the window's side.
     const PortDevices devices = options_.network ? PortDevices{line(1).url(), line(2).url()}
                                                  : PortDevices{line(1).link(), line(2).link()};
+    watcher_ = std::make_unique<LineWatcher>();
     port_ = std::make_unique<QtSerialPort>(devices);
-    panelPort_ = port_.get();
-    if (options_.network) {
-        netPort_ = std::make_unique<NetworkPort>(devices);
-        routed_ = std::make_unique<RoutedSerialPort>(devices, *port_, *netPort_);
-        panelPort_ = routed_.get();
-    }
+    netPort_ = std::make_unique<NetworkPort>(devices);
+    routed_ = std::make_unique<RoutedSerialPort>(devices, *port_, *netPort_);
+    routed_->reopenLostLines(*watcher_);
+    panelPort_ = std::make_unique<CountingPort>(
+        *routed_, CountingPort::Observer{[this](std::string_view bytes) { portWrote(bytes); },
+                                         [this] { portLost(); }, [this] { portOpened(); }});
+    connect(watcher_.get(), &LineWatcher::waitChanged, this, [this](int port) {
+        if (port == 0)
+            schedule_.ended();
+        else
+            schedule_.began(MonotonicMicros());
+    });
+    // After the port's own connection: the try has been made when this runs.
+    connect(watcher_.get(), &LineWatcher::tryNow, this,
+            [this] { schedule_.tried(MonotonicMicros()); });
+}
+
+bool SoakRun::openWindow() {
+    buildPorts();
     form_ = std::make_unique<Form1>(*panelPort_, this);
+    form_->describePorts(routed_->device(1), routed_->device(2));
+    connect(watcher_.get(), &LineWatcher::waitChanged, form_.get(), &Form1::showLineWait);
     form_->load();
     form_->show();
     form_->activateWindow();
@@ -652,10 +783,7 @@ bool SoakRun::openWindow() {
                      live ? lastFailure_.c_str() : "its simulator ended");
         return false;
     }
-    model_.open = true;
-    model_.boundLine = 1;
-    model_.boundId = live->id;
-    model_.openedAt = MonotonicMicros();
+    bindTo(1, MonotonicMicros());
     return true;
 }
 
@@ -668,8 +796,6 @@ void SoakRun::operate() {
     scheduleFault();
     const auto length = static_cast<std::int64_t>(options_.minutes * 60e6);
     while (MonotonicMicros() - startedAt_ < length && broken_.empty()) {
-        react();
-        if (!broken_.empty()) break;
         const Op op = script_.next();
         perform(op);
         if (!broken_.empty()) break;
@@ -693,10 +819,13 @@ void SoakRun::windDown() {
     }
     memoryEnd_ = measureMemory();
     checkTimer_.stop();
+    panelWrites_ = panelPort_->writes();
     form_.reset();
+    panelPort_.reset();
     routed_.reset();
     netPort_.reset();
     port_.reset();
+    watcher_.reset();
     for (auto& sim : lines_) {
         sim->killServer();
         sim->stop();
@@ -755,9 +884,12 @@ void SoakRun::summary(std::int64_t ranUs) const {
     out << "  holds: " << (holds == opCounts_.end() ? 0 : holds->second) << " in all, "
         << holdsSlowed_
         << " on which the busy event loop dropped repeat ticks (the fewest frames lowered to "
-           "what a twin timer got)\n";
+           "what a twin timer got); "
+        << holdsBehindTwin_ << " on which the port wrote fewer frames than 1 + the twin's ticks"
+        << (holdsBehindTwin_ ? " (at most " + std::to_string(mostBehindTwin_) + " fewer)" : "")
+        << "\n";
     out << "  outages survived: " << outagesSurvived_
-        << " (told once, the line reselected and serving again)\n";
+        << " (told once, then reopened by the panel itself with no one reselecting it)\n";
     frameSummary(out);
     out << "  event loop lateness (" << LatenessProbe::kPeriodMs << " ms probe, "
         << probe_->samples() << " ticks): median " << fixed(probe_->percentile(0.5), "ms")
@@ -781,16 +913,21 @@ void SoakRun::summary(std::int64_t ranUs) const {
 void SoakRun::frameSummary(std::ostream& out) const {
     std::size_t checked = 0;
     std::size_t lost = 0;
+    std::size_t lostOnTheWay = 0;
     std::size_t afterSpeed = 0;
     for (const auto& sim : lines_) {
         checked += sim->checked();
         lost += sim->lost();
+        lostOnTheWay += sim->lostOnTheWay();
         afterSpeed += sim->readAfterSpeedChange();
     }
     out << "  frames checked: " << checked << " (" << sendsWhileClosed_
         << " operations sent on a closed port and nothing came of them; " << lost
-        << " lost with a line in the second before it went down; " << afterSpeed
-        << " read by the simulator after a later speed change)\n";
+        << " lost with a line in the second before it went down, " << lostOnTheWay
+        << " of them written by the port and " << lost - lostOnTheWay << " never written; "
+        << afterSpeed << " read by the simulator after a later speed change)\n";
+    out << "  port writes: " << panelWrites_ << " frames written by the panel's port, "
+        << writesUnmatched_ << " of them not sent by any operation of the line's\n";
 }
 
 }  // namespace panel::soak

@@ -21,6 +21,7 @@
 #include "tools/soak/lateness_probe.h"
 #include "tools/soak/operator_script.h"
 #include "tools/soak/sim_line.h"
+#include "tools/soak/wait_schedule.h"
 #include "ui/prompter.h"
 
 class QPoint;
@@ -28,6 +29,7 @@ class QWidget;
 
 namespace panel {
 class Form1;
+class LineWatcher;
 class NetworkPort;
 class QtSerialPort;
 class RoutedSerialPort;
@@ -35,6 +37,8 @@ class SerialPort;
 }  // namespace panel
 
 namespace panel::soak {
+
+class CountingPort;
 
 struct SoakOptions {
     double minutes = 2;
@@ -67,16 +71,30 @@ private:
     void holdOp(const Op& op);
     struct HeldFor {
         std::int64_t releasedAt = 0;
-        int twinTicks = 0;  // the ticks a twin of the repeat timer got while held
+        int twinTicks = 0;        // the ticks a twin of the repeat timer got while held
+        int twinFewest = 1;       // the fewest frames they promise (TwinTicks)
+        int written = 0;          // the frames the port wrote meanwhile
+        bool reopened = false;    // the panel reopened the line meanwhile
+        bool stayedOpen = false;  // on one line, open throughout
     };
     HeldFor pressFor(const QPoint& at, int periodMs, int holdMs);
+    // The hold's bounds, to the simulator the press went to and any its reopen went on to.
+    void finishHold(Incarnation* pressed, const HeldFor& held, int most);
+    // The panel's repeat against its twin: the first frame and one a tick.
+    void compareWithTwin(const HeldFor& held);
     void manualOp(const Op& op);
-    void portOp(int port, const std::string& record);
-    void selectionFailed(int port, std::int64_t at);
+    void portOp(int port);
+    void selectionFailed(int port);
     void selectionOpened(int port, std::int64_t at);
     void speedOp(int baud);
     void panelOp(const Op& op);
-    void react();
+
+    // What the panel's port did by itself (CountingPort).
+    void portWrote(std::string_view bytes);
+    void portLost();
+    void portOpened();
+    // The model's port is open on `port`, bound to its live simulator.
+    void bindTo(int port, std::int64_t at);
 
     // The window.
     QWidget* control(const std::string& name) const;
@@ -108,7 +126,18 @@ private:
     void onLineEnded(int line);
 
     // Invariants.
+    // When the lost line is back, the panel must have opened it again by `by`.
+    struct ReturnDue {
+        std::int64_t from = 0;
+        std::int64_t stepUs = 0;  // the watcher's step in force then (0 for a local line)
+        std::int64_t by = 0;
+    };
     void periodicCheck();
+    void checkReturn(std::int64_t now);
+    // While the panel waits for its lost line and the line is back: by when it must reopen.
+    std::optional<ReturnDue> returnDue();
+    // Since when the line serves again (its simulator, and its device server with --network).
+    std::optional<std::int64_t> lineBackSince(int number);
     void checkWindowState();
     void fail(const std::string& what);
     void note(const std::string& line);
@@ -119,6 +148,7 @@ private:
 
     // The run's stages; the first two print why they could not start.
     bool startLines();
+    void buildPorts();
     bool openWindow();
     void operate();
     void windDown();
@@ -131,10 +161,12 @@ private:
     OperatorScript script_;
     FaultPlan faults_;
     std::array<std::unique_ptr<SimLine>, 2> lines_;
+    std::unique_ptr<LineWatcher> watcher_;  // outlives the ports
     std::unique_ptr<QtSerialPort> port_;
-    std::unique_ptr<NetworkPort> netPort_;      // --network
-    std::unique_ptr<RoutedSerialPort> routed_;  // --network
-    SerialPort* panelPort_ = nullptr;           // what the window drives
+    std::unique_ptr<NetworkPort> netPort_;
+    std::unique_ptr<RoutedSerialPort> routed_;
+    std::unique_ptr<CountingPort> panelPort_;  // what the window drives
+    WaitSchedule schedule_;
     std::unique_ptr<Form1> form_;
     std::unique_ptr<LatenessProbe> probe_;
     QTimer checkTimer_;
@@ -150,7 +182,9 @@ private:
         int boundId = 0;
         bool told = false;  // the outage of the open line has been told
         std::int64_t openedAt = 0;
-        std::int64_t nextReselectAt = 0;
+        bool lostUntold = false;  // the open port closed by itself; the tell is due
+        bool waiting = false;     // for the panel to reopen the lost line by itself
+        bool reopened = false;    // by the panel itself, since the last selection
     } model_;
 
     struct PendingTell {
@@ -160,9 +194,11 @@ private:
         std::string text;
     };
     std::optional<PendingTell> unexplainedTell_;
+    std::optional<ExpectedFrames> holding_;
+    int selecting_ = 0;  // the COM port a selection under way opens  // the frames of a hold under
+                         // way, for a reopen
     std::size_t failures_ = 0;  // port selection failures shown
     std::string lastFailure_;
-    bool outageOutstanding_ = false;             // told, and not yet reselected
     std::optional<std::int64_t> boundDownSeen_;  // when the open line was seen down
     bool windingDown_ = false;
     Fault nextFault_;
@@ -180,9 +216,13 @@ private:
     std::map<std::string, int> opCounts_;
     std::map<std::string, int> faultCounts_;
     int outagesSurvived_ = 0;
+    std::size_t panelWrites_ = 0;
+    int writesUnmatched_ = 0;  // written while no operation of the model sent that frame
     int skipped_ = 0;
     int sendsWhileClosed_ = 0;
     int holdsSlowed_ = 0;
+    int holdsBehindTwin_ = 0;  // the port wrote fewer than 1 + the twin's ticks
+    int mostBehindTwin_ = 0;
     std::int64_t startedAt_ = 0;
     struct Memory {
         std::int64_t residentKiB = 0;
