@@ -381,6 +381,7 @@ void SoakRun::portOp(int port) {
     // The operator's selection ends any wait for a lost line.
     model_.open = model_.waiting = model_.lostUntold = model_.reopened = false;
     selecting_ = port;
+    selectingSince_ = now;
     click(port == 1 ? controls::kCom1 : controls::kCom2);
     model_.port = port;
     // A network line connects from the event loop: the selection is answered when it settles.
@@ -445,7 +446,7 @@ void SoakRun::portLost() {
 void SoakRun::portOpened() {
     const std::int64_t now = MonotonicMicros();
     // A selection's open settling binds the line at once: it may be lost before it is answered.
-    if (selecting_ != 0) return bindTo(selecting_, now);
+    if (selecting_ != 0) return bindTo(selecting_, selectingSince_);
     if (!model_.waiting || windingDown_) return;
     note("   panel reopened COM" + std::to_string(model_.port) + " by itself");
     if (const std::optional<ReturnDue> due = returnDue(); due && now > due->by)

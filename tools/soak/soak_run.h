@@ -194,9 +194,11 @@ private:
         std::string text;
     };
     std::optional<PendingTell> unexplainedTell_;
-    std::optional<ExpectedFrames> holding_;
-    int selecting_ = 0;  // the COM port a selection under way opens  // the frames of a hold under
-                         // way, for a reopen
+    std::optional<ExpectedFrames> holding_;  // the frames of a hold under way, for a reopen
+    int selecting_ = 0;                      // the COM port a selection under way opens
+    // When that selection began: its connection may settle from what the device server sent before
+    // it went, so the line counts as opened from here.
+    std::int64_t selectingSince_ = 0;
     std::size_t failures_ = 0;  // port selection failures shown
     std::string lastFailure_;
     std::optional<std::int64_t> boundDownSeen_;  // when the open line was seen down
