@@ -12,6 +12,7 @@
 
 #include "app/version.h"
 #include "core/controller.h"
+#include "core/forwarding_port.h"
 #include "serial/network_port.h"
 #include "serial/projector_exchange.h"
 #include "serial/qt_serial_port.h"
@@ -31,32 +32,19 @@ QString latin1(const std::string& text) {
 
 // The line as the controller sees it, with the time from each write to the first character
 // received after it, and word of an open that finished later.
-class TimedPort final : public SerialPort, private PortListener {
+class TimedPort final : public ForwardingPort {
 public:
-    explicit TimedPort(SerialPort& inner) : inner_(inner) {}
+    using ForwardingPort::ForwardingPort;
 
-    void setListener(PortListener* listener) override {
-        listener_ = listener;
-        inner_.setListener(listener ? this : nullptr);
-    }
     void whenOpened(std::function<void()> opened) { opened_ = std::move(opened); }
-    PortResult setCommPort(int port) override { return inner_.setCommPort(port); }
-    int commPort() const override { return inner_.commPort(); }
-    std::string deviceName() const override { return inner_.deviceName(); }
-    PortResult setSettings(std::string_view settings) override {
-        return inner_.setSettings(settings);
-    }
-    bool isOpen() const override { return inner_.isOpen(); }
-    PortResult setOpen(bool open) override { return inner_.setOpen(open); }
-    bool isOpening() const override { return inner_.isOpening(); }
 
     PortResult output(std::string_view bytes) override {
         written_ = Clock::now();
         firstByte_.reset();
-        return inner_.output(bytes);
+        return ForwardingPort::output(bytes);
     }
     PortResult input(std::string& bytes) override {
-        PortResult result = inner_.input(bytes);
+        PortResult result = ForwardingPort::input(bytes);
         if (!result && !bytes.empty() && !firstByte_) firstByte_ = Clock::now() - written_;
         return result;
     }
@@ -64,16 +52,11 @@ public:
     std::optional<Clock::duration> firstByte() const { return firstByte_; }
 
 private:
-    void onComm(int kind) override { listener_->onComm(kind); }
-    void onPortFailure(const PortError& error) override { listener_->onPortFailure(error); }
-    void onOpenFailed(const PortError& error) override { listener_->onOpenFailed(error); }
     void onPortOpened() override {
-        listener_->onPortOpened();
+        ForwardingPort::onPortOpened();
         if (opened_) std::exchange(opened_, {})();
     }
 
-    SerialPort& inner_;
-    PortListener* listener_ = nullptr;
     std::function<void()> opened_;
     Clock::time_point written_;
     std::optional<Clock::duration> firstByte_;

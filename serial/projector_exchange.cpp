@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "core/controller.h"
+#include "core/forwarding_port.h"
 #include "serial/network_port.h"
 #include "serial/qt_serial_port.h"
 #include "serial/qt_timer.h"
@@ -28,31 +29,19 @@ constexpr std::string_view kServerInUse = "already in use";
 
 // The line between the controller and the port: it times each write's first answer, keeps the
 // bytes, and hands the end of an open that finishes later to the session.
-class ExchangePort final : public SerialPort, private PortListener {
+class ExchangePort final : public ForwardingPort {
 public:
     ExchangePort(SerialPort& inner, std::function<void(std::optional<PortError>)> opened)
-        : inner_(inner), opened_(std::move(opened)) {
-        inner_.setListener(this);
-    }
-    ~ExchangePort() override { inner_.setListener(nullptr); }
-
-    void setListener(PortListener* listener) override { controller_ = listener; }
-    PortResult setCommPort(int port) override { return inner_.setCommPort(port); }
-    int commPort() const override { return inner_.commPort(); }
-    std::string deviceName() const override { return inner_.deviceName(); }
-    PortResult setSettings(std::string_view s) override { return inner_.setSettings(s); }
-    bool isOpen() const override { return inner_.isOpen(); }
-    bool isOpening() const override { return inner_.isOpening(); }
-    PortResult setOpen(bool open) override { return inner_.setOpen(open); }
+        : ForwardingPort(inner), opened_(std::move(opened)) {}
 
     PortResult output(std::string_view bytes) override {
         written_ = Clock::now();
         firstByte_.reset();
         bytes_.clear();
-        return inner_.output(bytes);
+        return ForwardingPort::output(bytes);
     }
     PortResult input(std::string& bytes) override {
-        PortResult result = inner_.input(bytes);
+        PortResult result = ForwardingPort::input(bytes);
         if (!result && !bytes.empty() && !firstByte_) firstByte_ = Clock::now() - written_;
         if (!result) {
             bytes_ += bytes;
@@ -66,18 +55,11 @@ public:
     bool refusedInUse() const { return everything_.find(kServerInUse) != std::string::npos; }
 
 private:
-    void onComm(int kind) override {
-        if (controller_) controller_->onComm(kind);
-    }
-    void onPortFailure(const PortError& error) override {
-        if (controller_) controller_->onPortFailure(error);
-    }
+    // The end of an open goes to the session, not the controller.
     void onPortOpened() override { opened_(std::nullopt); }
     void onOpenFailed(const PortError& error) override { opened_(error); }
 
-    SerialPort& inner_;
     std::function<void(std::optional<PortError>)> opened_;
-    PortListener* controller_ = nullptr;
     Clock::time_point written_;
     std::optional<Clock::duration> firstByte_;
     std::string bytes_;

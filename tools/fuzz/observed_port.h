@@ -5,38 +5,34 @@
 #include <functional>
 #include <string>
 
-#include "core/serial_port.h"
+#include "core/forwarding_port.h"
 #include "testkit/fake_port.h"
 
 namespace panel::fuzz {
 
-class ObservedPort final : public SerialPort {
+// Holds the fake so that it is built before the forwarding port that listens to it.
+struct FakePortHolder {
+    test::FakePort fakePort;
+};
+
+class ObservedPort final : private FakePortHolder, public ForwardingPort {
 public:
     struct Observer {
         std::function<void(const std::string& bytes, bool failed)> output;
         std::function<void()> opened;
     };
 
-    void setObserver(Observer observer) { observer_ = std::move(observer); }
-    test::FakePort& fake() { return port_; }
+    ObservedPort() : ForwardingPort(fakePort) {}
 
-    void setListener(PortListener* listener) override { port_.setListener(listener); }
-    PortResult setCommPort(int port) override { return port_.setCommPort(port); }
-    int commPort() const override { return port_.commPort(); }
-    std::string deviceName() const override { return port_.deviceName(); }
-    PortResult setSettings(std::string_view settings) override {
-        return port_.setSettings(settings);
-    }
-    bool isOpen() const override { return port_.isOpen(); }
+    void setObserver(Observer observer) { observer_ = std::move(observer); }
+    test::FakePort& fake() { return fakePort; }
+
     PortResult setOpen(bool open) override;
-    bool isOpening() const override { return port_.isOpening(); }
     PortResult output(std::string_view bytes) override;
-    PortResult input(std::string& bytes) override { return port_.input(bytes); }
 
     bool writtenWhileClosed = false;
 
 private:
-    test::FakePort port_;
     Observer observer_;
 };
 

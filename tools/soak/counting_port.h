@@ -7,11 +7,11 @@
 #include <functional>
 #include <string_view>
 
-#include "core/serial_port.h"
+#include "core/forwarding_port.h"
 
 namespace panel::soak {
 
-class CountingPort final : public SerialPort, private PortListener {
+class CountingPort final : public ForwardingPort {
 public:
     // Each is told before the panel hears of the same event.
     struct Observer {
@@ -23,35 +23,17 @@ public:
     };
 
     CountingPort(SerialPort& inner, Observer observer);
-    ~CountingPort() override;
-    CountingPort(const CountingPort&) = delete;
-    CountingPort& operator=(const CountingPort&) = delete;
 
     std::size_t writes() const { return writes_; }
     std::size_t bytesWritten() const { return bytes_; }
 
-    void setListener(PortListener* listener) override;
-    PortResult setCommPort(int port) override { return inner_.setCommPort(port); }
-    int commPort() const override { return inner_.commPort(); }
-    std::string deviceName() const override { return inner_.deviceName(); }
-    PortResult setSettings(std::string_view settings) override {
-        return inner_.setSettings(settings);
-    }
-    bool isOpen() const override { return inner_.isOpen(); }
-    PortResult setOpen(bool open) override { return inner_.setOpen(open); }
-    bool isOpening() const override { return inner_.isOpening(); }
     PortResult output(std::string_view bytes) override;
-    PortResult input(std::string& bytes) override { return inner_.input(bytes); }
 
 private:
-    void onComm(int kind) override;
     void onPortFailure(const PortError& error) override;
     void onPortOpened() override;
-    void onOpenFailed(const PortError& error) override;
 
-    SerialPort& inner_;
     Observer observer_;
-    PortListener* listener_ = nullptr;
     std::size_t writes_ = 0;
     std::size_t bytes_ = 0;
 };
