@@ -281,17 +281,9 @@ QString foreseenOpenProblem(const QString& device, const QString& procRoot) {
 }
 
 QString portProblem(const QString& device) {
-    const QByteArray path = QFile::encodeName(device);
-    QString description;
-    if (access(path.constData(), R_OK | W_OK) != 0 && errno == EACCES)
-        description = qt_error_string(EACCES);
-    else if (!lockOwners(device, QStringLiteral("/proc")).isEmpty())
-        description = kLockRefused;
-    else
-        return {};
-    return device + QLatin1String(": ") +
-           describeOpenFailure(device, QSerialPort::PermissionError, description) +
-           QLatin1Char('\n');
+    // The chooser's check: what the list says and what the chooser shows never differ.
+    const QString help = foreseenOpenProblem(device);
+    return help.isEmpty() ? help : help + QLatin1Char('\n');
 }
 
 }  // namespace panel

@@ -36,9 +36,8 @@ bool helpLooksForHolders(const QString& description);
 QString describeOpenFailure(const QString& device, QSerialPort::SerialPortError error,
                             const QString& description);
 
-// For the port list: what an open of `device` would meet that shows without opening it (no
-// access, or another program holds the lock), as describeOpenFailure's lines preceded by the
-// device's name and ending in a newline; empty when nothing shows.
+// For the port list: foreseenOpenProblem's line, which names the device, ending in a newline;
+// empty when nothing shows.
 QString portProblem(const QString& device);
 
 // For the port chooser: the help line an open of `device` would earn, found without opening it

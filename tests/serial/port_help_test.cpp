@@ -136,9 +136,7 @@ TEST(PortHelpTest, SecondOpenerHereNamesThisProgramAndThePortListSaysSo) {
 
     EXPECT_EQ(openFailureLines(line.path()),
               QStringList({QStringLiteral("Permission error while locking the device"), help}));
-    EXPECT_EQ(portProblem(line.path()),
-              line.path() + QStringLiteral(": Permission error while locking the device\n") + help +
-                  QLatin1Char('\n'));
+    EXPECT_EQ(portProblem(line.path()), help + QLatin1Char('\n'));
 
     ASSERT_FALSE(first.setOpen(false));
     EXPECT_EQ(portProblem(line.path()), QString());
@@ -225,9 +223,7 @@ TEST_P(PermissionTest, NamesTheWayToAccess) {
     Opener opener({QStringLiteral("--as-nobody"), line.path()});
     ASSERT_EQ(opener.firstLine(), QStringLiteral("failed"));
     const QString help = QString::fromLatin1(GetParam().help).arg(line.path());
-    EXPECT_EQ(opener.rest(),
-              QStringLiteral("Permission denied\n%1\n--\n%2: Permission denied\n%1\n")
-                  .arg(help, line.path()));
+    EXPECT_EQ(opener.rest(), QStringLiteral("Permission denied\n%1\n--\n%1\n").arg(help));
 }
 
 INSTANTIATE_TEST_SUITE_P(
