@@ -12,13 +12,9 @@
 namespace panel {
 namespace {
 
-ShellAnswer shellAnswer(const CodeAnswer& a) {
-    return {a.command, a.sent, a.received, a.decoded, a.replied, a.firstByteMs};
-}
-
 QString projectorLine(const QString& name, const CodeAnswer& answer, bool json) {
-    if (!json) return name + QLatin1Char('\t') + tabLine(shellAnswer(answer));
-    QJsonObject object = QJsonDocument::fromJson(jsonLine(shellAnswer(answer)).toUtf8()).object();
+    if (!json) return name + QLatin1Char('\t') + tabLine(answer);
+    QJsonObject object = QJsonDocument::fromJson(jsonLine(answer).toUtf8()).object();
     object.insert(QStringLiteral("projector"), name);
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
 }

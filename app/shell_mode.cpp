@@ -6,7 +6,6 @@
 #include <QJsonObject>
 #include <array>
 #include <chrono>
-#include <cmath>
 #include <functional>
 #include <utility>
 
@@ -94,7 +93,8 @@ public:
           port_(routed_),
           replyWindow_([this] { replyWindowClosed(); }),
           log_(programLine(), loggedPorts(request, devices)),
-          controller_(port_, Timers{repeat_, replyWindow_, selectorHide_, clearing_}, *this) {}
+          controller_(port_, Timers{repeat_, replyWindow_, selectorHide_, clearing_}, *this),
+          codes_(request_.codes, request_.waitMs, controller_, replyWindow_, clearing_) {}
 
     int run() {
         if (!request_.logFile.isEmpty() && !startLog()) return kCommandLineUsageError;
@@ -134,7 +134,7 @@ private:
     }
 
     void captionChanged(LabelId label, const std::string& caption) override {
-        if (label == LabelId::DecodedReply && windowOpen_) decoded_ = caption;
+        codes_.captionChanged(label, caption);
     }
     void setPortSelectorVisible(bool) override {}
     void selectOption1() override {}
@@ -147,39 +147,16 @@ private:
     void endProgram() override {}
 
     void sendNext() {
-        if (failed_) return;
-        if (next_ == request_.codes.size()) {
-            loop_.exit(unanswered_ ? kShellSomeUnanswered : kShellAllAnswered);
-            return;
-        }
-        const std::string& code = request_.codes[next_];
-        // As a click's first step: the pair is set before the send.
-        const IntervalPair pair = shellIntervals(code, request_.waitMs);
-        replyWindow_.setInterval(pair.replyWindow);
-        clearing_.setInterval(pair.clearingDelay);
-        decoded_.reset();
-        windowOpen_ = true;
-        controller_.SendCommand(code);
+        if (failed_ || codes_.sendNext()) return;
+        loop_.exit(codes_.anyUnanswered() ? kShellSomeUnanswered : kShellAllAnswered);
     }
 
     void replyWindowClosed() {
-        if (failed_ || !windowOpen_) return;
-        windowOpen_ = false;
-        ShellAnswer answer{request_.codes[next_],
-                           controller_.caption(LabelId::SentTrace),
-                           controller_.caption(LabelId::ReceivedTrace),
-                           decoded_,
-                           false,
-                           {}};
-        if (const auto firstByte = port_.firstByte()) {
-            const double ms = std::chrono::duration<double, std::milli>(*firstByte).count();
-            answer.replied = true;
-            answer.firstByteMs = std::round(ms * 10) / 10;
-        }
-        out_ << (request_.json ? jsonLine(answer) : tabLine(answer)) << '\n';
+        if (failed_) return;
+        const std::optional<CodeAnswer> answer = codes_.windowClosed(port_.firstByte());
+        if (!answer) return;
+        out_ << (request_.json ? jsonLine(*answer) : tabLine(*answer)) << '\n';
         out_.flush();
-        unanswered_ = unanswered_ || !answer.replied;
-        ++next_;
         sendNext();
     }
 
@@ -204,27 +181,20 @@ private:
     QtTimer clearing_;
     SessionLog log_;  // outlives the controller that reports to it
     Controller controller_;
+    CodeSequence codes_;
     QEventLoop loop_;
 
-    std::size_t next_ = 0;
-    bool windowOpen_ = false;
-    std::optional<std::string> decoded_;
-    bool unanswered_ = false;
     bool failed_ = false;
 };
 
 }  // namespace
 
-IntervalPair shellIntervals(std::string_view code, std::optional<int> waitMs) {
-    return codeIntervals(code, waitMs);
-}
-
-QString tabLine(const ShellAnswer& answer) {
+QString tabLine(const CodeAnswer& answer) {
     return latin1(answer.command) + QLatin1Char('\t') + latin1(answer.received) +
            QLatin1Char('\t') + latin1(answer.decoded.value_or(std::string()));
 }
 
-QString jsonLine(const ShellAnswer& answer) {
+QString jsonLine(const CodeAnswer& answer) {
     QJsonObject object{{"command", latin1(answer.command)},
                        {"sent", latin1(answer.sent)},
                        {"received", latin1(answer.received)},

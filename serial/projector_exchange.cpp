@@ -3,7 +3,6 @@
 #include <QObject>
 #include <QTimer>
 #include <chrono>
-#include <cmath>
 
 #include "core/controller.h"
 #include "core/forwarding_port.h"
@@ -17,11 +16,6 @@ namespace panel {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// --wait keeps the one-shot buttons' gap: their pairs clear the traces this long after the reply
-// window closes. (The held buttons' pairs clear sooner: hold, brightness and arrow pairs 0 to
-// 45 ms after it.)
-constexpr std::chrono::milliseconds kClearingAfterReply{500};
 
 // What ser2net writes to a client it refuses because another one holds the line (the same
 // port, or another port on the same device) before it closes the connection.
@@ -68,13 +62,6 @@ private:
 
 }  // namespace
 
-IntervalPair codeIntervals(std::string_view code, std::optional<int> waitMs) {
-    if (waitMs) return Pair(*waitMs, *waitMs + static_cast<int>(kClearingAfterReply.count()));
-    for (const OneShotRow& row : OneShotCatalogue())
-        if (row.code == code) return row.intervals.value_or(kLayoutPair);
-    return kPictureModePair;  // the manual SEND's pair
-}
-
 class ProjectorExchange::Session final : private View {
 public:
     Session(ExchangeRequest request, Done done)
@@ -86,7 +73,8 @@ public:
           routed_(devices_, serial_, network_),
           port_(routed_, [this](std::optional<PortError> error) { openEnded(error); }),
           replyWindow_([this] { replyWindowClosed(); }),
-          controller_(port_, Timers{repeat_, replyWindow_, selectorHide_, clearing_}, *this) {}
+          controller_(port_, Timers{repeat_, replyWindow_, selectorHide_, clearing_}, *this),
+          codes_(request_.codes, request_.waitMs, controller_, replyWindow_, clearing_) {}
 
     ~Session() override {
         if (port_.isOpen() || port_.isOpening()) (void)port_.setOpen(false);
@@ -104,7 +92,7 @@ public:
 
 private:
     void captionChanged(LabelId label, const std::string& caption) override {
-        if (label == LabelId::DecodedReply && windowOpen_) decoded_ = caption;
+        codes_.captionChanged(label, caption);
     }
     void setPortSelectorVisible(bool) override {}
     void selectOption1() override {}
@@ -120,38 +108,15 @@ private:
     }
 
     void sendNext() {
-        if (finished_) return;
-        if (next_ == request_.codes.size()) {
-            finish(unanswered_ ? ExchangeEnd::SomeUnanswered : ExchangeEnd::AllAnswered, {});
-            return;
-        }
-        const std::string& code = request_.codes[next_];
-        const IntervalPair pair = codeIntervals(code, request_.waitMs);
-        replyWindow_.setInterval(pair.replyWindow);
-        clearing_.setInterval(pair.clearingDelay);
-        decoded_.reset();
-        windowOpen_ = true;
-        controller_.SendCommand(code);
+        if (finished_ || codes_.sendNext()) return;
+        finish(codes_.anyUnanswered() ? ExchangeEnd::SomeUnanswered : ExchangeEnd::AllAnswered, {});
     }
 
     void replyWindowClosed() {
-        if (finished_ || !windowOpen_) return;
-        windowOpen_ = false;
-        CodeAnswer answer{request_.codes[next_],
-                          controller_.caption(LabelId::SentTrace),
-                          controller_.caption(LabelId::ReceivedTrace),
-                          decoded_,
-                          false,
-                          {},
-                          port_.bytes()};
-        if (const auto firstByte = port_.firstByte()) {
-            const double ms = std::chrono::duration<double, std::milli>(*firstByte).count();
-            answer.replied = true;
-            answer.firstByteMs = std::round(ms * 10) / 10;
-        }
-        unanswered_ = unanswered_ || !answer.replied;
-        result_.answers.push_back(std::move(answer));
-        ++next_;
+        if (finished_) return;
+        std::optional<CodeAnswer> answer = codes_.windowClosed(port_.firstByte(), port_.bytes());
+        if (!answer) return;
+        result_.answers.push_back(std::move(*answer));
         sendNext();
     }
 
@@ -167,7 +132,7 @@ private:
     void finish(ExchangeEnd end, const QString& problem) {
         if (finished_) return;
         finished_ = true;
-        windowOpen_ = false;
+        codes_.stop();
         replyWindow_.setEnabled(false);
         if (port_.isOpen() || port_.isOpening()) (void)port_.setOpen(false);
         result_.end = end;
@@ -189,12 +154,9 @@ private:
     QtTimer selectorHide_;
     QtTimer clearing_;
     Controller controller_;
+    CodeSequence codes_;
     QObject context_;  // queued calls die with the session
 
-    std::size_t next_ = 0;
-    bool windowOpen_ = false;
-    std::optional<std::string> decoded_;
-    bool unanswered_ = false;
     bool finished_ = false;
     ExchangeResult result_;
 };

@@ -10,20 +10,9 @@
 #include <string_view>
 #include <vector>
 
-#include "core/catalogue.h"
+#include "core/code_sequence.h"
 
 namespace panel {
-
-// What one code brought back, read when its reply window closed.
-struct CodeAnswer {
-    std::string command;                 // the code, one byte per character
-    std::string sent;                    // Label11
-    std::string received;                // Label12
-    std::optional<std::string> decoded;  // Label22, when a decoder wrote it during the window
-    bool replied = false;                // at least one character came
-    std::optional<double> firstByteMs;   // from the write to the first character received
-    std::string bytes;                   // what came, as it came
-};
 
 struct ExchangeRequest {
     QString device;  // a device path or URL
@@ -44,10 +33,6 @@ struct ExchangeResult {
     std::vector<CodeAnswer> answers;
     QString problem;  // the device and the reason, for PortFailed and InUse
 };
-
-// The reply window and clearing delay for `code`: those a click of the one-shot button with that
-// code uses from start-up, the manual entry's for a code no one-shot button sends, or `waitMs`.
-IntervalPair codeIntervals(std::string_view code, std::optional<int> waitMs);
 
 class ProjectorExchange final {
 public:

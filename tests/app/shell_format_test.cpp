@@ -1,5 +1,4 @@
-// The shell mode without a port: which reply window each code gets, the output lines, and the
-// command list.
+// The shell mode without a port: the output lines and the command list.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -15,43 +14,12 @@
 namespace panel {
 namespace {
 
-struct WindowCase {
-    const char* name;
-    friend void PrintTo(const WindowCase& c, std::ostream* os) { *os << c.name; }
-    const char* code;
-    std::optional<int> waitMs;
-    IntervalPair expected;
-};
-
-class ShellIntervalsTest : public ::testing::TestWithParam<WindowCase> {};
-
-TEST_P(ShellIntervalsTest, AsAClickFromStartUpElseTheManualEntryElseWait) {
-    EXPECT_EQ(shellIntervals(GetParam().code, GetParam().waitMs), GetParam().expected);
+CodeAnswer powerOn() {
+    return {"CR0", " C R 0 CR ", " 0 0 CR ", " Power ON", true, 1.5, {}};
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, ShellIntervalsTest,
-                         ::testing::Values(
-                             // A button that sets no pair sends with the start-up pair.
-                             WindowCase{"StatusQuery", "CR0", {}, Pair(500, 1000)},
-                             WindowCase{"PowerOn", "C00", {}, Pair(500, 1000)},
-                             WindowCase{"PictureMode", "C11", {}, Pair(2000, 2500)},
-                             WindowCase{
-                                 "InputSignalWorded", "CF INPUT HDMI HDMI", {}, Pair(5000, 5500)},
-                             // No one-shot button: the manual entry's pair.
-                             WindowCase{"HeldButtonsCode", "C09", {}, Pair(2000, 2500)},
-                             WindowCase{"TypedQuery", "CR PRESSURE", {}, Pair(2000, 2500)},
-                             WindowCase{"CaseCounts", "cr0", {}, Pair(2000, 2500)},
-                             WindowCase{"Empty", "", {}, Pair(2000, 2500)},
-                             WindowCase{"WaitOverridesAButtonsPair", "C50", 1200, Pair(1200, 1700)},
-                             WindowCase{"WaitZero", "CR0", 0, Pair(0, 500)}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-ShellAnswer powerOn() {
-    return {"CR0", " C R 0 CR ", " 0 0 CR ", " Power ON", true, 1.5};
-}
-
-ShellAnswer noAnswer() {
-    return {"C00", " C 0 0 CR ", " X X X X", std::nullopt, false, std::nullopt};
+CodeAnswer noAnswer() {
+    return {"C00", " C 0 0 CR ", " X X X X", std::nullopt, false, std::nullopt, {}};
 }
 
 TEST(ShellOutputTest, TabLineIsCodeReceivedTraceAndDecodedText) {
@@ -59,13 +27,13 @@ TEST(ShellOutputTest, TabLineIsCodeReceivedTraceAndDecodedText) {
     // Nothing decoded: the last field is there, empty.
     EXPECT_EQ(tabLine(noAnswer()), QStringLiteral("C00\t X X X X\t"));
     // A Latin-1 code is shown as the character it stands for.
-    ShellAnswer latin = noAnswer();
+    CodeAnswer latin = noAnswer();
     latin.command = "C\xE9";
     EXPECT_EQ(tabLine(latin), QStringLiteral("C\u00E9\t X X X X\t"));
 }
 
 TEST(ShellOutputTest, JsonLineIsOneCompactObjectWithTypedKeys) {
-    for (const ShellAnswer& answer : {powerOn(), noAnswer()}) {
+    for (const CodeAnswer& answer : {powerOn(), noAnswer()}) {
         const QString line = jsonLine(answer);
         SCOPED_TRACE(line.toStdString());
         EXPECT_FALSE(line.contains(QLatin1Char('\n')));
