@@ -20,6 +20,8 @@ constexpr qint64 kStuckMs = 20000;
 constexpr qint64 kSettleMs = 1500;
 constexpr qint64 kHoldMs = 5000;
 constexpr qint64 kMemorySlackKiB = 2048;
+// Longer than any of ser2net's refusals ("Port already in use", "Device open failure").
+constexpr qsizetype kServerWordsBytes = 128;
 
 const char* modeName(int mode) {
     static const char* const kNames[] = {"clean", "latency", "split", "no reply", "down"};
@@ -240,12 +242,17 @@ void FleetSoak::wireOperator() {
     operator_.setSingleShot(true);
     operator_.callOnTimeout([this] { holdLine(); });
     operator_.start(5000);
-    QObject::connect(&panel_, &QTcpSocket::connected, [this] { panel_.write("CR0\r"); });
+    QObject::connect(&panel_, &QTcpSocket::connected, [this] {
+        panelHeard_.clear();
+        panel_.write("CR0\r");
+    });
     QObject::connect(&panel_, &QTcpSocket::readyRead, [this] {
         const QByteArray bytes = panel_.readAll();
         // ser2net's own words, not the projector's: the fleet had the line first, or the
-        // simulator is down. Either way the panel holds nothing and is closed.
-        if (bytes.contains("in use") || bytes.contains("open failure")) return;
+        // simulator is down. Either way the panel holds nothing and is closed. They come first
+        // on the connection and may be split across reads, so the start is read as a whole.
+        if (panelHeard_.size() < kServerWordsBytes) panelHeard_ += bytes;
+        if (panelHeard_.contains("in use") || panelHeard_.contains("open failure")) return;
         if (!bytes.contains('\r')) return;
         ++answersWhileHolding_;
         if (!holding_) {

@@ -64,7 +64,8 @@ private:
     QTimer faults_;
     QTimer operator_;
     QTimer watchdog_;
-    QTcpSocket panel_;  // the operator's panel
+    QTcpSocket panel_;       // the operator's panel
+    QByteArray panelHeard_;  // the start of what the panel's connection brought
     bool holding_ = false;
     qint64 holdStartMs_ = -1;
     qint64 holdEndMs_ = -1;
