@@ -449,6 +449,9 @@ void SoakRun::portOpened() {
     if (selecting_ != 0) return bindTo(selecting_, selectingSince_);
     if (!model_.waiting || windingDown_) return;
     note("   panel reopened COM" + std::to_string(model_.port) + " by itself");
+    if (model_.lostUntold)
+        return fail("COM" + std::to_string(model_.port) +
+                    " was lost and reopened by itself, and the operator was never told");
     if (const std::optional<ReturnDue> due = returnDue(); due && now > due->by)
         return fail("COM" + std::to_string(model_.port) + " reopened " +
                     std::to_string((now - due->from) / 1000) + " ms after its line was back; " +
@@ -612,8 +615,10 @@ void SoakRun::periodicCheck() {
             return fail(broken);
     if (windingDown_) return;
 
-    // An outage of the open line must be told, and within the patience.
-    if (model_.open && !boundDownSeen_) {
+    // An outage of the open line must be told, and within the patience; so must one the port
+    // noticed itself (it is closed by then, the tell still due).
+    const bool held = model_.open || model_.lostUntold;
+    if (held && !boundDownSeen_) {
         Incarnation* incarnation = bound();
         if (!incarnation)
             boundDownSeen_ = now;
@@ -623,7 +628,7 @@ void SoakRun::periodicCheck() {
             boundDownSeen_ =
                 std::min(incarnation->downAt.value_or(now), incarnation->hangupAt.value_or(now));
     }
-    if (model_.open && boundDownSeen_ && !model_.told && now - *boundDownSeen_ > kPatienceUs)
+    if (held && boundDownSeen_ && !model_.told && now - *boundDownSeen_ > kPatienceUs)
         return fail("COM" + std::to_string(model_.boundLine) +
                     "'s line went down and the operator was never told");
 
