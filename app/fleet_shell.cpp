@@ -1,7 +1,6 @@
 #include "app/fleet_shell.h"
 
 #include <QEventLoop>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <memory>
 
@@ -14,9 +13,9 @@ namespace {
 
 QString projectorLine(const QString& name, const CodeAnswer& answer, bool json) {
     if (!json) return name + QLatin1Char('\t') + tabLine(answer);
-    QJsonObject object = QJsonDocument::fromJson(jsonLine(answer).toUtf8()).object();
+    QJsonObject object = jsonObject(answer);
     object.insert(QStringLiteral("projector"), name);
-    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+    return jsonLine(object);
 }
 
 // The chosen projectors in the file's order, or the first name the file does not hold.

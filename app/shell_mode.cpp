@@ -5,7 +5,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <array>
-#include <chrono>
 #include <functional>
 #include <utility>
 
@@ -13,7 +12,6 @@
 #include "core/controller.h"
 #include "core/forwarding_port.h"
 #include "serial/network_port.h"
-#include "serial/projector_exchange.h"
 #include "serial/qt_serial_port.h"
 #include "serial/qt_timer.h"
 #include "serial/reply_window_timer.h"
@@ -23,42 +21,25 @@
 namespace panel {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 QString latin1(const std::string& text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 // The line as the controller sees it, with the time from each write to the first character
 // received after it, and word of an open that finished later.
-class TimedPort final : public ForwardingPort {
+class ShellPort final : public TimedPort {
 public:
-    using ForwardingPort::ForwardingPort;
+    using TimedPort::TimedPort;
 
     void whenOpened(std::function<void()> opened) { opened_ = std::move(opened); }
 
-    PortResult output(std::string_view bytes) override {
-        written_ = Clock::now();
-        firstByte_.reset();
-        return ForwardingPort::output(bytes);
-    }
-    PortResult input(std::string& bytes) override {
-        PortResult result = ForwardingPort::input(bytes);
-        if (!result && !bytes.empty() && !firstByte_) firstByte_ = Clock::now() - written_;
-        return result;
-    }
-
-    std::optional<Clock::duration> firstByte() const { return firstByte_; }
-
 private:
     void onPortOpened() override {
-        ForwardingPort::onPortOpened();
+        TimedPort::onPortOpened();
         if (opened_) std::exchange(opened_, {})();
     }
 
     std::function<void()> opened_;
-    Clock::time_point written_;
-    std::optional<Clock::duration> firstByte_;
 };
 
 PortDevices chosenFirst(const ShellRequest& request, const PortDevices& devices) {
@@ -94,7 +75,7 @@ public:
           replyWindow_([this] { replyWindowClosed(); }),
           log_(programLine(), loggedPorts(request, devices)),
           controller_(port_, Timers{repeat_, replyWindow_, selectorHide_, clearing_}, *this),
-          codes_(request_.codes, request_.waitMs, controller_, replyWindow_, clearing_) {}
+          codes_(request_.codes, request_.waitMs, controller_) {}
 
     int run() {
         if (!request_.logFile.isEmpty() && !startLog()) return kCommandLineUsageError;
@@ -174,7 +155,7 @@ private:
     QtSerialPort serial_;
     NetworkPort network_;
     RoutedSerialPort routed_;
-    TimedPort port_;
+    ShellPort port_;
     QtTimer repeat_;
     ReplyWindowTimer replyWindow_;
     QtTimer selectorHide_;
@@ -194,7 +175,7 @@ QString tabLine(const CodeAnswer& answer) {
            QLatin1Char('\t') + latin1(answer.decoded.value_or(std::string()));
 }
 
-QString jsonLine(const CodeAnswer& answer) {
+QJsonObject jsonObject(const CodeAnswer& answer) {
     QJsonObject object{{"command", latin1(answer.command)},
                        {"sent", latin1(answer.sent)},
                        {"received", latin1(answer.received)},
@@ -202,7 +183,15 @@ QString jsonLine(const CodeAnswer& answer) {
     object.insert("decoded", answer.decoded ? QJsonValue(latin1(*answer.decoded)) : QJsonValue());
     object.insert("first_byte_ms",
                   answer.firstByteMs ? QJsonValue(*answer.firstByteMs) : QJsonValue());
+    return object;
+}
+
+QString jsonLine(const QJsonObject& object) {
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+}
+
+QString jsonLine(const CodeAnswer& answer) {
+    return jsonLine(jsonObject(answer));
 }
 
 int runShell(const ShellRequest& request, const PortDevices& devices, QTextStream& out,

@@ -3,11 +3,9 @@
 // a code.
 #pragma once
 
+#include <QJsonObject>
 #include <QString>
 #include <QTextStream>
-#include <optional>
-#include <string>
-#include <string_view>
 
 #include "app/command_line.h"
 #include "core/code_sequence.h"
@@ -23,6 +21,8 @@ inline constexpr int kShellPortFailed = 3;
 QString tabLine(const CodeAnswer& answer);
 // The same as one compact JSON object.
 QString jsonLine(const CodeAnswer& answer);
+QJsonObject jsonObject(const CodeAnswer& answer);
+QString jsonLine(const QJsonObject& object);
 
 // Opens the port, sends every code in order and prints the answers. Returns the exit status.
 int runShell(const ShellRequest& request, const PortDevices& devices, QTextStream& out,

@@ -21,19 +21,13 @@ IntervalPair codeIntervals(std::string_view code, std::optional<int> waitMs) {
 }
 
 CodeSequence::CodeSequence(std::vector<std::string> codes, std::optional<int> waitMs,
-                           Controller& controller, Timer& replyWindow, Timer& clearing)
-    : codes_(std::move(codes)),
-      waitMs_(waitMs),
-      controller_(controller),
-      replyWindow_(replyWindow),
-      clearing_(clearing) {}
+                           Controller& controller)
+    : codes_(std::move(codes)), waitMs_(waitMs), controller_(controller) {}
 
 bool CodeSequence::sendNext() {
     if (next_ == codes_.size()) return false;
     const std::string& code = codes_[next_];
-    const IntervalPair pair = codeIntervals(code, waitMs_);
-    replyWindow_.setInterval(pair.replyWindow);
-    clearing_.setInterval(pair.clearingDelay);
+    controller_.setPair(codeIntervals(code, waitMs_));
     decoded_.reset();
     windowOpen_ = true;
     controller_.SendCommand(code);

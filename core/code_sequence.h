@@ -12,7 +12,6 @@
 
 #include "core/catalogue.h"
 #include "core/controller.h"
-#include "core/timer.h"
 
 namespace panel {
 
@@ -35,10 +34,7 @@ class CodeSequence {
 public:
     using Clock = std::chrono::steady_clock;
 
-    // `replyWindow` and `clearing` are the controller's own timers: each code's pair is set on
-    // them before it is sent, as a click's first step sets it.
-    CodeSequence(std::vector<std::string> codes, std::optional<int> waitMs, Controller& controller,
-                 Timer& replyWindow, Timer& clearing);
+    CodeSequence(std::vector<std::string> codes, std::optional<int> waitMs, Controller& controller);
 
     // Sends the next code; false when every code has had its turn.
     bool sendNext();
@@ -49,16 +45,12 @@ public:
     // `firstByte` is the time from its write to the first character received, when one came.
     std::optional<CodeAnswer> windowClosed(std::optional<Clock::duration> firstByte,
                                            std::string bytes = {});
-    // No answer is read after this, even when a reply window still closes.
-    void stop() { windowOpen_ = false; }
     bool anyUnanswered() const { return unanswered_; }
 
 private:
     std::vector<std::string> codes_;
     std::optional<int> waitMs_;
     Controller& controller_;
-    Timer& replyWindow_;
-    Timer& clearing_;
     std::size_t next_ = 0;
     bool windowOpen_ = false;
     std::optional<std::string> decoded_;

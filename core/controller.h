@@ -82,6 +82,8 @@ public:
     // Who hears of the session's events; nullptr for nobody. Not owned.
     void setSessionObserver(SessionObserver* observer);
 
+    // A click's first step: the reply window and clearing delay that its send will use.
+    void setPair(const IntervalPair& pair);
     void SendCommand(std::string_view code);
     // The window's one shared routine for both directions (the designer's Hyouji). Mode
     // kDisplaySend writes `data` to the port, traces it into SentTrace and opens the reply window;
@@ -117,7 +119,6 @@ private:
     void togglePanelTimer();
     void end();
 
-    void setPair(const IntervalPair& pair);
     void showSent(const std::string& frame);
     void showReceived(const std::string& data);
     void setCaption(LabelId label, std::string text);

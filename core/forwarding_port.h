@@ -1,8 +1,11 @@
 // A port in front of another: every call passes through and the inner port's events reach this
 // port's listener. Ports that time, count or watch a line derive from it and override only what
-// they look at, calling on to the base.
+// they look at, calling on to the base. One of them, the timed port, is here too: the shell and a
+// projector's exchange both time their answers.
 #pragma once
 
+#include <chrono>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -46,12 +49,34 @@ protected:
         if (listener_) listener_->onOpenFailed(error);
     }
 
-    SerialPort& inner() { return inner_; }
-    const SerialPort& inner() const { return inner_; }
-
 private:
     SerialPort& inner_;
     PortListener* listener_ = nullptr;
+};
+
+// Times each write's answer: from the write to the first character received after it.
+class TimedPort : public ForwardingPort {
+public:
+    using Clock = std::chrono::steady_clock;
+    using ForwardingPort::ForwardingPort;
+
+    PortResult output(std::string_view bytes) override {
+        written_ = Clock::now();
+        firstByte_.reset();
+        return ForwardingPort::output(bytes);
+    }
+    PortResult input(std::string& bytes) override {
+        PortResult result = ForwardingPort::input(bytes);
+        if (!result && !bytes.empty() && !firstByte_) firstByte_ = Clock::now() - written_;
+        return result;
+    }
+
+    // None while nothing has come since the last write.
+    std::optional<Clock::duration> firstByte() const { return firstByte_; }
+
+private:
+    Clock::time_point written_;
+    std::optional<Clock::duration> firstByte_;
 };
 
 }  // namespace panel

@@ -2,7 +2,6 @@
 
 #include <QObject>
 #include <QTimer>
-#include <chrono>
 
 #include "core/controller.h"
 #include "core/forwarding_port.h"
@@ -15,28 +14,23 @@
 namespace panel {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 // What ser2net writes to a client it refuses because another one holds the line (the same
 // port, or another port on the same device) before it closes the connection.
 constexpr std::string_view kServerInUse = "already in use";
 
 // The line between the controller and the port: it times each write's first answer, keeps the
 // bytes, and hands the end of an open that finishes later to the session.
-class ExchangePort final : public ForwardingPort {
+class ExchangePort final : public TimedPort {
 public:
     ExchangePort(SerialPort& inner, std::function<void(std::optional<PortError>)> opened)
-        : ForwardingPort(inner), opened_(std::move(opened)) {}
+        : TimedPort(inner), opened_(std::move(opened)) {}
 
     PortResult output(std::string_view bytes) override {
-        written_ = Clock::now();
-        firstByte_.reset();
         bytes_.clear();
-        return ForwardingPort::output(bytes);
+        return TimedPort::output(bytes);
     }
     PortResult input(std::string& bytes) override {
-        PortResult result = ForwardingPort::input(bytes);
-        if (!result && !bytes.empty() && !firstByte_) firstByte_ = Clock::now() - written_;
+        PortResult result = TimedPort::input(bytes);
         if (!result) {
             bytes_ += bytes;
             everything_ += bytes;
@@ -44,7 +38,6 @@ public:
         return result;
     }
 
-    std::optional<Clock::duration> firstByte() const { return firstByte_; }
     const std::string& bytes() const { return bytes_; }
     bool refusedInUse() const { return everything_.find(kServerInUse) != std::string::npos; }
 
@@ -54,8 +47,6 @@ private:
     void onOpenFailed(const PortError& error) override { opened_(error); }
 
     std::function<void(std::optional<PortError>)> opened_;
-    Clock::time_point written_;
-    std::optional<Clock::duration> firstByte_;
     std::string bytes_;
     std::string everything_;
 };
@@ -74,7 +65,7 @@ public:
           port_(routed_, [this](std::optional<PortError> error) { openEnded(error); }),
           replyWindow_([this] { replyWindowClosed(); }),
           controller_(port_, Timers{repeat_, replyWindow_, selectorHide_, clearing_}, *this),
-          codes_(request_.codes, request_.waitMs, controller_, replyWindow_, clearing_) {}
+          codes_(request_.codes, request_.waitMs, controller_) {}
 
     ~Session() override {
         if (port_.isOpen() || port_.isOpening()) (void)port_.setOpen(false);
@@ -132,7 +123,6 @@ private:
     void finish(ExchangeEnd end, const QString& problem) {
         if (finished_) return;
         finished_ = true;
-        codes_.stop();
         replyWindow_.setEnabled(false);
         if (port_.isOpen() || port_.isOpening()) (void)port_.setOpen(false);
         result_.end = end;
