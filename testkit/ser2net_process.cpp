@@ -10,6 +10,7 @@
 
 #include <QFile>
 #include <chrono>
+#include <random>
 #include <thread>
 
 namespace panel::test {
@@ -43,8 +44,43 @@ int listenOnLoopback(int backlog, std::uint16_t& port) {
     return fd;
 }
 
-// Taken from the kernel by listening on port 0, then let go.
+namespace {
+
+// The first port of the kernel's range for outgoing connections.
+int outgoingRangeStart() {
+    QFile range(QStringLiteral("/proc/sys/net/ipv4/ip_local_port_range"));
+    bool ok = false;
+    const int low = range.open(QIODevice::ReadOnly)
+                        ? range.readAll().simplified().split(' ').value(0).toInt(&ok)
+                        : 0;
+    return ok ? low : 32768;
+}
+
+bool canBindLoopback(std::uint16_t port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return bound;
+}
+
+}  // namespace
+
+// Below the kernel's range for outgoing connections: a port from that range can be taken by any
+// outgoing connection before ser2net binds it, and ser2net then leaves that accepter out without
+// a word. Chosen at random, so that tests running side by side rarely choose the same one.
 std::uint16_t freeLoopbackPort() {
+    constexpr int kLowest = 20000;
+    const int span = outgoingRangeStart() - kLowest;
+    static std::mt19937 random{std::random_device{}()};
+    for (int i = 0; span >= 1000 && i < 100; ++i) {
+        const auto port = static_cast<std::uint16_t>(kLowest + random() % span);
+        if (canBindLoopback(port)) return port;
+    }
+    // No such range here: the kernel's choice.
     std::uint16_t port = 0;
     const int fd = listenOnLoopback(1, port);
     if (fd < 0) return 0;
@@ -58,6 +94,17 @@ Ser2NetProcess::Ser2NetProcess(const QString& device, const Ser2NetSetup& setup)
 Ser2NetProcess::Ser2NetProcess(const std::vector<QString>& devices, const Ser2NetSetup& setup)
     : logFile_(setup.logFile.isEmpty() ? dir_.filePath(QStringLiteral("ser2net.log"))
                                        : setup.logFile) {
+    if (!writeConfiguration(devices, setup) || !setup.startNow) return;
+    // A port taken between its choice and ser2net's start leaves that accepter out: before anyone
+    // has been given a port, choose them all again.
+    for (int attempt = 1; !start() && !exited_ && attempt < 3; ++attempt)
+        if (!writeConfiguration(devices, setup)) return;
+}
+
+bool Ser2NetProcess::writeConfiguration(const std::vector<QString>& devices,
+                                        const Ser2NetSetup& setup) {
+    rfc2217Ports_.clear();
+    socketPorts_.clear();
     // The device is opened only while a client is connected; 19200n81 until told otherwise.
     const auto connection = [&](const std::string& name, const std::string& accepter,
                                 std::uint16_t port, const QString& device) {
@@ -75,10 +122,9 @@ Ser2NetProcess::Ser2NetProcess(const std::vector<QString>& devices, const Ser2Ne
             connection("raw" + n, "tcp", socketPorts_.back(), devices[i]);
     }
     QFile file(dir_.filePath(QStringLiteral("ser2net.yaml")));
-    if (!file.open(QIODevice::WriteOnly)) return;
-    file.write(config.data(), static_cast<qint64>(config.size()));
-    file.close();
-    if (setup.startNow) start();
+    return file.open(QIODevice::WriteOnly) &&
+           file.write(config.data(), static_cast<qint64>(config.size())) ==
+               static_cast<qint64>(config.size());
 }
 
 Ser2NetProcess::~Ser2NetProcess() {
@@ -122,6 +168,7 @@ bool Ser2NetProcess::start() {
         if (listening()) return true;
         if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {
             pid_ = -1;
+            exited_ = true;
             return false;
         }
         std::this_thread::sleep_for(25ms);

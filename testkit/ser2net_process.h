@@ -12,7 +12,8 @@
 
 namespace panel::test {
 
-// A TCP port on 127.0.0.1 that nothing listens on at the time of the call.
+// A TCP port on 127.0.0.1 that nothing uses at the time of the call, below the kernel's range for
+// outgoing connections where it has one.
 std::uint16_t freeLoopbackPort();
 // Something listens on 127.0.0.1 at `port` (read from the kernel's table, without connecting).
 bool portListening(std::uint16_t port);
@@ -44,8 +45,8 @@ public:
     // Of the first device unless told.
     QString rfc2217Url(std::size_t device = 0) const;
     QString socketUrl(std::size_t device = 0) const;
-    std::uint16_t rfc2217Port() const { return rfc2217Ports_.front(); }
-    std::uint16_t socketPort() const { return socketPorts_.front(); }
+    std::uint16_t rfc2217Port(std::size_t device = 0) const { return rfc2217Ports_.at(device); }
+    std::uint16_t socketPort(std::size_t device = 0) const { return socketPorts_.at(device); }
 
     // Killed outright, as a crashed or rebooted device server goes.
     void kill();
@@ -59,11 +60,15 @@ public:
     std::string log() const;
 
 private:
+    // Chooses the ports afresh and writes the configuration.
+    bool writeConfiguration(const std::vector<QString>& devices, const Ser2NetSetup& setup);
+
     QTemporaryDir dir_;
     QString logFile_;
     std::vector<std::uint16_t> rfc2217Ports_;
     std::vector<std::uint16_t> socketPorts_;
     pid_t pid_ = -1;
+    bool exited_ = false;  // it ended by itself while being waited for
 };
 
 }  // namespace panel::test

@@ -1,10 +1,8 @@
 #include "tools/soak/fleet_soak.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QThread>
-#include <algorithm>
 #include <cstdio>
 
 #include "testkit/ser2net_process.h"
@@ -41,54 +39,25 @@ FleetSoak::~FleetSoak() {
             sim.process->terminate();
             sim.process->waitForFinished(2000);
         }
-    server_.terminate();
-    server_.waitForFinished(2000);
+    server_.reset();
 }
 
 bool FleetSoak::startServer() {
-    QString yaml;
-    QString projectors;
     const auto link = [&](int i) { return options_.workDir + QStringLiteral("/sim%1").arg(i); };
-    for (int i = 0; i < kSims; ++i) {
-        sims_[i].port = panel::test::freeLoopbackPort();
-        // Half over each scheme.
-        const QString accepter = i % 2 == 0 ? QStringLiteral("telnet(rfc2217),tcp") : "tcp";
-        yaml += QStringLiteral(
-                    "connection: &p%1\n    accepter: %2,127.0.0.1,%3\n    connector: "
-                    "serialdev,%4,19200n81,local\n    options:\n        mdns: false\n")
-                    .arg(i)
-                    .arg(accepter)
-                    .arg(sims_[i].port)
-                    .arg(link(i));
-        projectors += QStringLiteral("[Sim %1]\nport = %2://127.0.0.1:%3\n")
+    std::vector<QString> devices;
+    for (int i = 0; i < kSims; ++i) devices.push_back(link(i));
+    devices.push_back(link(0));  // the operator's accepter, on the first simulator's line
+    server_ = std::make_unique<test::Ser2NetProcess>(
+        devices, test::Ser2NetSetup{{}, true, options_.workDir + QStringLiteral("/ser2net.log")});
+    if (!server_->ok()) return false;
+    operatorPort_ = server_->socketPort(kSims);
+    QString projectors;
+    for (int i = 0; i < kSims; ++i)  // half over each scheme
+        projectors += QStringLiteral("[Sim %1]\nport = %2\n")
                           .arg(i)
-                          .arg(i % 2 == 0 ? "rfc2217" : "socket")
-                          .arg(sims_[i].port);
-    }
-    operatorPort_ = panel::test::freeLoopbackPort();
-    yaml += QStringLiteral(
-                "connection: &operator\n    accepter: tcp,127.0.0.1,%1\n    connector: "
-                "serialdev,%2,19200n81,local\n    options:\n        mdns: false\n")
-                .arg(operatorPort_)
-                .arg(link(0));
-    for (const auto& [name, text] :
-         {std::pair{"ser2net.yaml", yaml}, {"projectors.ini", projectors}}) {
-        QFile file(options_.workDir + QLatin1Char('/') + QLatin1String(name));
-        if (!file.open(QIODevice::WriteOnly)) return false;
-        file.write(text.toUtf8());
-    }
-    server_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    server_.start(QStringLiteral("ser2net"), {"-n", "-c", options_.workDir + "/ser2net.yaml", "-P",
-                                              options_.workDir + "/ser2net.pid"});
-    // Every port, not only the last: ser2net leaves out without a word an accepter whose port was
-    // taken since it was chosen.
-    const auto allListening = [this] {
-        return panel::test::portListening(operatorPort_) &&
-               std::all_of(sims_.begin(), sims_.end(),
-                           [](const Sim& sim) { return panel::test::portListening(sim.port); });
-    };
-    for (int i = 0; i < 200 && !allListening(); ++i) QThread::msleep(25);
-    return allListening();
+                          .arg(i % 2 == 0 ? server_->rfc2217Url(i) : server_->socketUrl(i));
+    QFile file(options_.workDir + QStringLiteral("/projectors.ini"));
+    return file.open(QIODevice::WriteOnly) && file.write(projectors.toUtf8()) > 0;
 }
 
 void FleetSoak::setMode(int index, Mode mode) {

@@ -15,6 +15,7 @@
 #include <random>
 #include <vector>
 
+#include "testkit/ser2net_process.h"
 #include "ui/fleet_window.h"
 
 namespace panel::soak {
@@ -39,7 +40,6 @@ private:
         std::unique_ptr<QProcess> process;
         Mode mode = Mode::Clean;
         qint64 changedMs = 0;  // on the run's clock
-        std::uint16_t port = 0;
     };
 
     bool startServer();
@@ -58,7 +58,7 @@ private:
     std::mt19937_64 random_;
     QElapsedTimer clock_;
     std::vector<Sim> sims_;
-    QProcess server_;
+    std::unique_ptr<test::Ser2NetProcess> server_;
     std::uint16_t operatorPort_ = 0;  // a second raw port on the first simulator's line
     std::unique_ptr<FleetWindow> window_;
     QTimer faults_;
