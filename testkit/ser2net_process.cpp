@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QDir>
 #include <QFile>
 #include <chrono>
 #include <random>
@@ -15,15 +16,29 @@
 
 namespace panel::test {
 
-// Read from the kernel's table rather than by connecting, which would open the device.
-bool portListening(std::uint16_t port) {
+// Read from the kernel's table rather than by connecting, which would open the device. The
+// listening socket must be the process's own: another ser2net (a test beside this one, restarting
+// its server) may have bound the port first, and this one then serves without it.
+bool portListening(std::uint16_t port, pid_t owner) {
     QFile table(QStringLiteral("/proc/net/tcp"));
     if (!table.open(QIODevice::ReadOnly)) return false;
     const QByteArray local =
         QByteArray("0100007F:") + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
+    QByteArray socket;
     for (const QByteArray& line : table.readAll().split('\n')) {
         const QList<QByteArray> fields = line.simplified().split(' ');
-        if (fields.size() > 3 && fields[1] == local && fields[3] == "0A") return true;
+        if (fields.size() > 9 && fields[1] == local && fields[3] == "0A") {
+            socket = "socket:[" + fields[9] + "]";
+            break;
+        }
+    }
+    if (socket.isEmpty()) return false;
+    const QString fds = QStringLiteral("/proc/%1/fd/").arg(owner);
+    char target[64];
+    for (const QString& fd : QDir(fds).entryList(QDir::Files | QDir::System)) {
+        const ssize_t n =
+            ::readlink(QFile::encodeName(fds + fd).constData(), target, sizeof target);
+        if (n > 0 && QByteArray(target, n) == socket) return true;
     }
     return false;
 }
@@ -130,7 +145,13 @@ bool Ser2NetProcess::writeConfiguration(const std::vector<QString>& devices,
 Ser2NetProcess::~Ser2NetProcess() {
     if (pid_ <= 0) return;
     ::kill(pid_, SIGTERM);
-    ::waitpid(pid_, nullptr, 0);
+    // ser2net can hang on its way out (seen once beside a failed accepter): never wait forever.
+    using namespace std::chrono_literals;
+    for (int i = 0; i < 100; ++i) {
+        if (::waitpid(pid_, nullptr, WNOHANG) == pid_) return;
+        std::this_thread::sleep_for(20ms);
+    }
+    kill();
 }
 
 bool Ser2NetProcess::launch() {
@@ -157,7 +178,8 @@ bool Ser2NetProcess::launch() {
 bool Ser2NetProcess::listening() const {
     if (pid_ <= 0) return false;
     for (std::size_t i = 0; i < rfc2217Ports_.size(); ++i)
-        if (!portListening(rfc2217Ports_[i]) || !portListening(socketPorts_[i])) return false;
+        if (!portListening(rfc2217Ports_[i], pid_) || !portListening(socketPorts_[i], pid_))
+            return false;
     return true;
 }
 

@@ -15,8 +15,6 @@ namespace panel::test {
 // A TCP port on 127.0.0.1 that nothing uses at the time of the call, below the kernel's range for
 // outgoing connections where it has one.
 std::uint16_t freeLoopbackPort();
-// Something listens on 127.0.0.1 at `port` (read from the kernel's table, without connecting).
-bool portListening(std::uint16_t port);
 
 // A socket listening on 127.0.0.1 at a port the kernel picks, given in `port`; -1 on failure.
 int listenOnLoopback(int backlog, std::uint16_t& port);
