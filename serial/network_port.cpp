@@ -22,12 +22,18 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr std::string_view kNotOpen = "The port is not open";
+// What ser2net writes to a client it refuses because another one holds the line.
+constexpr std::string_view kServerInUse = "already in use";
 // How long a connection may take, the name lookup included.
 constexpr auto kConnectTimeout = 3s;
 // How long the device server has to confirm each change of the line settings.
 constexpr auto kConfirmTimeout = 1s;
 // QTcpSocket buffers without limit by default; bounded, TCP slows the server down instead.
 constexpr qint64 kSocketBuffer = 64 * 1024;
+// ser2net may still count a connection of ours, closed a moment ago, as the line's client, and
+// refuse the next one "already in use". Within this long of our own close it is asked again.
+constexpr qint64 kOwnCloseGraceMs = 1000;
+constexpr auto kInUseRetryDelay = 100ms;
 
 ComPortSettings comPortSettings(const LineSettings& line) {
     ComPortSettings s;
@@ -160,6 +166,8 @@ PortResult NetworkPort::setOpen(bool open) {
         // A loss already told stays told: only an open, or an open under way, is undone.
         if (phase_ == Phase::Closed) return std::nullopt;
         ++attempt_;  // an outcome still on its way is dropped
+        reconnectQueued_ = false;
+        if (phase_ == Phase::Open) ownClose_.start();
         phase_ = Phase::Closed;
         closeSocket();
         return std::nullopt;
@@ -171,6 +179,7 @@ PortResult NetworkPort::setOpen(bool open) {
     Busy busy(*this);
     closeSocket();
     ++attempt_;
+    reconnectQueued_ = false;
     url_ = *parsed.url;
     phase_ = Phase::Connecting;
     outcomeQueued_ = false;
@@ -398,7 +407,12 @@ void NetworkPort::onReadyRead() {
 
 void NetworkPort::onLost() {
     if (isOpening() && !outcomeQueued_) {
-        settleOpen(failure(phase_ == Phase::Negotiating ? closedByServer() : connectFailure()));
+        if (reconnectQueued_) return;  // the refused connection's own signals, one per way
+        const std::string why = phase_ == Phase::Negotiating ? closedByServer() : connectFailure();
+        if (why.find(kServerInUse) != std::string::npos && ownClose_.isValid() &&
+            ownClose_.elapsed() < kOwnCloseGraceMs)
+            return connectAgain();
+        settleOpen(failure(why));
         return;
     }
     if (busy_ > 0 || phase_ != Phase::Open) return;  // an operation returns its own errors
@@ -415,9 +429,23 @@ std::string NetworkPort::closedByServer() {
     // What it wrote last is still in the socket's buffer, or already taken into pending_.
     const QByteArray unread = socket_.peek(socket_.bytesAvailable());
     const bool inUse =
-        unread.contains("already in use") || pending_.find("already in use") != std::string::npos;
+        unread.contains("already in use") || pending_.find(kServerInUse) != std::string::npos;
     return inUse ? "the device server closed the connection: already in use by another client"
                  : "the device server closed the connection";
+}
+
+void NetworkPort::connectAgain() {
+    // The same open goes on, within its own connection limit, which is left running.
+    reconnectQueued_ = true;
+    QTimer::singleShot(kInUseRetryDelay, this, [this, attempt = attempt_] {
+        if (attempt != attempt_ || !isOpening() || outcomeQueued_) return;
+        if (socket_.state() != QAbstractSocket::UnconnectedState) socket_.abort();
+        reconnectQueued_ = false;
+        telnet_.reset();
+        pending_.clear();
+        phase_ = Phase::Connecting;
+        socket_.connectToHost(url_.host, url_.port);
+    });
 }
 
 void NetworkPort::lose(const std::string& why) {

@@ -2,6 +2,7 @@
 // settings sent to the server) or socket://HOST:PORT (raw TCP, the line settings left to it).
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTcpSocket>
 #include <QTimer>
@@ -70,6 +71,9 @@ private:
     // Why the server closed the connection, with ser2net's refusal of a second client when it
     // said so before closing.
     std::string closedByServer();
+    // The server refused the open under way because of our own connection just closed: the
+    // same open connects again shortly.
+    void connectAgain();
     void requestSettings();
     void checkNegotiation();
     void checkConfirmation();
@@ -104,6 +108,8 @@ private:
     bool writeFailed_ = false;  // a write of the current output() fell short
     std::string pending_;       // decoded data bytes not yet taken by input()
     std::uint64_t openCount_ = 0;
+    QElapsedTimer ownClose_;        // since this port last closed an open connection itself
+    bool reconnectQueued_ = false;  // the open under way connects again shortly
 };
 
 }  // namespace panel

@@ -261,6 +261,45 @@ TEST_P(BothSchemesTest, ASecondPanelOnABusyLineIsToldWithTheUrl) {
     EXPECT_TRUE(listener->failures.empty());
 }
 
+// ser2net may still count our own connection, closed a moment before, as the line's client (seen
+// when a line was selected again while open). Another client holds the line here instead: a
+// reopen within a second of our own close asks again until the line is free; held past that, the
+// refusal is told.
+struct LingerCase {
+    const char* name;
+    int holdMs;
+    bool opens;
+};
+
+class ReopenAfterOwnCloseTest : public NetworkPortTest,
+                                public ::testing::WithParamInterface<LingerCase> {};
+
+TEST_P(ReopenAfterOwnCloseTest, AsksAgainWhileTheServerMayStillHoldOurConnection) {
+    ASSERT_FALSE(open(1));  // rfc2217: the refusal comes while the open is under way
+    ASSERT_FALSE(port->setOpen(false));
+    settle(200);  // ser2net lets go of our connection
+    QTcpSocket holder;
+    holder.connectToHost(QHostAddress::LocalHost, server.rfc2217Port());  // the same accepter
+    ASSERT_TRUE(holder.waitForConnected(2000));
+    settle(100);
+    ASSERT_FALSE(holder.readAll().contains("in use")) << "the holder must hold the line";
+    QTimer::singleShot(GetParam().holdMs, &holder, [&] { holder.abort(); });
+
+    const PortResult reopened = openToTheEnd(*port, *listener);
+    if (GetParam().opens) {
+        EXPECT_FALSE(reopened) << reopened->description;
+        EXPECT_TRUE(port->isOpen());
+    } else {
+        ASSERT_TRUE(reopened);
+        EXPECT_THAT(reopened->description, HasSubstr("already in use by another client"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Holds, ReopenAfterOwnCloseTest,
+                         ::testing::Values(LingerCase{"FreedWithinASecond", 300, true},
+                                           LingerCase{"HeldLonger", 3000, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 struct OpenFailureCase {
     const char* name;
     std::function<QString()> device;
