@@ -22,8 +22,6 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr std::string_view kNotOpen = "The port is not open";
-// What ser2net writes to a client it refuses because another one holds the line.
-constexpr std::string_view kServerInUse = "already in use";
 // How long a connection may take, the name lookup included.
 constexpr auto kConnectTimeout = 3s;
 // How long the device server has to confirm each change of the line settings.
@@ -429,7 +427,8 @@ std::string NetworkPort::closedByServer() {
     // What it wrote last is still in the socket's buffer, or already taken into pending_.
     const QByteArray unread = socket_.peek(socket_.bytesAvailable());
     const bool inUse =
-        unread.contains("already in use") || pending_.find(kServerInUse) != std::string::npos;
+        unread.contains(QByteArray::fromRawData(kServerInUse.data(), kServerInUse.size())) ||
+        pending_.find(kServerInUse) != std::string::npos;
     return inUse ? "the device server closed the connection: already in use by another client"
                  : "the device server closed the connection";
 }

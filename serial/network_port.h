@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "serial/device_port.h"
 #include "serial/line_settings.h"
@@ -16,6 +17,10 @@
 #include "serial/port_url.h"
 
 namespace panel {
+
+// What ser2net writes to a client it refuses because another one holds the line (the same port, or
+// another port on the same device), before it closes the connection.
+inline constexpr std::string_view kServerInUse = "already in use";
 
 class ComPortClient;
 

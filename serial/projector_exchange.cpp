@@ -14,10 +14,6 @@
 namespace panel {
 namespace {
 
-// What ser2net writes to a client it refuses because another one holds the line (the same
-// port, or another port on the same device) before it closes the connection.
-constexpr std::string_view kServerInUse = "already in use";
-
 // The line between the controller and the port: it times each write's first answer, keeps the
 // bytes, and hands the end of an open that finishes later to the session.
 class ExchangePort final : public TimedPort {
