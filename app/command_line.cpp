@@ -8,9 +8,9 @@
 
 #include "app/command_list.h"
 #include "app/version.h"
+#include "fleet/projectors_file.h"
 #include "serial/port_help.h"
 #include "serial/port_url.h"
-#include "serial/projectors_file.h"
 
 namespace panel {
 

@@ -6,7 +6,7 @@
 
 #include "app/shell_mode.h"
 #include "app/version.h"
-#include "serial/projector_exchange.h"
+#include "fleet/projector_exchange.h"
 
 namespace panel {
 namespace {

@@ -6,7 +6,7 @@
 #include <QTextStream>
 
 #include "app/command_line.h"
-#include "serial/projectors_file.h"
+#include "fleet/projectors_file.h"
 
 namespace panel {
 

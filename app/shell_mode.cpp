@@ -11,12 +11,12 @@
 #include "app/version.h"
 #include "core/controller.h"
 #include "core/forwarding_port.h"
+#include "log/session_log.h"
 #include "serial/network_port.h"
 #include "serial/qt_serial_port.h"
 #include "serial/qt_timer.h"
 #include "serial/reply_window_timer.h"
 #include "serial/routed_serial_port.h"
-#include "serial/session_log.h"
 
 namespace panel {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <QAbstractTableModel>
 
-#include "serial/fleet.h"
+#include "fleet/fleet.h"
 
 namespace panel {
 

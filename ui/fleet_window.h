@@ -13,8 +13,8 @@
 #include <optional>
 #include <vector>
 
-#include "serial/fleet.h"
-#include "serial/projectors_watcher.h"
+#include "fleet/fleet.h"
+#include "fleet/projectors_watcher.h"
 #include "ui/fleet_table_model.h"
 
 namespace panel {

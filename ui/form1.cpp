@@ -18,9 +18,9 @@
 #include <QWindow>
 #include <tuple>
 
+#include "log/session_log.h"
 #include "serial/device_port.h"
-#include "serial/panel_settings.h"
-#include "serial/session_log.h"
+#include "settings/panel_settings.h"
 #include "ui/control_factory.h"
 #include "ui/layout.h"
 #include "ui/message_box_prompter.h"

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <numeric>
 
-#include "serial/fleet.h"
+#include "fleet/fleet.h"
 
 namespace panel {
 namespace {

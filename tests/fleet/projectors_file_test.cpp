@@ -5,7 +5,7 @@
 
 #include <QStringList>
 
-#include "serial/projectors_file.h"
+#include "fleet/projectors_file.h"
 
 namespace panel {
 namespace {

@@ -7,7 +7,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "serial/projectors_watcher.h"
+#include "fleet/projectors_watcher.h"
 
 namespace panel {
 namespace {

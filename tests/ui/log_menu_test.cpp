@@ -7,7 +7,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "serial/session_log.h"
+#include "log/session_log.h"
 #include "testkit/controls.h"
 #include "tests/ui/form_fixture.h"
 #include "ui/layout.h"

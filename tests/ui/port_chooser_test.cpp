@@ -17,10 +17,10 @@
 #include <QTreeWidget>
 
 #include "serial/network_port.h"
-#include "serial/panel_settings.h"
 #include "serial/port_url.h"
 #include "serial/qt_serial_port.h"
 #include "serial/routed_serial_port.h"
+#include "settings/panel_settings.h"
 #include "testkit/pseudo_terminal.h"
 #include "tests/support/recording_prompter.h"
 #include "tests/ui/qt_printers.h"

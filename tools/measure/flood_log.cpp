@@ -8,7 +8,7 @@
 #include <numeric>
 #include <vector>
 
-#include "serial/session_log.h"
+#include "log/session_log.h"
 #include "tools/measure/measurements.h"
 
 namespace panel::measure {

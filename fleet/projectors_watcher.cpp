@@ -1,4 +1,4 @@
-#include "serial/projectors_watcher.h"
+#include "fleet/projectors_watcher.h"
 
 #include <QFile>
 #include <QFileInfo>

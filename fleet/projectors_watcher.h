@@ -4,7 +4,7 @@
 #include <QFileSystemWatcher>
 #include <QObject>
 
-#include "serial/projectors_file.h"
+#include "fleet/projectors_file.h"
 
 namespace panel {
 

@@ -13,8 +13,8 @@
 #include <optional>
 #include <vector>
 
-#include "serial/projector_exchange.h"
-#include "serial/projectors_file.h"
+#include "fleet/projector_exchange.h"
+#include "fleet/projectors_file.h"
 
 namespace panel {
 

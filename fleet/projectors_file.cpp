@@ -1,4 +1,4 @@
-#include "serial/projectors_file.h"
+#include "fleet/projectors_file.h"
 
 #include <QFile>
 #include <QStandardPaths>

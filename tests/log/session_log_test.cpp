@@ -1,5 +1,5 @@
 // The session log: each event's line, the stamp, and appending across runs.
-#include "serial/session_log.h"
+#include "log/session_log.h"
 
 #include <gtest/gtest.h>
 

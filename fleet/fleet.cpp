@@ -1,4 +1,4 @@
-#include "serial/fleet.h"
+#include "fleet/fleet.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "serial/projector_exchange.h"
+#include "fleet/projector_exchange.h"
 
 #include <QObject>
 #include <QTimer>

@@ -1,7 +1,7 @@
 // The remembered devices: kept per user in a settings folder of the test's own, read back by the
 // next start beside the fleet's keys; a garbled or unwritable file told once, the defaults
 // standing.
-#include "serial/panel_settings.h"
+#include "settings/panel_settings.h"
 
 #include <gtest/gtest.h>
 

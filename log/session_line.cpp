@@ -1,4 +1,4 @@
-#include "serial/session_line.h"
+#include "log/session_line.h"
 
 #include <time.h>
 

@@ -1,4 +1,4 @@
-#include "serial/panel_settings.h"
+#include "settings/panel_settings.h"
 
 #include <algorithm>
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "core/session_observer.h"
-#include "serial/session_line.h"
+#include "log/session_line.h"
 
 namespace panel {
 

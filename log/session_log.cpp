@@ -1,4 +1,4 @@
-#include "serial/session_log.h"
+#include "log/session_log.h"
 
 #include <fcntl.h>
 #include <unistd.h>
