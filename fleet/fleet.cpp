@@ -1,6 +1,7 @@
 #include "fleet/fleet.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace panel {
 namespace {
@@ -34,6 +35,17 @@ std::optional<int> lampHours(const CodeAnswer& answer) {
     return hours;
 }
 
+// A query that got nothing back, or whose answer no decoder knows: said in its cell, never blank.
+QString unreadable(const CodeAnswer* answer) {
+    if (!answer || !answer->replied) return QStringLiteral("no answer");
+    return QStringLiteral("unknown answer:") + words(answer->received);
+}
+
+QString cellWords(const CodeAnswer* answer) {
+    const QString decoded = answer && answer->replied ? words(answer->decoded) : QString();
+    return decoded.isEmpty() ? unreadable(answer) : decoded;
+}
+
 }  // namespace
 
 PowerPhase phaseOf(const QString& status) {
@@ -50,7 +62,7 @@ struct Fleet::Line {
     std::optional<PowerCommand> runningPower;  // empty while a poll runs
     bool pollWanted = false;
     std::optional<PowerCommand> powerWanted;
-    bool inCycle = false;
+    int cycle = 0;        // the open cycle this line's poll counts in, 0 for none
     bool queued = false;  // in starts_
 };
 
@@ -67,6 +79,7 @@ Fleet::Fleet(std::vector<Projector> projectors) {
 Fleet::~Fleet() = default;
 
 void Fleet::setProjectors(std::vector<Projector> projectors) {
+    if (listAboutToChange) listAboutToChange();
     std::vector<ProjectorRow> rows;
     std::vector<std::unique_ptr<Line>> lines;
     for (Projector& projector : projectors) {
@@ -89,8 +102,12 @@ void Fleet::setProjectors(std::vector<Projector> projectors) {
     });
     rows_ = std::move(rows);
     lines_ = std::move(lines);  // the lines left behind cancel their exchanges
-    cycleLeft_ = static_cast<int>(std::count_if(lines_.begin(), lines_.end(),
-                                                [](const auto& line) { return line->inCycle; }));
+    // A cycle counts only the lines still there; one left with none is over unannounced.
+    for (Cycle& cycle : cycles_)
+        cycle.left = static_cast<int>(
+            std::count_if(lines_.begin(), lines_.end(),
+                          [&cycle](const auto& line) { return line->cycle == cycle.id; }));
+    std::erase_if(cycles_, [](const Cycle& cycle) { return cycle.left == 0; });
     if (listChanged) listChanged();
 }
 
@@ -111,16 +128,17 @@ void Fleet::startPolling() {
 }
 
 void Fleet::pollNow() {
-    cycle_.start();
-    cycleLeft_ = 0;
+    Cycle cycle{++lastCycle_, 0, {}};
+    cycle.wall.start();
     for (std::size_t i = 0; i < lines_.size(); ++i) {
         Line& line = *lines_[i];
-        if (line.inCycle) continue;  // the last poll of this line has not ended yet
-        line.inCycle = true;
+        if (line.cycle != 0) continue;  // the last poll of this line has not ended yet
+        line.cycle = cycle.id;
         line.pollWanted = true;
-        ++cycleLeft_;
+        ++cycle.left;
         queueStart(i);
     }
+    if (cycle.left > 0) cycles_.push_back(std::move(cycle));
 }
 
 void Fleet::power(const std::vector<int>& rows, PowerCommand command) {
@@ -198,11 +216,7 @@ void Fleet::jobEnded(std::size_t index, const ExchangeResult& result) {
         line.pollWanted = true;  // show what the command did
     } else {
         pollEnded(row, result);
-        if (line.inCycle) {
-            line.inCycle = false;
-            if (--cycleLeft_ == 0 && cycleFinished)
-                cycleFinished(std::chrono::milliseconds(cycle_.elapsed()));
-        }
+        if (line.cycle != 0) lineFinishedCycle(std::exchange(line.cycle, 0));
     }
     changed(index);
     startJob(index);
@@ -226,14 +240,14 @@ void Fleet::pollEnded(ProjectorRow& row, const ExchangeResult& result) {
     row.reading = Reading::Answered;
     row.reason.clear();
     row.lastAnswered = QDateTime::currentDateTime();
-    const CodeAnswer* answers[3] = {};
-    for (std::size_t i = 0; i < result.answers.size() && i < 3; ++i)
-        answers[i] = &result.answers[i];
-    row.status = answers[0] && answers[0]->replied ? words(answers[0]->decoded) : QString();
-    if (answers[0] && answers[0]->replied && row.status.isEmpty())
-        row.status = QStringLiteral("unknown answer:") + words(answers[0]->received);
-    row.input = answers[1] ? words(answers[1]->decoded) : QString();
-    row.lampHours = answers[2] ? lampHours(*answers[2]) : std::nullopt;
+    const auto answer = [&result](std::size_t i) {
+        return i < result.answers.size() ? &result.answers[i] : nullptr;
+    };
+    row.status = cellWords(answer(0));
+    row.input = cellWords(answer(1));
+    const CodeAnswer* lamp = answer(2);
+    row.lampHours = lamp && lamp->replied ? lampHours(*lamp) : std::nullopt;
+    row.lampNote = row.lampHours ? QString() : unreadable(lamp);
 }
 
 void Fleet::powerEnded(ProjectorRow& row, PowerCommand command, const ExchangeResult& result) {
@@ -247,6 +261,15 @@ void Fleet::powerEnded(ProjectorRow& row, PowerCommand command, const ExchangeRe
         row.note = what + QStringLiteral(" sent: no answer");
     else
         row.note = what + QStringLiteral(" sent: acknowledged");
+}
+
+void Fleet::lineFinishedCycle(int id) {
+    const auto cycle =
+        std::find_if(cycles_.begin(), cycles_.end(), [id](const Cycle& c) { return c.id == id; });
+    if (cycle == cycles_.end() || --cycle->left > 0) return;
+    const std::chrono::milliseconds wall(cycle->wall.elapsed());
+    cycles_.erase(cycle);
+    if (cycleFinished) cycleFinished(wall);
 }
 
 void Fleet::changed(std::size_t index) {

@@ -25,9 +25,11 @@ enum class PowerCommand { On, Off };
 struct ProjectorRow {
     Projector projector;
     Reading reading = Reading::NotYet;
-    QString status;  // the status decoder's words, from the last poll that answered
-    QString input;   // the input decoder's words
+    // From the last poll that answered: the decoders' words, or why a query has none.
+    QString status;
+    QString input;
     std::optional<int> lampHours;
+    QString lampNote;  // why there are no lamp hours to show
     QDateTime lastAnswered;
     QString reason;  // why the last poll got no answer
     QString note;    // what the last power command did, or why none was sent
@@ -62,11 +64,19 @@ public:
     void power(const std::vector<int>& rows, PowerCommand command);
 
     std::function<void(int row)> rowChanged;
+    // Around a change of the list: the rows are still the old ones in the first.
+    std::function<void()> listAboutToChange;
     std::function<void()> listChanged;
     std::function<void(std::chrono::milliseconds wall)> cycleFinished;
 
 private:
     struct Line;
+    // The lines one pollNow() started; it ends when the last of them has finished.
+    struct Cycle {
+        int id = 0;
+        int left = 0;
+        QElapsedTimer wall;
+    };
     void queueStart(std::size_t index);
     void startQueued();
     void startJob(std::size_t index);
@@ -74,6 +84,7 @@ private:
     void pollEnded(ProjectorRow& row, const ExchangeResult& result);
     void powerEnded(ProjectorRow& row, PowerCommand command, const ExchangeResult& result);
     void changed(std::size_t index);
+    void lineFinishedCycle(int id);
 
     std::vector<ProjectorRow> rows_;
     std::vector<std::unique_ptr<Line>> lines_;  // one per row
@@ -88,8 +99,10 @@ private:
     // stack when it ends), or with the fleet.
     std::vector<std::unique_ptr<ProjectorExchange>> ended_;
     QTimer reaper_;
-    QElapsedTimer cycle_;
-    int cycleLeft_ = 0;
+    // A line still polling for an earlier cycle stays in it, so a "Poll now" or a short interval
+    // over a slow line may leave more than one cycle open.
+    std::vector<Cycle> cycles_;
+    int lastCycle_ = 0;
 };
 
 }  // namespace panel

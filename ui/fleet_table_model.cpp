@@ -27,15 +27,14 @@ FleetTableModel::FleetTableModel(Fleet& fleet, QObject* parent)
     fleet_.rowChanged = [this](int row) {
         emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
     };
-    // The fleet has already changed: the reset only tells the views.
-    fleet_.listChanged = [this] {
-        beginResetModel();
-        endResetModel();
-    };
+    // Views drop what they hold of the old rows before the list changes under them.
+    fleet_.listAboutToChange = [this] { beginResetModel(); };
+    fleet_.listChanged = [this] { endResetModel(); };
 }
 
 FleetTableModel::~FleetTableModel() {
     fleet_.rowChanged = {};
+    fleet_.listAboutToChange = {};
     fleet_.listChanged = {};
 }
 
@@ -82,7 +81,7 @@ QString FleetTableModel::text(const ProjectorRow& row, int column) const {
         case Input:
             return row.reading == Reading::Answered ? row.input : QString();
         case LampHours:
-            if (!row.lampHours) return {};
+            if (!row.lampHours) return row.reading == Reading::Answered ? row.lampNote : QString();
             if (*row.lampHours > lampThreshold_)
                 return QStringLiteral("%1 (over %2)").arg(*row.lampHours).arg(lampThreshold_);
             return QString::number(*row.lampHours);
