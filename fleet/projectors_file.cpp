@@ -1,6 +1,7 @@
 #include "fleet/projectors_file.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <algorithm>
 #include <optional>
@@ -9,6 +10,12 @@
 
 namespace panel {
 namespace {
+
+// A broken line as quoted in its problem: a binary file's "line" can be a megabyte long.
+QString quoted(const QString& text) {
+    constexpr qsizetype kLongest = 60;
+    return text.size() <= kLongest ? text : text.left(kLongest) + QStringLiteral("…");
+}
 
 // A section as read so far; checked when the next header or the end of the file closes it.
 struct OpenSection {
@@ -29,7 +36,14 @@ public:
         // A section's own faults are found when it ends, after lines below its header.
         std::stable_sort(problems_.begin(), problems_.end(),
                          [](const auto& a, const auto& b) { return a.first < b.first; });
-        for (auto& [line, text] : problems_) result_.problems.push_back(std::move(text));
+        for (std::size_t i = 0; i < problems_.size() && i < kProblemsShown; ++i)
+            result_.problems.push_back(std::move(problems_[i].second));
+        if (const std::size_t more = problems_.size() - std::min(problems_.size(), kProblemsShown))
+            result_.problems.push_back(
+                QStringLiteral("%1: %2 more %3 not shown")
+                    .arg(path_)
+                    .arg(more)
+                    .arg(more == 1 ? QStringLiteral("problem") : QStringLiteral("problems")));
         return std::move(result_);
     }
 
@@ -66,12 +80,14 @@ void Reader::line(const QString& raw, int number) {
         // The keys under a broken header belong to no projector, not to the one before it.
         close();
         skipping_ = true;
-        problem(number, QStringLiteral("not a [name] header or a key = value line: %1").arg(text));
+        problem(number,
+                QStringLiteral("not a [name] header or a key = value line: %1").arg(quoted(text)));
         return;
     }
     const qsizetype equals = text.indexOf(QLatin1Char('='));
     if (equals <= 0) {
-        problem(number, QStringLiteral("not a [name] header or a key = value line: %1").arg(text));
+        problem(number,
+                QStringLiteral("not a [name] header or a key = value line: %1").arg(quoted(text)));
         return;
     }
     entry(text.left(equals).trimmed(), text.mid(equals + 1).trimmed(), number);
@@ -158,14 +174,41 @@ ProjectorList parseProjectors(const QByteArray& text, const QString& path) {
     return reader.finish();
 }
 
-ProjectorList readProjectors(const QString& path) {
+ProjectorsFileBytes readProjectorsFile(const QString& path) {
+    const auto refused = [&path](FileState state, const QString& why) {
+        return ProjectorsFileBytes{state, {}, QStringLiteral("%1: %2").arg(path, why)};
+    };
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile())
+        return refused(FileState::Refused, QStringLiteral("not a regular file; a projectors file "
+                                                          "is a text file"));
+    const QString tooLarge = QStringLiteral(
+                                 "larger than %1 KiB; a projectors file of thousands "
+                                 "of projectors is far smaller")
+                                 .arg(kMaxProjectorsFileBytes / 1024);
+    if (info.size() > kMaxProjectorsFileBytes) return refused(FileState::Refused, tooLarge);
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        ProjectorList none;
-        none.problems.push_back(QStringLiteral("%1: %2").arg(path, file.errorString()));
-        return none;
-    }
-    return parseProjectors(file.readAll(), path);
+    if (!file.open(QIODevice::ReadOnly))
+        return refused(file.exists() ? FileState::Unreadable : FileState::Absent,
+                       file.errorString());
+    // One byte beyond the bound tells a file that grew since it was measured.
+    QByteArray text = file.read(kMaxProjectorsFileBytes + 1);
+    if (text.size() > kMaxProjectorsFileBytes) return refused(FileState::Refused, tooLarge);
+    if (file.error() != QFileDevice::NoError)
+        return refused(FileState::Unreadable, file.errorString());
+    return {FileState::Read, std::move(text), {}};
+}
+
+ProjectorList projectorsFrom(const ProjectorsFileBytes& file, const QString& path) {
+    if (file.state == FileState::Read) return parseProjectors(file.text, path);
+    ProjectorList none;
+    none.file = file.state;
+    none.problems.push_back(file.problem);
+    return none;
+}
+
+ProjectorList readProjectors(const QString& path) {
+    return projectorsFrom(readProjectorsFile(path), path);
 }
 
 }  // namespace panel

@@ -1,34 +1,52 @@
 #include "fleet/projectors_watcher.h"
 
-#include <QFile>
+#include <QDir>
 #include <QFileInfo>
 
 namespace panel {
 
 ProjectorsWatcher::ProjectorsWatcher(QString path, QObject* parent)
     : QObject(parent), path_(std::move(path)) {
+    settle_.setSingleShot(true);
+    settle_.setInterval(kSettle);
+    absence_.setSingleShot(true);
+    absence_.setInterval(kAbsence);
     // The folder too: an editor that saves by renaming a new file over the old one leaves a watch
     // on the file itself pointing at nothing.
-    watcher_.addPath(QFileInfo(path_).absolutePath());
-    connect(&watcher_, &QFileSystemWatcher::fileChanged, this, &ProjectorsWatcher::reread);
-    connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, &ProjectorsWatcher::reread);
-    QFile file(path_);
-    lastExists_ = file.open(QIODevice::ReadOnly);
-    if (lastExists_) lastText_ = file.readAll();
-    current_ = readProjectors(path_);
-    if (QFileInfo::exists(path_)) watcher_.addPath(path_);
+    connect(&watcher_, &QFileSystemWatcher::fileChanged, &settle_, qOverload<>(&QTimer::start));
+    connect(&watcher_, &QFileSystemWatcher::directoryChanged, &settle_,
+            qOverload<>(&QTimer::start));
+    connect(&settle_, &QTimer::timeout, this, [this] { reread(false); });
+    connect(&absence_, &QTimer::timeout, this, [this] { reread(true); });
+    watchNearest();
+    last_ = readProjectorsFile(path_);
+    current_ = projectorsFrom(last_, path_);
 }
 
-void ProjectorsWatcher::reread() {
+void ProjectorsWatcher::watchNearest() {
+    QString folder = QFileInfo(path_).absolutePath();
+    while (!QFileInfo(folder).isDir() && !QDir(folder).isRoot())
+        folder = QFileInfo(folder).absolutePath();
+    if (folder != watchedFolder_) {
+        if (!watchedFolder_.isEmpty()) watcher_.removePath(watchedFolder_);
+        watchedFolder_ = folder;
+        watcher_.addPath(folder);
+    }
     if (QFileInfo::exists(path_) && !watcher_.files().contains(path_)) watcher_.addPath(path_);
-    QFile file(path_);
-    const bool exists = file.open(QIODevice::ReadOnly);
-    const QByteArray text = exists ? file.readAll() : QByteArray();
+}
+
+void ProjectorsWatcher::reread(bool absenceOver) {
+    watchNearest();
+    ProjectorsFileBytes file = readProjectorsFile(path_);
+    if (file.state == FileState::Absent && last_.state != FileState::Absent && !absenceOver) {
+        if (!absence_.isActive()) absence_.start();
+        return;
+    }
+    absence_.stop();
     // Other files in the folder change too; only a change of this one counts.
-    if (text == lastText_ && exists == lastExists_) return;
-    lastText_ = text;
-    lastExists_ = exists;
-    current_ = readProjectors(path_);
+    if (file == last_) return;
+    last_ = std::move(file);
+    current_ = projectorsFrom(last_, path_);
     emit changed(current_);
 }
 

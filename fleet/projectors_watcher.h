@@ -3,6 +3,9 @@
 
 #include <QFileSystemWatcher>
 #include <QObject>
+#include <QTimer>
+#include <chrono>
+#include <optional>
 
 #include "fleet/projectors_file.h"
 
@@ -14,6 +17,13 @@ class ProjectorsWatcher final : public QObject {
 public:
     explicit ProjectorsWatcher(QString path, QObject* parent = nullptr);
 
+    // An editor writes in steps (truncate, then write; or delete, then create): the file is read
+    // once this long after the last step seen, not half-written.
+    static constexpr std::chrono::milliseconds kSettle{50};
+    // A file gone for longer than this is gone: until then the last list stands, so that the rows
+    // keep their readings through an editor's delete-and-recreate.
+    static constexpr std::chrono::milliseconds kAbsence{2000};
+
     const QString& path() const { return path_; }
     const ProjectorList& current() const { return current_; }
 
@@ -21,13 +31,19 @@ signals:
     void changed(const panel::ProjectorList& list);
 
 private:
-    void reread();
+    // `absenceOver`: a file still gone now counts as gone.
+    void reread(bool absenceOver);
+    // The file, and its folder or, while that does not exist, the nearest folder above it that
+    // does: a folder made later is then seen being made.
+    void watchNearest();
 
     QString path_;
     QFileSystemWatcher watcher_;
+    QString watchedFolder_;
+    QTimer settle_;
+    QTimer absence_;
     ProjectorList current_;
-    QByteArray lastText_;
-    bool lastExists_ = false;
+    ProjectorsFileBytes last_;
 };
 
 }  // namespace panel

@@ -3,7 +3,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <QDir>
+#include <QFile>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include "fleet/projectors_file.h"
 
@@ -102,6 +107,100 @@ TEST(ProjectorsFileTest, AMissingFileIsOneProblemNamingIt) {
     ASSERT_EQ(list.problems.size(), 1u);
     EXPECT_TRUE(list.problems[0].startsWith(QStringLiteral("/nonexistent/projectors.ini:")));
 }
+
+// What lies at the path, made in a folder of the test's own.
+struct RefusalCase {
+    const char* name;
+    QString (*make)(const QTemporaryDir& dir);
+    FileState state;
+    const char* words;  // in the one problem, empty when the file loads
+};
+
+QString fileOf(const QTemporaryDir& dir, qint64 size) {
+    QFile file(dir.filePath(QStringLiteral("projectors.ini")));
+    if (!file.open(QIODevice::WriteOnly)) return {};
+    QByteArray text("[A]\nport=/dev/a\n");
+    text.append(size - text.size(), ';');  // one long comment line
+    file.write(text);
+    return file.fileName();
+}
+
+class ProjectorsFileRefusalTest : public ::testing::TestWithParam<RefusalCase> {};
+
+TEST_P(ProjectorsFileRefusalTest, OnlyARegularFileWithinTheBoundIsRead) {
+    QTemporaryDir dir;
+    const QString path = GetParam().make(dir);
+    ASSERT_FALSE(path.isEmpty());
+    const ProjectorList list = readProjectors(path);
+    EXPECT_EQ(list.file, GetParam().state);
+    if (GetParam().state == FileState::Read) {
+        EXPECT_TRUE(list.usable());
+        EXPECT_TRUE(list.problems.empty());
+        return;
+    }
+    EXPECT_FALSE(list.usable());
+    ASSERT_EQ(list.problems.size(), 1u);
+    EXPECT_TRUE(list.problems[0].startsWith(path + QStringLiteral(": ")));
+    EXPECT_TRUE(list.problems[0].contains(QLatin1String(GetParam().words)))
+        << list.problems[0].toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ProjectorsFileRefusalTest,
+    ::testing::Values(
+        RefusalCase{"AtTheBound",
+                    [](const QTemporaryDir& d) { return fileOf(d, kMaxProjectorsFileBytes); },
+                    FileState::Read, ""},
+        RefusalCase{"OneByteOver",
+                    [](const QTemporaryDir& d) { return fileOf(d, kMaxProjectorsFileBytes + 1); },
+                    FileState::Refused, "larger than 1024 KiB"},
+        RefusalCase{"EndlessDevice",
+                    [](const QTemporaryDir&) { return QStringLiteral("/dev/zero"); },
+                    FileState::Refused, "not a regular file"},
+        // Opening one for reading would wait for a writer forever.
+        RefusalCase{"Fifo",
+                    [](const QTemporaryDir& d) {
+                        const QString path = d.filePath(QStringLiteral("fifo"));
+                        return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0 ? path
+                                                                                        : QString();
+                    },
+                    FileState::Refused, "not a regular file"},
+        RefusalCase{"Folder", [](const QTemporaryDir& d) { return d.path(); }, FileState::Refused,
+                    "not a regular file"},
+        RefusalCase{"Missing",
+                    [](const QTemporaryDir& d) { return d.filePath(QStringLiteral("none.ini")); },
+                    FileState::Absent, "No such file"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct FloodCase {
+    const char* name;
+    int brokenLines;
+    std::size_t shown;  // problems listed, the count of the rest included
+    const char* last;   // words of the last problem
+};
+
+class ProjectorsFileFloodTest : public ::testing::TestWithParam<FloodCase> {};
+
+TEST_P(ProjectorsFileFloodTest, ManyBrokenLinesAreCountedBeyondTheFirstFew) {
+    QByteArray text;
+    for (int i = 0; i < GetParam().brokenLines; ++i)
+        text += "\x01\x02garbage " + QByteArray(200, 'x') + '\n';
+    const ProjectorList list = parseProjectors(text, QStringLiteral("p.ini"));
+    ASSERT_EQ(list.problems.size(), GetParam().shown);
+    EXPECT_TRUE(list.problems.back().contains(QLatin1String(GetParam().last)))
+        << list.problems.back().toStdString();
+    for (const QString& problem : list.problems)
+        EXPECT_LT(problem.size(), 120) << "a line quoted whole";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ProjectorsFileFloodTest,
+    ::testing::Values(FloodCase{"AsManyAsShown", int(kProblemsShown), kProblemsShown, "garbage"},
+                      FloodCase{"OneMore", int(kProblemsShown) + 1, kProblemsShown + 1,
+                                "p.ini: 1 more problem not shown"},
+                      FloodCase{"ABinaryFile", 5000, kProblemsShown + 1,
+                                "p.ini: 4990 more problems not shown"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace panel
