@@ -7,8 +7,9 @@
 namespace panel {
 namespace {
 
-// The fleet's keys share this file in a group of their own.
 constexpr const char* kKeys[] = {"ports/com1", "ports/com2"};
+// In FleetKey's order.
+constexpr const char* kFleetKeys[] = {"fleet/pollSeconds", "fleet/lampHoursThreshold"};
 
 // A device path or a well-formed URL; anything else was not written by the panel.
 bool isUsable(const QString& device) {
@@ -24,7 +25,8 @@ PanelSettings::PanelSettings()
     : settings_(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("projector-panel"),
                 QStringLiteral("projector-panel")) {
     if (settings_.status() != QSettings::NoError)
-        noteProblem(QStringLiteral("%1 cannot be read; the ports are the defaults this time.")
+        noteProblem(QStringLiteral("%1 cannot be read; the ports and the fleet window's settings "
+                                   "are the defaults this time.")
                         .arg(settings_.fileName()));
 }
 
@@ -49,15 +51,43 @@ PortDevices PanelSettings::devices(const PortDevices& defaults) {
 }
 
 bool PanelSettings::remember(int port, const QString& device) {
-    const QString key = QString::fromLatin1(kKeys[port == 2 ? 1 : 0]);
-    settings_.setValue(key, device);
+    return write(QString::fromLatin1(kKeys[port == 2 ? 1 : 0]), device,
+                 QStringLiteral("the choice holds until the panel closes"));
+}
+
+std::optional<int> PanelSettings::readCount(const char* key) {
+    const QString name = QString::fromLatin1(key);
+    if (!settings_.contains(name)) return std::nullopt;
+    const QVariant value = settings_.value(name);
+    bool ok = false;
+    const int count = value.typeId() == QMetaType::QString ? value.toString().toInt(&ok) : -1;
+    if (ok && count >= 0) return count;
+    noteProblem(QStringLiteral("%1 is garbled (%2); the fleet window's settings are the defaults "
+                               "this time.")
+                    .arg(settings_.fileName(), name));
+    return std::nullopt;
+}
+
+FleetSettings PanelSettings::fleet() {
+    if (settings_.status() != QSettings::NoError) return {};
+    return {readCount(kFleetKeys[0]), readCount(kFleetKeys[1])};
+}
+
+bool PanelSettings::remember(FleetKey key, int value) {
+    // As text, as the file holds it: QSettings hands this process back the value as given.
+    return write(QString::fromLatin1(kFleetKeys[static_cast<int>(key)]), QString::number(value),
+                 QStringLiteral("the value holds until the window closes"));
+}
+
+bool PanelSettings::write(const QString& key, const QVariant& value, const QString& holds) {
+    settings_.setValue(key, value);
     settings_.sync();
     // isWritable catches a folder that cannot be made; the read-back a file that ignored us.
     if (settings_.status() == QSettings::NoError && settings_.isWritable() &&
-        QSettings(settings_.fileName(), QSettings::IniFormat).value(key) == device)
+        QSettings(settings_.fileName(), QSettings::IniFormat).value(key).toString() ==
+            value.toString())
         return true;
-    noteProblem(QStringLiteral("%1 cannot be written: the choice holds until the panel closes.")
-                    .arg(settings_.fileName()));
+    noteProblem(QStringLiteral("%1 cannot be written: %2.").arg(settings_.fileName(), holds));
     return false;
 }
 

@@ -4,7 +4,6 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QMessageBox>
-#include <QSettings>
 #include <QVBoxLayout>
 
 #include "serial/network_port.h"
@@ -17,23 +16,6 @@ namespace {
 
 constexpr int kDefaultLampThreshold = 2000;
 constexpr int kLongestPollSeconds = 86'400;
-
-// The remembered values live beside the port chooser's, in their own group.
-int remembered(const char* key, int fallback) {
-    QSettings settings(QSettings::IniFormat, QSettings::UserScope,
-                       QStringLiteral("projector-panel"), QStringLiteral("projector-panel"));
-    settings.beginGroup(QStringLiteral("fleet"));
-    bool ok = false;
-    const int value = settings.value(QLatin1String(key)).toInt(&ok);
-    return ok && value >= 0 ? value : fallback;
-}
-
-void remember(const char* key, int value) {
-    QSettings settings(QSettings::IniFormat, QSettings::UserScope,
-                       QStringLiteral("projector-panel"), QStringLiteral("projector-panel"));
-    settings.beginGroup(QStringLiteral("fleet"));
-    settings.setValue(QLatin1String(key), value);
-}
 
 QPushButton* button(const char* name, const QString& caption, QWidget* parent) {
     auto* b = new QPushButton(caption, parent);
@@ -72,20 +54,21 @@ FleetWindow::FleetWindow(const QString& projectorsFile, std::optional<int> pollS
     setObjectName(QStringLiteral("FleetWindow"));
     setWindowTitle(QStringLiteral("Projectors — projector-panel"));
     build();
-    threshold_->setValue(remembered("lampHoursThreshold", kDefaultLampThreshold));
+    const FleetSettings remembered = settings_.fleet();
+    threshold_->setValue(remembered.lampHoursThreshold.value_or(kDefaultLampThreshold));
     model_.setLampThreshold(threshold_->value());
-    const int seconds =
-        pollSeconds.value_or(remembered("pollSeconds", static_cast<int>(kDefaultPoll.count())));
+    const int seconds = pollSeconds.value_or(
+        remembered.pollSeconds.value_or(static_cast<int>(kDefaultPoll.count())));
     poll_->setValue(std::clamp(seconds, 1, kLongestPollSeconds));
     fleet_.setPollInterval(std::chrono::seconds(poll_->value()));
     // Only what the operator sets here is remembered, not a --poll.
     connect(poll_, &QSpinBox::valueChanged, this, [this](int value) {
         fleet_.setPollInterval(std::chrono::seconds(value));
-        remember("pollSeconds", value);
+        remember(FleetKey::PollSeconds, value);
     });
     connect(threshold_, &QSpinBox::valueChanged, this, [this](int value) {
         model_.setLampThreshold(value);
-        remember("lampHoursThreshold", value);
+        remember(FleetKey::LampHoursThreshold, value);
     });
     fleet_.cycleFinished = [this](std::chrono::milliseconds wall) {
         // Once a cycle, not on every change: measuring a hundred rows each time costs the window.
@@ -175,11 +158,24 @@ void FleetWindow::start() {
 
 void FleetWindow::listRead(const ProjectorList& list) {
     fleet_.setProjectors(list.projectors);
+    fileProblems_ = list.problems;
+    showProblems();
+    updateActions();
+}
+
+void FleetWindow::remember(FleetKey key, int value) {
+    if (settings_.remember(key, value)) return;
+    showProblems();
+}
+
+void FleetWindow::showProblems() {
+    if (const QString problem = settings_.takeProblem(); !problem.isEmpty())
+        settingsProblem_ = problem;
     QStringList lines;
-    for (const QString& problem : list.problems) lines << problem.toHtmlEscaped();
+    for (const QString& problem : fileProblems_) lines << problem.toHtmlEscaped();
+    if (!settingsProblem_.isEmpty()) lines << settingsProblem_.toHtmlEscaped();
     problems_->setText(lines.join(QStringLiteral("<br>")));
     problems_->setVisible(!lines.isEmpty());
-    updateActions();
 }
 
 std::vector<int> FleetWindow::selectedRows() const {

@@ -15,6 +15,7 @@
 
 #include "fleet/fleet.h"
 #include "fleet/projectors_watcher.h"
+#include "settings/panel_settings.h"
 #include "ui/fleet_table_model.h"
 
 namespace panel {
@@ -50,7 +51,12 @@ private:
     QHBoxLayout* buildActions();
     void listRead(const ProjectorList& list);
     void updateActions();
+    // Keeps an operator's change; a file that does not take it is told below the table.
+    void remember(FleetKey key, int value);
+    // The projectors file's problems, then the settings file's, told once and kept in view.
+    void showProblems();
 
+    PanelSettings settings_;
     ProjectorsWatcher watcher_;
     Fleet fleet_;
     FleetTableModel model_;
@@ -59,6 +65,8 @@ private:
     QSpinBox* poll_ = nullptr;
     QSpinBox* threshold_ = nullptr;
     QLabel* problems_ = nullptr;
+    std::vector<QString> fileProblems_;
+    QString settingsProblem_;
     QPushButton* powerOn_ = nullptr;
     QPushButton* powerOff_ = nullptr;
     QPushButton* openPanel_ = nullptr;

@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QMessageBox>
 #include <QSettings>
+#include <QSpinBox>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -148,6 +151,51 @@ TEST_F(FleetWindowTest, TheLampThresholdIsRememberedInTheFleetGroup) {
     EXPECT_EQ(cell.data().toString(), QStringLiteral("1234 (over 1000)"));
     EXPECT_TRUE(cell.data(Qt::BackgroundRole).isValid());
 }
+
+struct SettingsProblemCase {
+    const char* name;
+    const char* file;  // the settings file's text; nullptr: the folder's name taken by a file
+    const char* words;
+};
+
+class FleetSettingsProblemTest : public FleetWindowTest,
+                                 public ::testing::WithParamInterface<SettingsProblemCase> {};
+
+TEST_P(FleetSettingsProblemTest, IsToldBelowTheTableAndTheDefaultsStand) {
+    QTemporaryDir config;
+    const QByteArray suiteConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    // QSettings keeps the first folder it found for the whole process.
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config.path());
+    const SettingsProblemCase& c = GetParam();
+    QDir(config.path()).mkpath(c.file ? QStringLiteral("projector-panel") : QString());
+    QFile out(config.filePath(c.file ? QStringLiteral("projector-panel/projector-panel.ini")
+                                     : QStringLiteral("projector-panel")));
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(c.file ? c.file : "");
+    out.close();
+
+    auto window = openWindow(QStringList{});
+    window->findChild<QSpinBox*>(QStringLiteral("LampThreshold"))->setValue(1500);
+    const auto* problems = window->findChild<QLabel*>(QStringLiteral("FileProblems"));
+    EXPECT_TRUE(problems->text().contains(QLatin1String(c.words)))
+        << problems->text().toStdString();
+    EXPECT_EQ(problems->text().count(QLatin1String(c.words)), 1) << "told once";
+
+    window.reset();
+    qputenv("XDG_CONFIG_HOME", suiteConfig);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QString::fromUtf8(suiteConfig));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, FleetSettingsProblemTest,
+    ::testing::Values(SettingsProblemCase{"WordsForTheInterval", "[fleet]\npollSeconds=often\n",
+                                          "garbled (fleet/pollSeconds)"},
+                      SettingsProblemCase{"NegativeInterval", "[fleet]\npollSeconds=-60\n",
+                                          "garbled (fleet/pollSeconds)"},
+                      // No one, root included, can write below a file.
+                      SettingsProblemCase{"Unwritable", nullptr, "cannot be written"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace panel

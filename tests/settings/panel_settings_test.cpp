@@ -62,5 +62,63 @@ INSTANTIATE_TEST_SUITE_P(
         SettingsCase{"unwritable", nullptr, "cannot be written"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+struct FleetCase {
+    const char* name;
+    const char* file;  // the settings file's text; nullptr: the folder's name taken by a file
+    std::optional<int> pollSeconds;
+    std::optional<int> lampHoursThreshold;
+    const char* problem;  // what the one report says, empty for none
+};
+
+class PanelSettingsFleetTest : public ::testing::TestWithParam<FleetCase> {};
+
+TEST_P(PanelSettingsFleetTest, TheFleetGroupIsReadCheckedAndWrittenBesideThePorts) {
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    // QSettings keeps the first folder it found for the whole process.
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config.path());
+    const QString file = config.filePath(QStringLiteral("projector-panel/projector-panel.ini"));
+    const FleetCase& c = GetParam();
+    QDir(config.path()).mkpath(c.file ? QStringLiteral("projector-panel") : QString());
+    QFile out(c.file ? file : config.filePath(QStringLiteral("projector-panel")));
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(c.file ? c.file : "");
+    out.close();
+
+    PanelSettings settings;
+    const FleetSettings read = settings.fleet();
+    EXPECT_EQ(read.pollSeconds, c.pollSeconds);
+    EXPECT_EQ(read.lampHoursThreshold, c.lampHoursThreshold);
+    EXPECT_EQ(settings.remember(FleetKey::LampHoursThreshold, 1500), c.file != nullptr);
+    const QString problem = settings.takeProblem();
+    EXPECT_TRUE(problem.contains(QString::fromLatin1(c.problem))) << problem.toStdString();
+    EXPECT_EQ(problem.isEmpty(), !*c.problem) << problem.toStdString();
+    EXPECT_EQ(settings.takeProblem(), QString()) << "told once";
+    if (!c.file) return;
+
+    PanelSettings next;
+    EXPECT_EQ(next.fleet().lampHoursThreshold, 1500);
+    EXPECT_EQ(next.fleet().pollSeconds, c.pollSeconds);
+    EXPECT_EQ(next.devices(kDefaults).com1, QString::fromLatin1(c.file).contains("ttyUSB7")
+                                                ? QStringLiteral("/dev/ttyUSB7")
+                                                : kDefaults.com1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PanelSettingsFleetTest,
+    ::testing::Values(
+        FleetCase{"no_file_yet", "", std::nullopt, std::nullopt, ""},
+        FleetCase{"both_values", "[fleet]\npollSeconds=30\nlampHoursThreshold=900\n", 30, 900, ""},
+        FleetCase{"beside_the_ports", "[ports]\ncom1=/dev/ttyUSB7\n[fleet]\npollSeconds=5\n", 5,
+                  std::nullopt, ""},
+        FleetCase{"words_for_a_number", "[fleet]\npollSeconds=soon\n", std::nullopt, std::nullopt,
+                  "garbled (fleet/pollSeconds)"},
+        FleetCase{"negative_threshold", "[fleet]\npollSeconds=10\nlampHoursThreshold=-5\n", 10,
+                  std::nullopt, "garbled (fleet/lampHoursThreshold)"},
+        FleetCase{"binary_variant", "[fleet]\npollSeconds=@Variant(\\0\\0\\0\\x7f\\0\\0)\n",
+                  std::nullopt, std::nullopt, "garbled (fleet/pollSeconds)"},
+        FleetCase{"unwritable", nullptr, std::nullopt, std::nullopt, "cannot be written"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace panel
