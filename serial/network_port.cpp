@@ -321,6 +321,7 @@ void NetworkPort::closeSocket() {
     }
     telnet_.reset();
     pending_.clear();
+    negotiationOverflow_ = false;
 }
 
 PortResult NetworkPort::output(std::string_view bytes) {
@@ -383,9 +384,13 @@ void NetworkPort::takeArrivals(bool negotiating) {
             decoded.clear();
             telnet_->receive(bytes, decoded);
         }
-        // While an operation waits for the server's answers the socket must be read to the end;
-        // data beyond the limit is dropped then, as RecvData drops what exceeds its own.
-        pending_.append(decoded, 0, std::min(room, decoded.size()));
+        // While the server's answers are awaited the socket must be read to the end, so the data
+        // before them is held beyond the usual limit; past a bound of its own the open fails.
+        if (negotiating && pending_.size() + decoded.size() > kNegotiationLimit) {
+            negotiationOverflow_ = true;
+            return;
+        }
+        pending_.append(decoded, 0, negotiating ? decoded.size() : std::min(room, decoded.size()));
     }
 }
 
@@ -393,6 +398,10 @@ void NetworkPort::onReadyRead() {
     if (busy_ > 0) return;  // an operation reads its own answers
     if (phase_ == Phase::Negotiating) {
         takeArrivals(true);
+        if (negotiationOverflow_ && !outcomeQueued_)
+            return settleOpen(failure("the device server sent more than " +
+                                      std::to_string(kNegotiationLimit / 1024) +
+                                      " KiB before confirming the line settings"));
         checkNegotiation();
         return;
     }

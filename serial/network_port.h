@@ -57,6 +57,9 @@ public:
     // Decoded bytes held for the listener at most; beyond it the socket stops being read, so
     // a flooding server is slowed by TCP instead of filling memory.
     static constexpr std::size_t kPendingLimit = 64 * 1024;
+    // Data held while the line settings are being confirmed, when the socket cannot be left
+    // unread: a second of a fast line's backlog is far below it; more is a server gone wrong.
+    static constexpr std::size_t kNegotiationLimit = 4 * 1024 * 1024;
 
 private:
     class Busy;
@@ -110,8 +113,9 @@ private:
     std::uint64_t attempt_ = 0;   // counts opens begun and cancelled; stale outcomes are dropped
     int busy_ = 0;
     bool commQueued_ = false;
-    bool writeFailed_ = false;  // a write of the current output() fell short
-    std::string pending_;       // decoded data bytes not yet taken by input()
+    bool writeFailed_ = false;          // a write of the current output() fell short
+    std::string pending_;               // decoded data bytes not yet taken by input()
+    bool negotiationOverflow_ = false;  // more than kNegotiationLimit came before the answers
     std::uint64_t openCount_ = 0;
     QElapsedTimer ownClose_;        // since this port last closed an open connection itself
     bool reconnectQueued_ = false;  // the open under way connects again shortly

@@ -479,5 +479,90 @@ INSTANTIATE_TEST_SUITE_P(
             "the host projector.slow.test was not found within 3 s", 3000}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A Telnet device server of the test's own that sends data before it answers the negotiation:
+// it agrees to every option offered or asked, and confirms every COM-PORT-OPTION value as asked.
+class EarlyDataServer {
+public:
+    explicit EarlyDataServer(std::size_t early) {
+        for (std::size_t i = 0; i < early; ++i) early_ += static_cast<char>('A' + i % 26);
+        QObject::connect(&server_, &QTcpServer::newConnection, [this] { accept(); });
+        server_.listen(QHostAddress::LocalHost);
+    }
+    QString url() const {
+        return QStringLiteral("rfc2217://127.0.0.1:%1").arg(server_.serverPort());
+    }
+    const std::string& early() const { return early_; }
+
+private:
+    void accept() {
+        client_.reset(server_.nextPendingConnection());
+        client_->write(early_.data(), static_cast<qint64>(early_.size()));
+        QObject::connect(client_.get(), &QTcpSocket::readyRead, [this] { answer(); });
+    }
+    void answer() {
+        constexpr char kIac = '\xFF', kSb = '\xFA', kSe = '\xF0', kWill = '\xFB', kDo = '\xFD';
+        in_ += client_->readAll().toStdString();
+        std::string out;
+        for (std::size_t at = in_.find(kIac); at != std::string::npos && at + 2 < in_.size();
+             at = in_.find(kIac)) {
+            const char verb = in_[at + 1];
+            std::size_t end = at + 3;
+            if (verb == kWill || verb == kDo) {
+                out += {kIac, verb == kWill ? kDo : kWill, in_[at + 2]};
+            } else if (verb == kSb) {
+                end = in_.find(std::string{kIac, kSe}, at);
+                if (end == std::string::npos) break;
+                std::string reply = in_.substr(at, end + 2 - at);
+                reply[3] = static_cast<char>(reply[3] + 100);  // the server's answer code
+                out += reply;
+                end += 2;
+            }
+            in_.erase(0, end);
+        }
+        client_->write(out.data(), static_cast<qint64>(out.size()));
+    }
+
+    QTcpServer server_;
+    std::unique_ptr<QTcpSocket> client_;
+    std::string early_;
+    std::string in_;
+};
+
+struct EarlyDataCase {
+    const char* name;
+    std::size_t early;  // data bytes sent before the negotiation's answers
+    bool opens;         // or fails, saying why
+};
+
+class EarlyDataTest : public ::testing::TestWithParam<EarlyDataCase> {};
+
+TEST_P(EarlyDataTest, DataBeforeTheSettingsAreConfirmedIsKeptWhole) {
+    EarlyDataServer server(GetParam().early);
+    NetworkPort port(PortDevices{server.url(), server.url()});
+    RecordingListener listener(port);
+    port.setListener(&listener);
+    ASSERT_FALSE(port.setSettings("19200,N,8,1"));
+    const PortResult opened = openToTheEnd(port, listener);
+    if (!GetParam().opens) {
+        ASSERT_TRUE(opened);
+        EXPECT_THAT(opened->description, HasSubstr("before confirming the line settings"));
+        return;
+    }
+    ASSERT_FALSE(opened) << opened->description;
+    ASSERT_TRUE(waitUntil([&] { return listener.received.size() >= server.early().size(); }));
+    settle(100);
+    EXPECT_EQ(listener.received.size(), server.early().size());
+    EXPECT_TRUE(listener.received == server.early()) << "bytes changed or out of order";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, EarlyDataTest,
+    ::testing::Values(
+        EarlyDataCase{"AFewBytes", 100, true},
+        EarlyDataCase{"MoreThanTheHeldLimit", NetworkPort::kPendingLimit + 4000, true},
+        EarlyDataCase{"FourTimesTheHeldLimit", 4 * NetworkPort::kPendingLimit, true},
+        EarlyDataCase{"BeyondTheNegotiationBound", NetworkPort::kNegotiationLimit + 1, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace panel::test
