@@ -5,6 +5,7 @@
 #include <sys/inotify.h>
 
 #include <unistd.h>
+#include <cstdint>
 #include <cstdio>
 
 #include <QDir>
@@ -60,10 +61,14 @@ TEST(ProjectorsWatcherTest, ReadsTheFileAgainWhenWrittenInPlaceOrReplaced) {
 
 // Counts the opens of one file, by anyone, from now on.
 class OpenCounter {
+    // inotify merges an event into an identical one still unread: the reads and closes between
+    // two opens keep them apart.
+    static constexpr std::uint32_t kEvents = IN_OPEN | IN_ACCESS | IN_CLOSE_NOWRITE;
+
 public:
     explicit OpenCounter(const QString& path)
         : fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)),
-          watch_(inotify_add_watch(fd_, QFile::encodeName(path).constData(), IN_OPEN)) {}
+          watch_(inotify_add_watch(fd_, QFile::encodeName(path).constData(), kEvents)) {}
     ~OpenCounter() { ::close(fd_); }
     bool ok() const { return fd_ >= 0 && watch_ >= 0; }
     int opens() {
