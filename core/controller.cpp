@@ -237,9 +237,7 @@ void Controller::onPortOpened() {
 void Controller::onOpenFailed(const PortError& error) {
     if (!openFallback_) {
         // The serial layer reopening a lost line met a new obstacle; it tells each one once.
-        const std::string device = port_.deviceName() + ": ";
-        view_.notifyPortProblem(error.description.starts_with(device) ? error.description
-                                                                      : device + error.description);
+        view_.notifyPortProblem(withDeviceName(port_.deviceName(), error.description));
         return;
     }
     const int fallback = *openFallback_;
@@ -406,7 +404,7 @@ void Controller::ioFailed(const PortError& error) {
 void Controller::reportPortProblem(const PortError& error) {
     if (problemReported_) return;
     problemReported_ = true;
-    view_.notifyPortProblem(port_.deviceName() + ": " + error.description);
+    view_.notifyPortProblem(withDeviceName(port_.deviceName(), error.description));
 }
 
 void Controller::tell(SessionEventKind kind, std::string_view data) {

@@ -13,6 +13,13 @@ struct PortError {
     std::string description;
 };
 
+// `text` as the operator reads it: after the device's name, unless it begins with that already
+// (a network port names its URL itself).
+inline std::string withDeviceName(const std::string& device, const std::string& text) {
+    const std::string named = device + ": ";
+    return text.starts_with(named) ? text : named + text;
+}
+
 // Empty on success. Never to be dropped: a failed port operation is handled or passed on.
 class [[nodiscard]] PortResult : public std::optional<PortError> {
 public:

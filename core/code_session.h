@@ -1,0 +1,101 @@
+// One turn of codes on a line, taken as the window takes it: start-up opens COM1 (at 9600 through
+// the window's own speed option), each code goes out as a click of its button would send it, its
+// answer is read when its reply window closes, and the line is closed at the end. The shell, the
+// fleet and any later front door drive a projector through it; they only show what it tells.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/after_tick_timer.h"
+#include "core/code_sequence.h"
+#include "core/controller.h"
+#include "core/forwarding_port.h"
+
+namespace panel {
+
+enum class SessionEnd { AllAnswered, SomeUnanswered, PortFailed };
+
+struct SessionRequest {
+    std::vector<std::string> codes;
+    std::optional<int> waitMs;  // replaces every code's reply window
+    int speed = 19200;          // or 9600
+};
+
+// What a session tells, each from within its line's or its timers' handlers: the owner must not
+// destroy the session inside them.
+struct SessionEvents {
+    // One code's answer, when its reply window closes.
+    std::function<void(const CodeAnswer& answer)> answered;
+    // Once, last, with the line closed. For PortFailed, `problem` is what failed, after the
+    // device's name.
+    std::function<void(SessionEnd end, const std::string& problem)> ended;
+};
+
+class CodeSession final : private View {
+public:
+    CodeSession(SerialPort& line, Timers timers, SessionRequest request, SessionEvents events);
+    // Closes the line when the end has not.
+    ~CodeSession() override;
+    CodeSession(const CodeSession&) = delete;
+    CodeSession& operator=(const CodeSession&) = delete;
+
+    // Who hears of the line's events (the session log); before start(). Not owned.
+    void setSessionObserver(SessionObserver* observer) { controller_.setSessionObserver(observer); }
+    void start();
+    // Everything the line brought since the start, as it came: a device server's refusal shows
+    // here.
+    const std::string& received() const { return port_.everything(); }
+
+private:
+    // The line as the controller sees it: it times each write's first answer, keeps what comes,
+    // and tells the session when an open that finishes later has opened.
+    class SessionPort final : public TimedPort {
+    public:
+        SessionPort(SerialPort& inner, std::function<void()> opened)
+            : TimedPort(inner), opened_(std::move(opened)) {}
+
+        PortResult output(std::string_view bytes) override;
+        PortResult input(std::string& bytes) override;
+        // What came since the last write.
+        const std::string& sinceWrite() const { return sinceWrite_; }
+        const std::string& everything() const { return everything_; }
+
+    private:
+        void onPortOpened() override;
+
+        std::function<void()> opened_;
+        std::string sinceWrite_;
+        std::string everything_;
+    };
+
+    void captionChanged(LabelId label, const std::string& caption) override {
+        codes_.captionChanged(label, caption);
+    }
+    void setPortSelectorVisible(bool) override {}
+    void selectOption1() override {}
+    void showPortSelectionFailure(const std::string& description) override;
+    void notifyPortProblem(const std::string& text) override {
+        finish(SessionEnd::PortFailed, text);
+    }
+    void endProgram() override {}
+
+    void openSettled();
+    void sendNext();
+    void replyWindowClosed();
+    void finish(SessionEnd end, const std::string& problem);
+
+    SessionRequest request_;
+    SessionEvents events_;
+    SessionPort port_;
+    AfterTickTimer replyWindow_;
+    Controller controller_;
+    CodeSequence codes_;
+    bool waitingForOpen_ = false;
+    bool finished_ = false;
+};
+
+}  // namespace panel
