@@ -8,10 +8,7 @@
 #include "app/version.h"
 #include "desktop/desktop_identity.h"
 #include "log/session_log.h"
-#include "serial/line_watcher.h"
-#include "serial/network_port.h"
-#include "serial/qt_serial_port.h"
-#include "serial/routed_serial_port.h"
+#include "serial/line_stack.h"
 #include "settings/panel_settings.h"
 #include "ui/fleet_window.h"
 #include "ui/form1.h"
@@ -82,17 +79,15 @@ int runPanelWindow(QApplication& app, const panel::CommandLine& commandLine,
     std::unique_ptr<panel::Prompter> quiet;
     if (!screenshotDir.isEmpty()) quiet = std::make_unique<panel::StderrPrompter>();
 
-    panel::LineWatcher lineWatcher;  // outlives the port that uses it
-    panel::QtSerialPort localPort(commandLine.devices);
-    panel::NetworkPort networkPort(commandLine.devices);
-    panel::RoutedSerialPort port(commandLine.devices, localPort, networkPort);
-    port.reopenLostLines(lineWatcher);
+    panel::LineStack line(
+        panel::LineConfig{.devices = commandLine.devices, .reopenLostLines = true});
+    panel::RoutedSerialPort& port = line.port();
     panel::SessionLog log(std::string(panel::kProgramName) + ' ' + panel::kProgramVersion,
                           {panel::LoggedPort{"COM1", commandLine.devices.com1.toStdString()},
                            panel::LoggedPort{"COM2", commandLine.devices.com2.toStdString()}});
     panel::Form1 form(port, quiet.get());
     form.describePorts(commandLine.devices.com1, commandLine.devices.com2);
-    QObject::connect(&lineWatcher, &panel::LineWatcher::waitChanged, &form,
+    QObject::connect(line.watcher(), &panel::LineWatcher::waitChanged, &form,
                      &panel::Form1::showLineWait);
     form.enablePortChooser(port, &settings);
     form.setSessionLog(log);

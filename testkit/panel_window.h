@@ -7,10 +7,7 @@
 #include <chrono>
 #include <memory>
 
-#include "serial/line_watcher.h"
-#include "serial/network_port.h"
-#include "serial/qt_serial_port.h"
-#include "serial/routed_serial_port.h"
+#include "serial/line_stack.h"
 #include "testkit/window_driver.h"
 #include "ui/form1.h"
 #include "ui/prompter.h"
@@ -28,16 +25,14 @@ public:
 
     Form1& form() { return *form_; }
     const Form1& form() const { return *form_; }
-    SerialPort& port() { return *routed_; }
+    SerialPort& port() { return line_->port(); }
     Controller& controller() { return form_->controller(); }
-    const QtSerialPort& localPort() const { return *serial_; }
+    const QtSerialPort& localPort() const { return line_->local(); }
     // The port is open and the window active.
     bool ready() const;
 
 private:
-    std::unique_ptr<QtSerialPort> serial_;
-    std::unique_ptr<NetworkPort> network_;
-    std::unique_ptr<RoutedSerialPort> routed_;
+    std::unique_ptr<LineStack> line_;
     std::unique_ptr<Form1> form_;
 };
 

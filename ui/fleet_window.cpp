@@ -6,9 +6,7 @@
 #include <QMessageBox>
 #include <QVBoxLayout>
 
-#include "serial/network_port.h"
-#include "serial/qt_serial_port.h"
-#include "serial/routed_serial_port.h"
+#include "serial/line_stack.h"
 #include "ui/form1.h"
 
 namespace panel {
@@ -33,18 +31,12 @@ QSpinBox* spinBox(const char* name, int low, int high, const QString& accessible
 
 }  // namespace
 
-// Today's full window for one projector, with COM1 on its port, and the ports it drives.
+// Today's full window for one projector, with COM1 on its port, and the line it drives.
 struct FleetWindow::Panel {
     explicit Panel(const Projector& projector)
-        : devices{projector.port, defaultPortDevices().com2},
-          serial(devices),
-          network(devices),
-          routed(devices, serial, network),
-          form(routed) {}
-    PortDevices devices;
-    QtSerialPort serial;
-    NetworkPort network;
-    RoutedSerialPort routed;
+        : line(LineConfig{PortDevices{projector.port, defaultPortDevices().com2}}),
+          form(line.port()) {}
+    LineStack line;
     Form1 form;
 };
 
@@ -227,7 +219,7 @@ void FleetWindow::openPanelForSelected() {
     auto panel =
         std::make_unique<Panel>(fleet_.rows()[static_cast<std::size_t>(rows[0])].projector);
     Form1& form = panel->form;
-    form.describePorts(panel->devices.com1, panel->devices.com2);
+    form.describePorts(panel->line.port().device(1), panel->line.port().device(2));
     form.setWindowTitle(form.windowTitle() + QStringLiteral(" — ") +
                         fleet_.rows()[static_cast<std::size_t>(rows[0])].projector.name);
     form.load();

@@ -16,10 +16,8 @@
 #include <QTimer>
 #include <QTreeWidget>
 
-#include "serial/network_port.h"
+#include "serial/line_stack.h"
 #include "serial/port_url.h"
-#include "serial/qt_serial_port.h"
-#include "serial/routed_serial_port.h"
 #include "settings/panel_settings.h"
 #include "testkit/pseudo_terminal.h"
 #include "tests/support/recording_prompter.h"
@@ -33,16 +31,11 @@ namespace {
 // The adapters, the window and the remembered devices, as main() wires them.
 struct ChooserRig {
     ChooserRig(const PortDevices& devices, const QString& byId, Prompter* prompter)
-        : local(devices),
-          network(devices),
-          routed(devices, local, network),
-          form(std::make_unique<Form1>(routed, prompter)) {
+        : line(LineConfig{devices}), form(std::make_unique<Form1>(line.port(), prompter)) {
         form->describePorts(devices.com1, devices.com2);
-        form->enablePortChooser(routed, &settings, byId);
+        form->enablePortChooser(line.port(), &settings, byId);
     }
-    QtSerialPort local;
-    NetworkPort network;
-    RoutedSerialPort routed;
+    LineStack line;
     PanelSettings settings;
     std::unique_ptr<Form1> form;  // gone first
 };
@@ -98,8 +91,8 @@ TEST_F(PortChooserTest, ChoosePortInTheFailedOpenBoxReachesTheLineAndTheNextStar
         EXPECT_EQ(rig.form->portChooser()->port(), 1);
         choose(rig.form->portChooser(), line.path());
 
-        ASSERT_TRUE(rig.routed.isOpen());
-        EXPECT_EQ(rig.routed.deviceName(), stable.toStdString());  // kept by its stable name
+        ASSERT_TRUE(rig.line.port().isOpen());
+        EXPECT_EQ(rig.line.port().deviceName(), stable.toStdString());  // kept by its stable name
         const termios attributes = line.attributes();
         EXPECT_EQ(cfgetospeed(&attributes), B9600);
         EXPECT_EQ(rig.form->findChild<QRadioButton*>(QStringLiteral("Option1"))->toolTip(),
@@ -112,7 +105,7 @@ TEST_F(PortChooserTest, ChoosePortInTheFailedOpenBoxReachesTheLineAndTheNextStar
     ChooserRig rig(remembered, byId.path(), &prompter);
     rig.form->load();
     EXPECT_TRUE(prompter.failures.isEmpty()) << prompter.failures.join('\n').toStdString();
-    EXPECT_TRUE(rig.routed.isOpen());
+    EXPECT_TRUE(rig.line.port().isOpen());
 }
 
 struct MenuKeyCase {

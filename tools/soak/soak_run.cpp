@@ -16,10 +16,7 @@
 
 #include "core/catalogue.h"
 #include "core/monotonic.h"
-#include "serial/line_watcher.h"
-#include "serial/network_port.h"
-#include "serial/qt_serial_port.h"
-#include "serial/routed_serial_port.h"
+#include "serial/line_stack.h"
 #include "testkit/controls.h"
 #include "tools/projector-sim/frame_log.h"
 #include "tools/soak/counting_port.h"
@@ -105,10 +102,7 @@ SoakRun::SoakRun(SoakOptions options)
 SoakRun::~SoakRun() {
     form_.reset();
     panelPort_.reset();
-    routed_.reset();
-    netPort_.reset();
-    port_.reset();
-    watcher_.reset();
+    line_.reset();
 }
 
 // ---- the window ----------------------------------------------------------------------------
@@ -684,8 +678,8 @@ void SoakRun::checkWindowState() {
             return fail("the open port is COM" + std::to_string(panelPort_->commPort()) + "; COM" +
                         std::to_string(model_.port) + " was selected");
     }
-    const int baud =
-        options_.network ? netPort_->lineSettings().baudRate : port_->lineSettings().baudRate;
+    const int baud = options_.network ? line_->network().lineSettings().baudRate
+                                      : line_->local().lineSettings().baudRate;
     if (baud != model_.baud)
         return fail("the line is set to " + std::to_string(baud) + " baud; " +
                     std::to_string(model_.baud) + " was selected");
@@ -754,30 +748,26 @@ void SoakRun::buildPorts() {
     // As the program builds them, and counted on the window's side.
     const PortDevices devices = options_.network ? PortDevices{line(1).url(), line(2).url()}
                                                  : PortDevices{line(1).link(), line(2).link()};
-    watcher_ = std::make_unique<LineWatcher>();
-    port_ = std::make_unique<QtSerialPort>(devices);
-    netPort_ = std::make_unique<NetworkPort>(devices);
-    routed_ = std::make_unique<RoutedSerialPort>(devices, *port_, *netPort_);
-    routed_->reopenLostLines(*watcher_);
+    line_ = std::make_unique<LineStack>(LineConfig{.devices = devices, .reopenLostLines = true});
     panelPort_ = std::make_unique<CountingPort>(
-        *routed_, CountingPort::Observer{[this](std::string_view bytes) { portWrote(bytes); },
-                                         [this] { portLost(); }, [this] { portOpened(); }});
-    connect(watcher_.get(), &LineWatcher::waitChanged, this, [this](int port) {
+        line_->port(), CountingPort::Observer{[this](std::string_view bytes) { portWrote(bytes); },
+                                              [this] { portLost(); }, [this] { portOpened(); }});
+    connect(line_->watcher(), &LineWatcher::waitChanged, this, [this](int port) {
         if (port == 0)
             schedule_.ended();
         else
             schedule_.began(MonotonicMicros());
     });
     // After the port's own connection: the try has been made when this runs.
-    connect(watcher_.get(), &LineWatcher::tryNow, this,
+    connect(line_->watcher(), &LineWatcher::tryNow, this,
             [this] { schedule_.tried(MonotonicMicros()); });
 }
 
 bool SoakRun::openWindow() {
     buildPorts();
     form_ = std::make_unique<Form1>(*panelPort_, this);
-    form_->describePorts(routed_->device(1), routed_->device(2));
-    connect(watcher_.get(), &LineWatcher::waitChanged, form_.get(), &Form1::showLineWait);
+    form_->describePorts(line_->port().device(1), line_->port().device(2));
+    connect(line_->watcher(), &LineWatcher::waitChanged, form_.get(), &Form1::showLineWait);
     form_->load();
     form_->show();
     form_->activateWindow();
@@ -828,10 +818,7 @@ void SoakRun::windDown() {
     panelWrites_ = panelPort_->writes();
     form_.reset();
     panelPort_.reset();
-    routed_.reset();
-    netPort_.reset();
-    port_.reset();
-    watcher_.reset();
+    line_.reset();
     for (auto& sim : lines_) {
         sim->killServer();
         sim->stop();

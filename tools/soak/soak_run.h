@@ -29,10 +29,7 @@ class QWidget;
 
 namespace panel {
 class Form1;
-class LineWatcher;
-class NetworkPort;
-class QtSerialPort;
-class RoutedSerialPort;
+class LineStack;
 class SerialPort;
 }  // namespace panel
 
@@ -161,10 +158,7 @@ private:
     OperatorScript script_;
     FaultPlan faults_;
     std::array<std::unique_ptr<SimLine>, 2> lines_;
-    std::unique_ptr<LineWatcher> watcher_;  // outlives the ports
-    std::unique_ptr<QtSerialPort> port_;
-    std::unique_ptr<NetworkPort> netPort_;
-    std::unique_ptr<RoutedSerialPort> routed_;
+    std::unique_ptr<LineStack> line_;
     std::unique_ptr<CountingPort> panelPort_;  // what the window drives
     WaitSchedule schedule_;
     std::unique_ptr<Form1> form_;
