@@ -5,18 +5,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <array>
-#include <functional>
-#include <utility>
 
 #include "app/version.h"
-#include "core/controller.h"
-#include "core/forwarding_port.h"
 #include "log/session_log.h"
-#include "serial/network_port.h"
-#include "serial/qt_serial_port.h"
-#include "serial/qt_timer.h"
-#include "serial/reply_window_timer.h"
-#include "serial/routed_serial_port.h"
+#include "serial/line_session.h"
 
 namespace panel {
 namespace {
@@ -24,23 +16,6 @@ namespace {
 QString latin1(const std::string& text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
-
-// The line as the controller sees it, with the time from each write to the first character
-// received after it, and word of an open that finished later.
-class ShellPort final : public TimedPort {
-public:
-    using TimedPort::TimedPort;
-
-    void whenOpened(std::function<void()> opened) { opened_ = std::move(opened); }
-
-private:
-    void onPortOpened() override {
-        TimedPort::onPortOpened();
-        if (opened_) std::exchange(opened_, {})();
-    }
-
-    std::function<void()> opened_;
-};
 
 PortDevices chosenFirst(const ShellRequest& request, const PortDevices& devices) {
     // The controller's start-up opens port 1: the chosen device stands there, so that the other
@@ -61,39 +36,39 @@ std::string programLine() {
     return std::string(kProgramName) + ' ' + kProgramVersion;
 }
 
-class ShellSession final : private View {
+int exitStatus(SessionEnd end) {
+    switch (end) {
+        case SessionEnd::AllAnswered:
+            return kShellAllAnswered;
+        case SessionEnd::SomeUnanswered:
+            return kShellSomeUnanswered;
+        case SessionEnd::PortFailed:
+            break;
+    }
+    return kShellPortFailed;
+}
+
+// The shell's way of showing a session: a line a code on the output, a failure on the error
+// stream, and the end as the exit status.
+class ShellSession final {
 public:
     ShellSession(const ShellRequest& request, const PortDevices& devices, QTextStream& out,
                  QTextStream& err)
         : request_(request),
           out_(out),
           err_(err),
-          serial_(chosenFirst(request, devices)),
-          network_(chosenFirst(request, devices)),
-          routed_(chosenFirst(request, devices), serial_, network_),
-          port_(routed_),
-          replyWindow_([this] { replyWindowClosed(); }),
           log_(programLine(), loggedPorts(request, devices)),
-          controller_(port_, Timers{repeat_, replyWindow_, selectorHide_, clearing_}, *this),
-          codes_(request_.codes, request_.waitMs, controller_) {}
+          session_(chosenFirst(request, devices),
+                   SessionRequest{request.codes, request.waitMs, request.speed},
+                   SessionEvents{[this](const CodeAnswer& answer) { print(answer); },
+                                 [this](SessionEnd end, const std::string& problem) {
+                                     ended(end, problem);
+                                 }}) {}
 
     int run() {
         if (!request_.logFile.isEmpty() && !startLog()) return kCommandLineUsageError;
-        controller_.load();
-        // Through the window's own option: a refused speed is told as the window tells it.
-        if (!failed_ && request_.speed == 9600 && controller_.click("Option10") != Handled::Yes)
-            fail("the speed selector is missing");
-        if (failed_) return kShellPortFailed;
-        // A network line still connecting: the first command waits for it, a failure ends the
-        // run through the selection's message.
-        if (port_.isOpening())
-            port_.whenOpened([this] { sendNext(); });
-        else
-            QMetaObject::invokeMethod(
-                &loop_, [this] { sendNext(); }, Qt::QueuedConnection);
-        const int status = loop_.exec();
-        controller_.closePort();
-        return status;
+        session_.start();
+        return loop_.exec();
     }
 
 private:
@@ -110,62 +85,29 @@ private:
             err_.flush();
             return false;
         }
-        controller_.setSessionObserver(&log_);
+        session_.setSessionObserver(&log_);
         return true;
     }
 
-    void captionChanged(LabelId label, const std::string& caption) override {
-        codes_.captionChanged(label, caption);
-    }
-    void setPortSelectorVisible(bool) override {}
-    void selectOption1() override {}
-    void showPortSelectionFailure(const std::string& description) override {
-        // A network port names its URL itself.
-        const std::string device = port_.deviceName() + ": ";
-        fail(description.starts_with(device) ? description : device + description);
-    }
-    void notifyPortProblem(const std::string& text) override { fail(text); }
-    void endProgram() override {}
-
-    void sendNext() {
-        if (failed_ || codes_.sendNext()) return;
-        loop_.exit(codes_.anyUnanswered() ? kShellSomeUnanswered : kShellAllAnswered);
-    }
-
-    void replyWindowClosed() {
-        if (failed_) return;
-        const std::optional<CodeAnswer> answer = codes_.windowClosed(port_.firstByte());
-        if (!answer) return;
-        out_ << (request_.json ? jsonLine(*answer) : tabLine(*answer)) << '\n';
+    void print(const CodeAnswer& answer) {
+        out_ << (request_.json ? jsonLine(answer) : tabLine(answer)) << '\n';
         out_.flush();
-        sendNext();
     }
 
-    void fail(const std::string& text) {
-        if (failed_) return;
-        failed_ = true;
-        err_ << kProgramName << ": " << QString::fromStdString(text) << '\n';
-        err_.flush();
-        loop_.exit(kShellPortFailed);  // nothing more is sent
+    void ended(SessionEnd end, const std::string& problem) {
+        if (end == SessionEnd::PortFailed) {
+            err_ << kProgramName << ": " << QString::fromStdString(problem) << '\n';
+            err_.flush();
+        }
+        loop_.exit(exitStatus(end));
     }
 
     const ShellRequest& request_;
     QTextStream& out_;
     QTextStream& err_;
-    QtSerialPort serial_;
-    NetworkPort network_;
-    RoutedSerialPort routed_;
-    ShellPort port_;
-    QtTimer repeat_;
-    ReplyWindowTimer replyWindow_;
-    QtTimer selectorHide_;
-    QtTimer clearing_;
-    SessionLog log_;  // outlives the controller that reports to it
-    Controller controller_;
-    CodeSequence codes_;
+    SessionLog log_;  // outlives the session that reports to it
+    LineSession session_;
     QEventLoop loop_;
-
-    bool failed_ = false;
 };
 
 }  // namespace
