@@ -9,6 +9,7 @@
 #include "app/command_list.h"
 #include "app/version.h"
 #include "fleet/projectors_file.h"
+#include "serial/device_name.h"
 #include "serial/port_help.h"
 #include "serial/port_url.h"
 
@@ -231,12 +232,10 @@ Refusal readDevices(const Parsed& parsed, PortDevices& devices) {
         const QString value = parsed.value(option);
         if (value.trimmed().isEmpty())
             return QStringLiteral("%1 needs a device name.").arg(parsed.name(option));
-        if (isPortUrl(value)) {
-            const ParsedPortUrl url = parsePortUrl(value);
-            if (!url.url)
-                return QStringLiteral("%1 %2: %3.").arg(parsed.name(option), value, url.error);
-        }
-        *device = value;
+        const CheckedDevice checked = checkDevice(value);
+        if (!checked.problem.isEmpty())
+            return QStringLiteral("%1 %2: %3.").arg(parsed.name(option), value, checked.problem);
+        *device = checked.device;
     }
     return std::nullopt;
 }
@@ -385,8 +384,10 @@ FrontDoor frontDoorFor(int argc, const char* const argv[]) {
         const char* value = equals != std::string_view::npos ? argv[i] + equals + 1
                             : i + 1 < argc                   ? argv[++i]
                                                              : "";
-        // A malformed device-server URL is refused on the terminal too.
+        // A device refused, or a malformed device-server URL, is refused on the terminal too.
         const QString device = QString::fromLocal8Bit(value);
+        const bool port = row->option == Option::Com1 || row->option == Option::Com2;
+        if (port && !checkDevice(device).problem.isEmpty()) return FrontDoor::Terminal;
         if (row->role == Role::Device && isPortUrl(device) && !parsePortUrl(device).url)
             return FrontDoor::Terminal;
     }

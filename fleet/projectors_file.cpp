@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "serial/port_url.h"
+#include "serial/device_name.h"
 
 namespace panel {
 namespace {
@@ -140,13 +140,11 @@ void Reader::close() {
         problem(s.projector.line, QStringLiteral("[%1] has no port").arg(name));
         return;
     }
-    if (isPortUrl(s.projector.port)) {
-        const ParsedPortUrl url = parsePortUrl(s.projector.port);
-        if (!url.url) {
-            problem(s.portLine,
-                    QStringLiteral("[%1] port %2: %3").arg(name, s.projector.port, url.error));
-            return;
-        }
+    const CheckedDevice port = checkDevice(s.projector.port);
+    if (!port.problem.isEmpty()) {
+        problem(s.portLine,
+                QStringLiteral("[%1] port %2: %3").arg(name, s.projector.port, port.problem));
+        return;
     }
     if (s.badSpeed) {
         problem(s.speedLine,
@@ -154,6 +152,7 @@ void Reader::close() {
         return;
     }
     result_.projectors.push_back(s.projector);
+    result_.projectors.back().port = port.device;
 }
 
 }  // namespace

@@ -1,8 +1,6 @@
 #include "settings/panel_settings.h"
 
-#include <algorithm>
-
-#include "serial/port_url.h"
+#include "serial/device_name.h"
 
 namespace panel {
 namespace {
@@ -10,14 +8,6 @@ namespace {
 constexpr const char* kKeys[] = {"ports/com1", "ports/com2"};
 // In FleetKey's order.
 constexpr const char* kFleetKeys[] = {"fleet/pollSeconds", "fleet/lampHoursThreshold"};
-
-// A device path or a well-formed URL; anything else was not written by the panel.
-bool isUsable(const QString& device) {
-    if (std::any_of(device.begin(), device.end(), [](QChar c) { return c.unicode() < 0x20; }))
-        return false;
-    if (isPortUrl(device)) return parsePortUrl(device).url.has_value();
-    return device.startsWith(QLatin1Char('/'));
-}
 
 }  // namespace
 
@@ -35,7 +25,9 @@ std::optional<QString> PanelSettings::read(const char* key) {
     if (!settings_.contains(name)) return QString();
     const QVariant value = settings_.value(name);
     const QString device = value.typeId() == QMetaType::QString ? value.toString() : QString();
-    if (isUsable(device)) return device;
+    // Anything the rule refuses was not written by the panel.
+    if (const CheckedDevice checked = checkDevice(device); checked.problem.isEmpty())
+        return checked.device;
     noteProblem(QStringLiteral("%1 is garbled (%2); the ports are the defaults this time.")
                     .arg(settings_.fileName(), name));
     return std::nullopt;

@@ -9,6 +9,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "serial/device_name.h"
 #include "serial/port_url.h"
 
 namespace panel {
@@ -95,26 +96,28 @@ const PortEntry* PortChooser::listed(const QString& device) const {
 
 void PortChooser::check() {
     const QString text = field_->text().trimmed();
+    const CheckedDevice checked = checkDevice(text);
+    const bool usable = checked.problem.isEmpty();
     QString verdict;
-    bool usable = !text.isEmpty();
-    if (isPortUrl(text)) {
-        const ParsedPortUrl url = parsePortUrl(text);
-        usable = url.url.has_value();
-        if (!usable) verdict = QStringLiteral("Not a device-server URL: %1.").arg(url.error);
-    } else if (usable && !text.startsWith(QLatin1Char('/'))) {
-        usable = false;
+    if (text.isEmpty()) {
+        // nothing to say before anything is typed
+    } else if (!usable && isPortUrl(text)) {
+        verdict = QStringLiteral("Not a device-server URL: %1.").arg(checked.problem);
+    } else if (!usable) {
         verdict = QStringLiteral(
             "Give the device's full path, such as /dev/ttyUSB0, or a URL, such as "
             "rfc2217://HOST:PORT.");
-    } else if (const PortEntry* entry = listed(text)) {
+    } else if (const PortEntry* entry = listed(checked.device)) {
         verdict = entry->problem;  // still allowed: the operator may be about to mend it
+    } else if (checked.device != text) {
+        verdict = QStringLiteral("Taken as %1.").arg(checked.device);
     }
     verdict_->setText(verdict);
     buttons_->button(QDialogButtonBox::Ok)->setEnabled(usable);
 }
 
 QString PortChooser::chosenDevice() const {
-    return stableDeviceName(field_->text().trimmed(), inventory_.byIdFolder());
+    return stableDeviceName(checkDevice(field_->text().trimmed()).device, inventory_.byIdFolder());
 }
 
 }  // namespace panel

@@ -76,7 +76,11 @@ INSTANTIATE_TEST_SUITE_P(
         DeviceCase{"NetworkUrls",
                    {"--com1", "rfc2217://hall-a:4001", "--com2=socket://[::1]:7000"},
                    "rfc2217://hall-a:4001",
-                   "socket://[::1]:7000"}),
+                   "socket://[::1]:7000"},
+        DeviceCase{"BareNamesUnderDev",
+                   {"--com1", "ttyUSB0", "--com2=pts/4"},
+                   "/dev/ttyUSB0",
+                   "/dev/pts/4"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct RefusedCase {
@@ -133,7 +137,10 @@ INSTANTIATE_TEST_SUITE_P(
                     "--com1 rfc2217://hall-a: no port (HOST:PORT)."},
         RefusedCase{"UrlOfUnknownScheme",
                     {"--com2=telnet://hall-a:23"},
-                    "--com2 telnet://hall-a:23: unknown scheme 'telnet'"}),
+                    "--com2 telnet://hall-a:23: unknown scheme 'telnet'"},
+        RefusedCase{"RelativeDevice",
+                    {"--com1", "./ttyUSB0", "--send", "CR0"},
+                    "--com1 ./ttyUSB0: a relative path; give the device's full path"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CommandLineTest, HelpListsEveryOptionAndExitsZero) {
@@ -353,6 +360,8 @@ INSTANTIATE_TEST_SUITE_P(
                       {"--com1", "rfc2217://hall-a:4001", "--com2=socket://[::1]:7000"},
                       FrontDoor::Window},
         FrontDoorCase{"MalformedUrl", {"--com1", "socket://hall-a"}, FrontDoor::Terminal},
+        FrontDoorCase{"RelativeDevice", {"--com2", "../pty", "--send", "C00"}, FrontDoor::Terminal},
+        FrontDoorCase{"BareDevice", {"--com2=ttyUSB0", "--send", "C00"}, FrontDoor::Shell},
         FrontDoorCase{"NightlyCronLine", {"--all", "--send", "C01"}, FrontDoor::Shell},
         FrontDoorCase{
             "Fleet", {"--fleet", "--poll", "30", "--projectors", "p.ini"}, FrontDoor::Window},

@@ -56,7 +56,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "[ports]\ncom1=/dev/ttyUSB0\ncom2=@Variant(\\0\\0\\0\\x7f\\0\\0)\n",
                      "garbled"},
         SettingsCase{"malformed_url", "[ports]\ncom1=rfc2217://hall-a:99999\n", "garbled"},
-        SettingsCase{"relative_path", "[ports]\ncom1=ttyUSB0\n", "garbled"},
+        SettingsCase{"relative_path", "[ports]\ncom1=./ttyUSB0\n", "garbled"},
         SettingsCase{"control_character", "[ports]\ncom1=\"/dev/tty\\x1bUSB0\"\n", "garbled"},
         // No one, root included, can write below a file.
         SettingsCase{"unwritable", nullptr, "cannot be written"}),
@@ -119,6 +119,21 @@ INSTANTIATE_TEST_SUITE_P(
                   std::nullopt, std::nullopt, "garbled (fleet/pollSeconds)"},
         FleetCase{"unwritable", nullptr, std::nullopt, std::nullopt, "cannot be written"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(PanelSettingsNameTest, ABareNameReadsAsItsNodeUnderDev) {
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config.path());
+    QDir(config.path()).mkpath(QStringLiteral("projector-panel"));
+    QFile out(config.filePath(QStringLiteral("projector-panel/projector-panel.ini")));
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write("[ports]\ncom1=ttyUSB0\n");
+    out.close();
+
+    PanelSettings settings;
+    EXPECT_EQ(settings.devices(kDefaults).com1, QStringLiteral("/dev/ttyUSB0"));
+    EXPECT_EQ(settings.takeProblem(), QString());
+}
 
 }  // namespace
 }  // namespace panel

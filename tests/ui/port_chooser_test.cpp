@@ -190,7 +190,8 @@ TEST(PortChooserFieldTest, EachTextIsCheckedAsItIsTyped) {
         {"rfc2217://hall-a", false, nullptr},
         {"socket://127.0.0.1:70000", false, nullptr},
         {"telnet://hall-a:23", false, nullptr},
-        {"ttyUSB0", false,
+        {"ttyUSB0", true, "Taken as /dev/ttyUSB0."},
+        {"./ttyUSB0", false,
          "Give the device's full path, such as /dev/ttyUSB0, or a URL, such as "
          "rfc2217://HOST:PORT."},
         {"   ", false, ""},
