@@ -5,24 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QTcpServer>
-#include <functional>
+#include <QTest>
 
 #include "testkit/pseudo_terminal.h"
 
 namespace panel {
 namespace {
-
-bool waitUntil(const std::function<bool()>& done, int limitMs = 5000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > limitMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
 
 class Quiet final : public PortListener {
     void onComm(int) override {}
@@ -65,10 +54,12 @@ TEST_P(LineStackTest, EachDeviceGoesToItsAdapterAndALostLineIsWaitedForWhenAsked
     EXPECT_EQ(line.local().isOpen(), c.local);
     EXPECT_EQ(line.network().isOpen() || line.network().isOpening(), !c.local);
     EXPECT_EQ(line.watcher() != nullptr, c.watcher != Watcher::None);
-    if (c.watcher == Watcher::Callers) EXPECT_EQ(line.watcher(), &callers);
+    if (c.watcher == Watcher::Callers) {
+        EXPECT_EQ(line.watcher(), &callers);
+    }
     if (!c.local) return;
     far.hangUp();
-    ASSERT_TRUE(waitUntil([&] { return !line.port().isOpen(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !line.port().isOpen(); }, 5000));
     QCoreApplication::processEvents();
     EXPECT_EQ(line.watcher() && line.watcher()->isWatching(), c.waiting);
 }
