@@ -8,6 +8,7 @@
 
 #include "app/command_list.h"
 #include "app/version.h"
+#include "core/catalogue.h"
 #include "fleet/projectors_file.h"
 #include "serial/port_help.h"
 #include "serial/port_url.h"
@@ -243,6 +244,12 @@ Refusal readDevices(const Parsed& parsed, PortDevices& devices) {
 
 // A code leaves one byte per character, as one frame ended by its own CR.
 Refusal checkCode(const QString& code) {
+    if (static_cast<std::size_t>(code.size()) > kLongestCode)
+        return QStringLiteral(
+                   "--send: a code of %1 characters is longer than any the projector "
+                   "takes (at most %2); nothing was sent.")
+            .arg(code.size())
+            .arg(kLongestCode);
     QString shown = code;
     shown.replace(QLatin1Char('\r'), QLatin1String("\\r"));
     shown.replace(QLatin1Char('\n'), QLatin1String("\\n"));

@@ -203,7 +203,8 @@ TEST_F(ShellModeTest, BadCodeOrOptionExitsTwoAndSendsNothing) {
          {QStringList{"--send", "CR0", "--send", "C\u20AC0"}, QStringList{"--send", "CR0\r"},
           QStringList{"--send", "CR0", "--send", "C0\n0"},
           QStringList{"--send", "CR0", "--speed", "4800"},
-          QStringList{"--send", "CR0", "--retries", "2"}}) {
+          QStringList{"--send", "CR0", "--retries", "2"},
+          QStringList{"--send", "CR0", "--send", QString(100'000, QLatin1Char('C'))}}) {
         const PanelRun run = send(arguments);
         EXPECT_EQ(run.exitCode, 2) << describe(run);
         EXPECT_TRUE(run.lines.isEmpty()) << describe(run);
