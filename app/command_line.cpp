@@ -166,7 +166,8 @@ void printHelp(const QCommandLineParser& parser, QTextStream& out) {
     out << text
         << "\nWith --send, one line a code: the code, the received trace and the decoded answer, "
            "tab-separated.\nExit status: 0 every code answered, 1 one or more not, 2 a bad "
-           "command line,\n3 the port could not be opened or failed.\n";
+           "command line,\n3 the port could not be opened or failed, 4 the log missed some of "
+           "the session.\n";
 }
 
 // Parsed options, by the table's order.
