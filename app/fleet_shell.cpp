@@ -47,6 +47,12 @@ int runFleetShell(const ShellRequest& request, const ProjectorList& list, const 
         err.flush();
         return kFleetUnknownName;
     }
+    // A file missing, unreadable or holding no usable section: there is no one to send to.
+    if (chosen.empty()) {
+        err << kProgramName << ": no projector to send to in " << path << '\n';
+        err.flush();
+        return kFleetUnknownName;
+    }
     std::vector<std::unique_ptr<ProjectorExchange>> exchanges;
     std::vector<ExchangeResult> results(chosen.size());
     std::size_t left = chosen.size();

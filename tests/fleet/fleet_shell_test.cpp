@@ -122,6 +122,21 @@ TEST_F(FleetShellTest, AnUnknownNameSendsNothingAndNamesTheFile) {
     EXPECT_EQ(sims_.log(0).count("C00"), 0u);
 }
 
+// A projectors file that gives no projector leaves no one to send to: refused like a name the
+// file does not hold.
+TEST_F(FleetShellTest, AProjectorsFileThatGivesNoProjectorExitsTwoNamingIt) {
+    for (const QString& file : {dir_.filePath(QStringLiteral("nonexistent.ini")), dir_.path(),
+                                QStringLiteral("/proc/self/status")}) {
+        SCOPED_TRACE(file.toStdString());
+        const PanelRun r = run({QStringLiteral("--projectors"), file, QStringLiteral("--all"),
+                                QStringLiteral("--send"), QStringLiteral("CR0")});
+        EXPECT_EQ(r.exitCode, 2) << r.err.toStdString();
+        EXPECT_TRUE(r.lines.isEmpty());
+        EXPECT_THAT(r.err.toStdString(),
+                    HasSubstr("no projector to send to in " + file.toStdString()));
+    }
+}
+
 }  // namespace
 }  // namespace panel
 
