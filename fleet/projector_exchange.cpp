@@ -61,7 +61,9 @@ public:
           port_(routed_, [this](std::optional<PortError> error) { openEnded(error); }),
           replyWindow_([this] { replyWindowClosed(); }),
           controller_(port_, Timers{repeat_, replyWindow_, selectorHide_, clearing_}, *this),
-          codes_(request_.codes, request_.waitMs, controller_) {}
+          codes_(request_.codes, request_.waitMs, controller_) {
+        controller_.setSessionObserver(request_.observer);
+    }
 
     ~Session() override {
         if (port_.isOpen() || port_.isOpening()) (void)port_.setOpen(false);
@@ -69,10 +71,11 @@ public:
 
     void start() {
         (void)port_.setCommPort(1);
-        (void)port_.setSettings(request_.speed == 9600 ? kSettings9600 : kSettings19200);
+        (void)port_.setSettings(settings());
         if (PortResult failed = port_.setOpen(true)) {
             fail(failed->description);
         } else if (port_.isOpen()) {
+            record(SessionEventKind::Open, settings());
             QTimer::singleShot(0, &context_, [this] { sendNext(); });
         }
     }
@@ -88,10 +91,18 @@ private:
     void endProgram() override {}
 
     void openEnded(const std::optional<PortError>& error) {
-        if (error)
-            fail(error->description);
-        else
-            sendNext();
+        if (error) return fail(error->description);
+        record(SessionEventKind::Open, settings());
+        sendNext();
+    }
+
+    std::string_view settings() const {
+        return request_.speed == 9600 ? kSettings9600 : kSettings19200;
+    }
+    // The line's own open and close: the session opens it itself, not through the controller's
+    // start-up, so the controller never sees them to tell.
+    void record(SessionEventKind kind, std::string_view data = {}) {
+        if (request_.observer) request_.observer->record({kind, 1, data});
     }
 
     void sendNext() {
@@ -120,6 +131,7 @@ private:
         if (finished_) return;
         finished_ = true;
         replyWindow_.setEnabled(false);
+        if (port_.isOpen()) record(SessionEventKind::Closed);
         if (port_.isOpen() || port_.isOpening()) (void)port_.setOpen(false);
         result_.end = end;
         result_.problem = problem;
