@@ -8,6 +8,7 @@
 
 #include "app/command_list.h"
 #include "app/version.h"
+#include "core/catalogue.h"
 #include "fleet/projectors_file.h"
 #include "serial/device_name.h"
 #include "serial/port_help.h"
@@ -166,7 +167,8 @@ void printHelp(const QCommandLineParser& parser, QTextStream& out) {
     out << text
         << "\nWith --send, one line a code: the code, the received trace and the decoded answer, "
            "tab-separated.\nExit status: 0 every code answered, 1 one or more not, 2 a bad "
-           "command line,\n3 the port could not be opened or failed.\n";
+           "command line,\n3 the port could not be opened or failed, 4 the log missed some of "
+           "the session.\n";
 }
 
 // Parsed options, by the table's order.
@@ -242,6 +244,12 @@ Refusal readDevices(const Parsed& parsed, PortDevices& devices) {
 
 // A code leaves one byte per character, as one frame ended by its own CR.
 Refusal checkCode(const QString& code) {
+    if (static_cast<std::size_t>(code.size()) > kLongestCode)
+        return QStringLiteral(
+                   "--send: a code of %1 characters is longer than any the projector "
+                   "takes (at most %2); nothing was sent.")
+            .arg(code.size())
+            .arg(kLongestCode);
     QString shown = code;
     shown.replace(QLatin1Char('\r'), QLatin1String("\\r"));
     shown.replace(QLatin1Char('\n'), QLatin1String("\\n"));

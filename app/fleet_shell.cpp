@@ -1,12 +1,15 @@
 #include "app/fleet_shell.h"
 
 #include <QEventLoop>
+#include <QFile>
 #include <QJsonObject>
 #include <memory>
 
 #include "app/shell_mode.h"
 #include "app/version.h"
 #include "fleet/projector_exchange.h"
+#include "log/named_line_log.h"
+#include "log/session_log.h"
 
 namespace panel {
 namespace {
@@ -35,6 +38,25 @@ std::vector<Projector> choose(const ShellRequest& request, const ProjectorList& 
     return chosen;
 }
 
+// Opens the run's log, its header naming the chosen projectors, with an observer for each. False
+// when the file cannot be opened: then nothing is to be sent.
+bool startLog(const QString& file, SessionLog& log, const std::vector<Projector>& chosen,
+              std::vector<std::unique_ptr<NamedLineLog>>& named, QTextStream& err) {
+    log.setFailureHandler([&err](const std::string& text) {
+        err << kProgramName << ": " << QString::fromStdString(text) << '\n';
+        err.flush();
+    });
+    std::vector<LoggedPort> lines;
+    for (const Projector& p : chosen) lines.push_back({p.name.toStdString(), p.port.toStdString()});
+    const auto refused = log.start(QFile::encodeName(file).toStdString(), lines);
+    if (!refused) {
+        for (const LoggedPort& line : lines)
+            named.push_back(std::make_unique<NamedLineLog>(log, line));
+        return true;
+    }
+    return tellLogRefused(file, *refused, err);
+}
+
 }  // namespace
 
 int runFleetShell(const ShellRequest& request, const ProjectorList& list, const QString& path,
@@ -47,12 +69,23 @@ int runFleetShell(const ShellRequest& request, const ProjectorList& list, const 
         err.flush();
         return kFleetUnknownName;
     }
+    // A file missing, unreadable or holding no usable section: there is no one to send to.
+    if (chosen.empty()) {
+        err << kProgramName << ": no projector to send to in " << path << '\n';
+        err.flush();
+        return kFleetUnknownName;
+    }
+    SessionLog log(std::string(kProgramName) + ' ' + kProgramVersion, {});
+    std::vector<std::unique_ptr<NamedLineLog>> named;  // one a chosen projector, while logging
+    if (!request.logFile.isEmpty() && !startLog(request.logFile, log, chosen, named, err))
+        return kCommandLineUsageError;
     std::vector<std::unique_ptr<ProjectorExchange>> exchanges;
     std::vector<ExchangeResult> results(chosen.size());
     std::size_t left = chosen.size();
     QEventLoop loop;
     for (std::size_t i = 0; i < chosen.size(); ++i) {
-        ExchangeRequest what{chosen[i].port, chosen[i].speed, request.codes, request.waitMs};
+        ExchangeRequest what{chosen[i].port, chosen[i].speed, request.codes, request.waitMs,
+                             named.empty() ? nullptr : named[i].get()};
         exchanges.push_back(std::make_unique<ProjectorExchange>(
             std::move(what), [&, i](const ExchangeResult& result) {
                 results[i] = result;
@@ -75,7 +108,7 @@ int runFleetShell(const ShellRequest& request, const ProjectorList& list, const 
     }
     out.flush();
     err.flush();
-    return status;
+    return withLog(status, log);
 }
 
 }  // namespace panel

@@ -13,7 +13,8 @@ namespace panel {
 inline constexpr int kFleetUnknownName = 2;
 
 // Returns the exit status: 0 every code of every projector answered, 1 some not, 3 a port failed
-// (each one named on `err`), 2 a name the file does not hold.
+// (each one named on `err`), 4 the log missed some of it, 2 a name the file does not hold, no
+// projector to send to, or a log that cannot be opened. With a log, each line names its projector.
 int runFleetShell(const ShellRequest& request, const ProjectorList& list, const QString& path,
                   QTextStream& out, QTextStream& err);
 

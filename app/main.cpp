@@ -1,12 +1,17 @@
 #include <QApplication>
+#include <QFile>
 #include <cstdio>
+#include <map>
 #include <memory>
+#include <optional>
+#include <utility>
 
 #include "app/command_line.h"
 #include "app/fleet_shell.h"
 #include "app/shell_mode.h"
 #include "app/version.h"
 #include "desktop/desktop_identity.h"
+#include "log/named_line_log.h"
 #include "log/session_log.h"
 #include "serial/line_stack.h"
 #include "settings/panel_settings.h"
@@ -56,8 +61,52 @@ int answerWithoutWindow(int argc, char* argv[], panel::PanelSettings& settings,
     return panel::runShell(*commandLine.shell, commandLine.devices);
 }
 
+// The fleet window's log: one file, each line naming its projector. Projectors come and go with
+// the file, so each one's observer is made when it is first driven and kept until the end.
+class FleetLog {
+public:
+    FleetLog() : log_(std::string(panel::kProgramName) + ' ' + panel::kProgramVersion, {}) {
+        log_.setFailureHandler([](const std::string& text) {
+            std::fprintf(stderr, "%s: %s\n", panel::kProgramName, text.c_str());
+        });
+    }
+    // The reason when the log cannot be started; its header names the projectors of the file.
+    std::optional<std::string> start(const QString& file, const QString& projectorsFile) {
+        std::vector<panel::LoggedPort> lines;
+        for (const panel::Projector& p : panel::readProjectors(projectorsFile).projectors)
+            lines.push_back({p.name.toStdString(), p.port.toStdString()});
+        const auto refused = log_.start(QFile::encodeName(file).toStdString(), lines);
+        if (!refused) return std::nullopt;
+        return refused->reason;
+    }
+    panel::SessionObserver* observerFor(const panel::Projector& projector) {
+        auto& named = named_[{projector.name, projector.port}];
+        if (!named)
+            named = std::make_unique<panel::NamedLineLog>(
+                log_,
+                panel::LoggedPort{projector.name.toStdString(), projector.port.toStdString()});
+        return named.get();
+    }
+
+private:
+    panel::SessionLog log_;
+    std::map<std::pair<QString, QString>, std::unique_ptr<panel::NamedLineLog>> named_;
+};
+
 int runFleetWindow(const panel::CommandLine& commandLine) {
+    FleetLog log;  // outlives the fleet's exchanges
+    if (!commandLine.logFile.isEmpty()) {
+        if (const auto refused = log.start(commandLine.logFile, commandLine.projectorsFile)) {
+            std::fprintf(stderr, "%s: --log %s: %s; the fleet window does not open.\n",
+                         panel::kProgramName, qPrintable(commandLine.logFile), refused->c_str());
+            return panel::kCommandLineUsageError;
+        }
+    }
     panel::FleetWindow fleet(commandLine.projectorsFile, commandLine.fleet->pollSeconds);
+    if (!commandLine.logFile.isEmpty())
+        fleet.fleet().observerFor = [&log](const panel::Projector& p) {
+            return log.observerFor(p);
+        };
     fleet.show();
     // A development aid: a picture of the window after its first poll, for the README.
     const QString picture = qEnvironmentVariable("PANEL_FLEET_SCREENSHOT");

@@ -68,7 +68,8 @@ public:
     int run() {
         if (!request_.logFile.isEmpty() && !startLog()) return kCommandLineUsageError;
         session_.start();
-        return loop_.exec();
+        const int status = loop_.exec();
+        return withLog(status, log_);
     }
 
 private:
@@ -78,15 +79,13 @@ private:
             err_ << kProgramName << ": " << QString::fromStdString(text) << '\n';
             err_.flush();
         });
-        if (auto refused =
-                log_.start(QFile::encodeName(request_.logFile).toStdString(), kSettings19200)) {
-            err_ << kProgramName << ": --log " << request_.logFile << ": "
-                 << QString::fromStdString(*refused) << "; nothing was sent.\n";
-            err_.flush();
-            return false;
+        const auto refused =
+            log_.start(QFile::encodeName(request_.logFile).toStdString(), kSettings19200);
+        if (!refused) {
+            session_.setSessionObserver(&log_);
+            return true;
         }
-        session_.setSessionObserver(&log_);
-        return true;
+        return tellLogRefused(request_.logFile, *refused, err_);
     }
 
     void print(const CodeAnswer& answer) {
@@ -111,6 +110,21 @@ private:
 };
 
 }  // namespace
+
+bool tellLogRefused(const QString& file, const LogRefusal& refusal, QTextStream& err) {
+    // A file that opens but takes nothing (a full disk) must not keep the commands from going
+    // out: the exit status tells that the record is missing.
+    const bool sendAnyway = refusal.stage == LogRefusal::Stage::Header;
+    err << kProgramName << ": --log " << file << ": " << QString::fromStdString(refusal.reason)
+        << (sendAnyway ? "; the commands go out unrecorded.\n" : "; nothing was sent.\n");
+    err.flush();
+    return sendAnyway;
+}
+
+int withLog(int status, const SessionLog& log) {
+    const bool ran = status == kShellAllAnswered || status == kShellSomeUnanswered;
+    return ran && log.writeFailed() ? kShellLogIncomplete : status;
+}
 
 QString tabLine(const CodeAnswer& answer) {
     return latin1(answer.command) + QLatin1Char('\t') + latin1(answer.received) +

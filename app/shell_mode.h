@@ -13,9 +13,21 @@
 
 namespace panel {
 
+class SessionLog;
+struct LogRefusal;
+
 inline constexpr int kShellAllAnswered = 0;
 inline constexpr int kShellSomeUnanswered = 1;
 inline constexpr int kShellPortFailed = 3;
+// Every command ran and was answered or not, but the session log missed some of it.
+inline constexpr int kShellLogIncomplete = 4;
+
+// Tells on `err` why --log `file` did not start. True when the commands still go out: the file
+// opened but took nothing.
+bool tellLogRefused(const QString& file, const LogRefusal& refusal, QTextStream& err);
+// A run's status once its log is counted: a failed write turns 0 and 1 into kShellLogIncomplete,
+// so that a run from cron learns that its record is incomplete; a port failure still comes first.
+int withLog(int status, const SessionLog& log);
 
 // One output line, without its newline: code, received trace and decoded text, tab-separated.
 QString tabLine(const CodeAnswer& answer);

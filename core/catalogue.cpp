@@ -97,6 +97,14 @@ constexpr auto kRepeatCodes = [] {
 }();
 
 template <typename Row, std::size_t N>
+constexpr bool codesFit(const std::array<Row, N>& rows) {
+    for (const Row& row : rows)
+        if (row.code.size() > kLongestCode) return false;
+    return true;
+}
+static_assert(codesFit(kOneShot) && codesFit(kHold), "a button's code exceeds kLongestCode");
+
+template <typename Row, std::size_t N>
 const Row* Find(const std::array<Row, N>& rows, std::string_view button) {
     auto it = std::find_if(rows.begin(), rows.end(),
                            [button](const Row& row) { return row.button == button; });

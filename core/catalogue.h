@@ -2,6 +2,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -34,6 +35,12 @@ inline constexpr std::chrono::milliseconds kRepeatDesignInterval{200};
 // The repeat timer after "A-IMAGE" or MENU "ON", and after a D.Zoom release.
 inline constexpr std::chrono::milliseconds kArrowPacingInterval{200};
 inline constexpr std::chrono::milliseconds kZoomReleaseInterval{5};
+
+// The longest code a shell sends. The projector's codes are a few characters or a few worded
+// fields (the catalogue's longest is 25); a code of many kilobytes is a slip of the shell, and
+// the line would take only part of it. 64 leaves room for worded commands no button sends. The
+// window's typed entry stays unbounded: its operator sees the trace of what went out.
+inline constexpr std::size_t kLongestCode = 64;
 
 // A one-shot button: runs its three steps in order on a click.
 struct OneShotRow {

@@ -317,9 +317,15 @@ void Controller::selectPort(int port, int fallback) {
 
 void Controller::failSelection(const std::string& description, int fallback) {
     problemReported_ = true;
+    // The box is modal and its event loop runs the timers: the selector must not hide while the
+    // operator reads it, or the next click meant for the selector lands on "COM" beneath it. It
+    // gets its full time again once the box is dismissed.
+    const bool hiding = timers_.selectorHide.isEnabled();
+    timers_.selectorHide.setEnabled(false);
     view_.showPortSelectionFailure(description);
     (void)port_.setCommPort(fallback);
     // the port selector stays shown
+    if (hiding) timers_.selectorHide.setEnabled(true);
 }
 
 void Controller::selectSpeed(std::string_view settings) {

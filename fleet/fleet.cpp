@@ -180,7 +180,11 @@ void Fleet::startQueued() {
 void Fleet::startJob(std::size_t index) {
     Line& line = *lines_[index];
     ProjectorRow& row = rows_[index];
-    ExchangeRequest request{row.projector.port, row.projector.speed, {}, {}};
+    ExchangeRequest request{row.projector.port,
+                            row.projector.speed,
+                            {},
+                            {},
+                            observerFor ? observerFor(row.projector) : nullptr};
     if (line.powerWanted) {
         line.runningPower = line.powerWanted;
         line.powerWanted.reset();

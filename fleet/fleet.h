@@ -68,6 +68,9 @@ public:
     std::function<void()> listAboutToChange;
     std::function<void()> listChanged;
     std::function<void(std::chrono::milliseconds wall)> cycleFinished;
+    // Who hears the sessions of a projector's polls and commands (a log), or nullptr; what it
+    // returns must outlive the fleet's exchanges.
+    std::function<SessionObserver*(const Projector&)> observerFor;
 
 private:
     struct Line;

@@ -15,7 +15,9 @@ public:
               SessionRequest{request.codes, request.waitMs, request.speed},
               SessionEvents{
                   [this](const CodeAnswer& answer) { result_.answers.push_back(answer); },
-                  [this](SessionEnd end, const std::string& problem) { finish(end, problem); }}) {}
+                  [this](SessionEnd end, const std::string& problem) { finish(end, problem); }}) {
+        session_.setSessionObserver(request.observer);
+    }
 
     void start() { session_.start(); }
 

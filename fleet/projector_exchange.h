@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/code_sequence.h"
+#include "core/session_observer.h"
 
 namespace panel {
 
@@ -17,7 +18,8 @@ struct ExchangeRequest {
     QString device;  // a device path or URL
     int speed = 19200;
     std::vector<std::string> codes;
-    std::optional<int> waitMs;  // replaces every code's reply window
+    std::optional<int> waitMs;            // replaces every code's reply window
+    SessionObserver* observer = nullptr;  // hears the session's events; not owned, outlives it
 };
 
 enum class ExchangeEnd {

@@ -22,8 +22,9 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr std::string_view kNotOpen = "The port is not open";
-// How long a connection may take, the name lookup included.
-constexpr auto kConnectTimeout = 3s;
+// How long a connection may take, the name lookup included. Whole seconds, because the
+// operator's message names it in seconds.
+constexpr std::chrono::seconds kConnectTimeout{3};
 // How long the device server has to confirm each change of the line settings.
 constexpr auto kConfirmTimeout = 1s;
 // QTcpSocket buffers without limit by default; bounded, TCP slows the server down instead.
@@ -220,10 +221,11 @@ std::string NetworkPort::connectFailure() const {
 
 void NetworkPort::onConnectTimeout() {
     if (phase_ != Phase::Connecting || outcomeQueued_) return;
+    const std::string within = " within " + std::to_string(kConnectTimeout.count()) + " s";
     if (socket_.state() == QAbstractSocket::HostLookupState)
-        settleOpen(failure("the host " + url_.host.toStdString() + " was not found within 3 s"));
+        settleOpen(failure("the host " + url_.host.toStdString() + " was not found" + within));
     else
-        settleOpen(failure("no answer from the device server within 3 s"));
+        settleOpen(failure("no answer from the device server" + within));
 }
 
 PortResult NetworkPort::detectCutLine() {

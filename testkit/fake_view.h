@@ -1,6 +1,7 @@
 // A view for tests: keeps what the controller showed and counts the reports.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,9 +19,13 @@ public:
     void selectOption1() override { option1Selected = true; }
     void showPortSelectionFailure(const std::string& description) override {
         modalFailures.push_back(description);
+        if (whileFailureShown) whileFailureShown();
     }
     void notifyPortProblem(const std::string& text) override { problems.push_back(text); }
     void endProgram() override { ended = true; }
+
+    // What goes on while the modal box waits for the operator: its event loop runs the timers.
+    std::function<void()> whileFailureShown;
 
     int captionUpdates = 0;
     std::string label12;

@@ -462,9 +462,12 @@ bool Form1::startLog(const QString& path) {
     const auto refused =
         log_->start(QFile::encodeName(path).toStdString(), controller_->state().CommSettings);
     if (refused) {
-        prompter_.logProblem(this, QStringLiteral("The log %1 cannot be opened (%2). The panel "
-                                                  "goes on without a log.")
-                                       .arg(path, QString::fromStdString(*refused)));
+        const QString what = refused->stage == LogRefusal::Stage::Open
+                                 ? QStringLiteral("cannot be opened")
+                                 : QStringLiteral("cannot be written");
+        prompter_.logProblem(this, QStringLiteral("The log %1 %2 (%3). The panel goes on without "
+                                                  "a log.")
+                                       .arg(path, what, QString::fromStdString(refused->reason)));
     }
     updateTitle();
     return !refused;

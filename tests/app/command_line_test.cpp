@@ -12,6 +12,7 @@
 #include <optional>
 #include <vector>
 
+#include "core/catalogue.h"
 #include "testkit/pseudo_terminal.h"
 
 namespace panel {
@@ -114,6 +115,12 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"CodeOutsideLatin1", {"--send", "C00", "--send", "C\u20AC"}, "Latin-1"},
         RefusedCase{"CodeWithCr", {"--send", "CR0\r"}, "CR0\\r"},
         RefusedCase{"CodeWithLf", {"--send", "C0\n0"}, "C0\\n0"},
+        RefusedCase{"CodeOfAHundredThousand",
+                    {"--send", "C00", "--send", QString(100'000, 'C')},
+                    "a code of 100000 characters is longer than any the projector takes"},
+        RefusedCase{"CodeOneOverTheLongest",
+                    {"--send", QString(qsizetype(kLongestCode) + 1, 'C')},
+                    "(at most 64); nothing was sent"},
         RefusedCase{"PortThree", {"--send", "CR0", "--port", "3"}, "--port takes 1 or 2"},
         RefusedCase{"SpeedNotOfTheTwo", {"--send", "CR0", "--speed", "4800"}, "4800"},
         RefusedCase{"WaitNegative", {"--send", "CR0", "--wait", "-5"}, "--wait"},
@@ -245,7 +252,14 @@ INSTANTIATE_TEST_SUITE_P(
                   9600,
                   1500,
                   true},
-        ShellCase{"WaitZero", {"--send", "CR0", "--wait=0"}, {"CR0"}, 1, 19200, 0, false}),
+        ShellCase{"WaitZero", {"--send", "CR0", "--wait=0"}, {"CR0"}, 1, 19200, 0, false},
+        ShellCase{"CodeOfTheLongestLength",
+                  {"--send", QString(qsizetype(kLongestCode), 'C')},
+                  {std::string(kLongestCode, 'C')},
+                  1,
+                  19200,
+                  {},
+                  false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CommandLineTest, ProjectorsAndTheFleetWindowAreReadFromTheirOptions) {

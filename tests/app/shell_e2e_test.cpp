@@ -2,6 +2,7 @@
 // started with no display at all: no DISPLAY, no WAYLAND_DISPLAY, no QT_QPA_PLATFORM.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -13,6 +14,9 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <chrono>
+#include <csignal>
+#include <cstdint>
+#include <functional>
 
 #include "core/trace.h"
 #include "testkit/frame_log_reader.h"
@@ -52,9 +56,12 @@ QProcessEnvironment withoutDisplay(const QString& config = ownConfig()) {
     return env;
 }
 
-PanelRun runPanel(const QStringList& arguments, const QString& config = ownConfig()) {
+// `inChild` runs in the panel's process before it starts, as setrlimit needs.
+PanelRun runPanel(const QStringList& arguments, const QString& config = ownConfig(),
+                  const std::function<void()>& inChild = {}) {
     QProcess process;
     process.setProcessEnvironment(withoutDisplay(config));
+    if (inChild) process.setChildProcessModifier(inChild);
     process.start(QStringLiteral(PROJECTOR_PANEL_BINARY), arguments);
     PanelRun run;
     if (!process.waitForFinished(static_cast<int>(kPatience.count()))) {
@@ -203,7 +210,8 @@ TEST_F(ShellModeTest, BadCodeOrOptionExitsTwoAndSendsNothing) {
          {QStringList{"--send", "CR0", "--send", "C\u20AC0"}, QStringList{"--send", "CR0\r"},
           QStringList{"--send", "CR0", "--send", "C0\n0"},
           QStringList{"--send", "CR0", "--speed", "4800"},
-          QStringList{"--send", "CR0", "--retries", "2"}}) {
+          QStringList{"--send", "CR0", "--retries", "2"},
+          QStringList{"--send", "CR0", "--send", QString(100'000, QLatin1Char('C'))}}) {
         const PanelRun run = send(arguments);
         EXPECT_EQ(run.exitCode, 2) << describe(run);
         EXPECT_TRUE(run.lines.isEmpty()) << describe(run);
@@ -223,13 +231,59 @@ TEST_F(ShellModeTest, LogThatCannotBeOpenedExitsTwoAndSendsNothing) {
     EXPECT_EQ(refused.err, QStringLiteral("projector-panel: --log %1: No such file or directory; "
                                           "nothing was sent.\n")
                                .arg(path));
-    // A full disk is told once; the codes still go and are answered.
+    // A full disk is told once; the codes still go and are answered, and the status says that
+    // the record is missing.
     const PanelRun full = send({"--send", "CR9", "--send", "CR0", "--log", "/dev/full"});
-    EXPECT_EQ(full.exitCode, 0) << describe(full);
+    EXPECT_EQ(full.exitCode, 4) << describe(full);
     EXPECT_EQ(full.lines.size(), 2) << describe(full);
     EXPECT_EQ(full.err.count(QStringLiteral("No space left on device")), 1) << describe(full);
+    EXPECT_THAT(full.err.toStdString(), HasSubstr("the commands go out unrecorded"));
     EXPECT_THAT(frames(), ElementsAre("CR9", "CR0"));
 }
+
+// The log's file stops growing after `room` bytes in the panel's process, as a disk filling up
+// during the run would have it.
+std::function<void()> fileRoom(std::int64_t room) {
+    return [room] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{};
+        getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = static_cast<rlim_t>(room);
+        setrlimit(RLIMIT_FSIZE, &limit);
+    };
+}
+
+struct LogEndCase {
+    const char* name;
+    friend void PrintTo(const LogEndCase& c, std::ostream* os) { *os << c.name; }
+    std::vector<std::string> simulator;  // the simulator's options
+    std::int64_t room;                   // bytes the log's file may reach
+    int exitCode;
+};
+
+class ShellLogEndTest : public ShellModeTest, public ::testing::WithParamInterface<LogEndCase> {};
+
+TEST_P(ShellLogEndTest, ALogCutShortTurnsTheStatusToFourWhileEveryCodeStillGoes) {
+    const LogEndCase& c = GetParam();
+    start(c.simulator);
+    const QString path = scratch.filePath(QStringLiteral("session.log"));
+    const PanelRun run =
+        runPanel({"--com1", device, "--log", path, "--send", "CR9", "--send", "CR0"}, ownConfig(),
+                 fileRoom(c.room));
+    EXPECT_EQ(run.exitCode, c.exitCode) << describe(run);
+    EXPECT_EQ(run.lines.size(), 2) << describe(run);
+    EXPECT_THAT(frames(), ElementsAre("CR9", "CR0"));
+    EXPECT_EQ(run.err.count(QStringLiteral("File too large")), c.exitCode == 4 ? 1 : 0)
+        << describe(run);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ShellLogEndTest,
+    ::testing::Values(LogEndCase{"CutShortAllAnswered", {}, 300, 4},
+                      LogEndCase{"CutShortNoneAnswered", {"--no-reply"}, 300, 4},
+                      LogEndCase{"RoomForAll", {}, 1 << 20, 0},
+                      LogEndCase{"RoomForAllNoneAnswered", {"--no-reply"}, 1 << 20, 1}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // The bytes of the received lines, from their hex field, up to the first answer.
 std::string loggedBytesUpToTheAnswer(const QStringList& lines) {

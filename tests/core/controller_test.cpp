@@ -307,6 +307,42 @@ TEST_F(PortSelectionTest, FailedSelectionReportsAndFallsBack) {
     EXPECT_TRUE(view.frame8Visible) << "the selector stays shown";
 }
 
+// However long the operator leaves the failure's box up, the selector is still there when it is
+// dismissed, and has its full time again: a click meant for COM2 lands on the selector, never
+// on "COM" beneath a selector that hid meanwhile.
+struct HeldBoxCase {
+    const char* name;
+    friend void PrintTo(const HeldBoxCase& c, std::ostream* os) { *os << c.name; }
+    std::chrono::milliseconds held;
+};
+
+class HeldBoxTest : public ControllerFixture, public testing::WithParamInterface<HeldBoxCase> {};
+
+TEST_P(HeldBoxTest, EveryFailedSelectionIsToldAndLeavesTheSelectorForTheNext) {
+    port.makeUnopenable(2, PortError{"No such file or directory"});
+    view.whileFailureShown = [this] { clock.advance(GetParam().held); };
+    click(controls::kPortSelector);
+    for (std::size_t attempt = 1; attempt <= 4; ++attempt) {
+        SCOPED_TRACE(attempt);
+        // A click where COM2 is shown reaches "COM" when the selector has gone.
+        click(view.frame8Visible ? controls::kCom2 : controls::kPortSelector);
+        EXPECT_EQ(view.modalFailures.size(), attempt);
+        EXPECT_TRUE(view.frame8Visible);
+        EXPECT_FALSE(port.isOpen());
+    }
+    clock.advance(4999ms);
+    EXPECT_TRUE(view.frame8Visible);
+    clock.advance(1ms);
+    EXPECT_FALSE(view.frame8Visible) << "hidden 5000 ms after the last box was dismissed";
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, HeldBoxTest,
+                         testing::Values(HeldBoxCase{"DismissedAtOnce", 0ms},
+                                         HeldBoxCase{"ReadForFourSeconds", 4000ms},
+                                         HeldBoxCase{"ReadForExactlyTheSelectorsTime", 5000ms},
+                                         HeldBoxCase{"LeftUpForAMinute", 60000ms}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(PortSelectionTest, LastFailureOfTheStepsIsReported) {
     port.failOn(Op::Close, PortError{"close failed"});
     port.failOn(Op::SetCommPort, PortError{"port change failed"});

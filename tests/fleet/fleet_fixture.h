@@ -76,6 +76,16 @@ protected:
             kPatienceMs);
     }
 
+    // The rows answered their last poll, out of any warm-up or cool-down, and nothing runs on them.
+    static bool steadyAndIdle(FleetWindow& window, std::initializer_list<int> rows) {
+        for (int row : rows) {
+            const ProjectorRow& r = window.fleet().rows()[static_cast<std::size_t>(row)];
+            if (r.busy || r.reading != Reading::Answered || phaseOf(r.status) != PowerPhase::Steady)
+                return false;
+        }
+        return true;
+    }
+
     QTemporaryDir dir_;
 };
 

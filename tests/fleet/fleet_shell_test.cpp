@@ -43,13 +43,15 @@ protected:
 
     QString path() const { return dir_.filePath(QStringLiteral("projectors.ini")); }
 
-    PanelRun run(QStringList arguments) const {
+    PanelRun run(QStringList arguments, const QStringList& extraEnvironment = {}) const {
         arguments.prepend(path());
         arguments.prepend(QStringLiteral("--projectors"));
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove(QStringLiteral("DISPLAY"));
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir_.path());
+        for (const QString& setting : extraEnvironment)
+            env.insert(setting.section('=', 0, 0), setting.section('=', 1));
         process.setProcessEnvironment(env);
         process.start(QStringLiteral(PROJECTOR_PANEL_BINARY), arguments);
         PanelRun result;
@@ -120,6 +122,103 @@ TEST_F(FleetShellTest, AnUnknownNameSendsNothingAndNamesTheFile) {
     EXPECT_TRUE(r.lines.isEmpty());
     EXPECT_THAT(r.err.toStdString(), HasSubstr("'Hall Z' in " + path().toStdString()));
     EXPECT_EQ(sims_.log(0).count("C00"), 0u);
+}
+
+// A projectors file that gives no projector leaves no one to send to: refused like a name the
+// file does not hold.
+TEST_F(FleetShellTest, AProjectorsFileThatGivesNoProjectorExitsTwoNamingIt) {
+    for (const QString& file : {dir_.filePath(QStringLiteral("nonexistent.ini")), dir_.path(),
+                                QStringLiteral("/proc/self/status")}) {
+        SCOPED_TRACE(file.toStdString());
+        const PanelRun r = run({QStringLiteral("--projectors"), file, QStringLiteral("--all"),
+                                QStringLiteral("--send"), QStringLiteral("CR0")});
+        EXPECT_EQ(r.exitCode, 2) << r.err.toStdString();
+        EXPECT_TRUE(r.lines.isEmpty());
+        EXPECT_THAT(r.err.toStdString(),
+                    HasSubstr("no projector to send to in " + file.toStdString()));
+    }
+}
+
+struct FleetLogCase {
+    const char* name;
+    friend void PrintTo(const FleetLogCase& c, std::ostream* os) { *os << c.name; }
+    QStringList chosen;   // the options that choose the projectors
+    const char* logFile;  // in the test's folder unless absolute
+    int exitCode;
+    int lines;
+};
+
+class FleetShellLogTest : public FleetShellTest,
+                          public ::testing::WithParamInterface<FleetLogCase> {};
+
+// One log for every projector, each line naming its projector; a log that takes nothing leaves
+// the commands to go out and the status says so.
+TEST_P(FleetShellLogTest, OneFileNamesEachProjectorAndAFullOneIsStatusFour) {
+    const FleetLogCase& c = GetParam();
+    const QString log = c.logFile[0] == '/' ? QString::fromLatin1(c.logFile)
+                                            : dir_.filePath(QString::fromLatin1(c.logFile));
+    const PanelRun r = run(c.chosen + QStringList{QStringLiteral("--log"), log,
+                                                  QStringLiteral("--send"), QStringLiteral("CR0")});
+    EXPECT_EQ(r.exitCode, c.exitCode) << r.err.toStdString();
+    EXPECT_EQ(r.lines.size(), c.lines) << r.err.toStdString();
+    if (log.startsWith(QLatin1String("/dev/"))) return;
+    QFile file(log);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    EXPECT_THAT(text.toStdString(), HasSubstr("\n# Hall A " + sims_.link(0).toStdString() + "\t"));
+    for (const QString& name : {kHallA, kRoom}) {
+        const QString line =
+            QStringLiteral("\t%1\t%2\t").arg(name, sims_.link(name == kHallA ? 0 : 1));
+        const QString speed = name == kHallA ? QStringLiteral("19200") : QStringLiteral("9600");
+        for (const QString& event :
+             {QStringLiteral("open\t%1,N,8,1\n").arg(speed),
+              QStringLiteral("sent\t C R 0 CR \t43 52 30 0D\n"),
+              QStringLiteral("answer\t Stand by\n"), QStringLiteral("closed\t\n")})
+            EXPECT_EQ(text.count(line + event), 1) << text.toStdString();
+    }
+    EXPECT_FALSE(text.contains(QStringLiteral("\tCOM1\t")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, FleetShellLogTest,
+    ::testing::Values(
+        FleetLogCase{"TwoProjectors",
+                     {QStringLiteral("--projector"), kHallA, QStringLiteral("--projector"), kRoom},
+                     "fleet.log",
+                     0,
+                     2},
+        FleetLogCase{"AllWithAFailedPort", {QStringLiteral("--all")}, "fleet.log", 3, 3},
+        FleetLogCase{"FullDisk", {QStringLiteral("--projector"), kHallA}, "/dev/full", 4, 1},
+        FleetLogCase{"FullDiskAndAFailedPort", {QStringLiteral("--all")}, "/dev/full", 3, 3}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The fleet window offscreen, ended after its first poll by its picture-taking aid.
+TEST_F(FleetShellTest, TheFleetWindowLogsItsPollsUnderEachProjectorsNameOrDoesNotOpen) {
+    const QStringList offscreen{
+        QStringLiteral("QT_QPA_PLATFORM=offscreen"),
+        QStringLiteral("PANEL_FLEET_SCREENSHOT=") + dir_.filePath(QStringLiteral("fleet.png"))};
+    const QString refusedLog = dir_.filePath(QStringLiteral("no/such/fleet.log"));
+    const PanelRun refused =
+        run({QStringLiteral("--fleet"), QStringLiteral("--log"), refusedLog}, offscreen);
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_THAT(refused.err.toStdString(), HasSubstr("--log " + refusedLog.toStdString()));
+    EXPECT_FALSE(QFile::exists(dir_.filePath(QStringLiteral("fleet.png"))));
+
+    const QString log = dir_.filePath(QStringLiteral("fleet.log"));
+    const PanelRun polled =
+        run({QStringLiteral("--fleet"), QStringLiteral("--log"), log}, offscreen);
+    EXPECT_EQ(polled.exitCode, 0) << polled.err.toStdString();
+    QFile file(log);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    for (const QString& name : {kHallA, kRoom, QStringLiteral("Silent")})
+        EXPECT_TRUE(text.contains(QStringLiteral("\t%1\t").arg(name) +
+                                  sims_.link(name == kHallA  ? 0
+                                             : name == kRoom ? 1
+                                                             : 2) +
+                                  QStringLiteral("\tsent\t C R 0 CR \t43 52 30 0D\n")))
+            << name.toStdString() << '\n'
+            << text.toStdString();
 }
 
 }  // namespace

@@ -55,7 +55,13 @@ TEST_F(FleetWindowTest, PowerCommandsReachOnlyTheSelectedProjectorsAndOffAsksFir
     select(*window, {0, 2});
     click(*window, "PowerOn");
     ASSERT_TRUE(notesSettle(*window, {0, 2}));
-    QTest::qWait(500);  // the warm-ups end
+    // The warm-ups end: the fleet's own poll reads both out of it, so that the power-off below is
+    // sent rather than refused as a warm-up.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return pollOnce(*window) && steadyAndIdle(*window, {0, 2});
+        },
+        kPatienceMs));
 
     select(*window, {1, 2});
     click(*window, "PowerOff");

@@ -6,6 +6,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <cstdlib>
+#include <optional>
+#include <vector>
+
+#include "log/named_line_log.h"
 
 namespace panel {
 namespace {
@@ -80,6 +84,64 @@ TEST(SessionLogTest, ASecondRunAppendsAfterTheFirst) {
         EXPECT_TRUE(
             lines[run + 2].endsWith(run ? "C 0 1 CR \t43 30 31 0D" : "C 0 0 CR \t43 30 30 0D"));
     }
+}
+
+struct StartCase {
+    const char* name;
+    friend void PrintTo(const StartCase& c, std::ostream* os) { *os << c.name; }
+    const char* path;  // in the test's folder unless absolute
+    std::optional<LogRefusal::Stage> refused;
+    const char* reason;
+};
+
+class SessionLogStartTest : public ::testing::TestWithParam<StartCase> {};
+
+TEST_P(SessionLogStartTest, StartsOnlyWhenItsHeaderIsWritten) {
+    QTemporaryDir dir;
+    const StartCase& c = GetParam();
+    const std::string path =
+        c.path[0] == '/' ? c.path : dir.filePath(QString::fromLatin1(c.path)).toStdString();
+    SessionLog log{"projector-panel 1.40", {LoggedPort{"COM1", "/dev/a"}, LoggedPort{"COM2", ""}}};
+    int told = 0;
+    log.setFailureHandler([&told](const std::string&) { ++told; });
+    const auto refusal = log.start(path, "19200,N,8,1");
+    ASSERT_EQ(refusal.has_value(), c.refused.has_value());
+    EXPECT_EQ(log.active(), !c.refused);
+    EXPECT_EQ(log.writeFailed(), c.refused == LogRefusal::Stage::Header);
+    EXPECT_EQ(told, 0) << "a refused start is the caller's to tell";
+    if (refusal) {
+        EXPECT_EQ(refusal->stage, *c.refused);
+        EXPECT_EQ(refusal->reason, c.reason);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, SessionLogStartTest,
+    ::testing::Values(StartCase{"NewFile", "new.log", std::nullopt, ""},
+                      StartCase{"NoSuchFolder", "no/such/folder.log", LogRefusal::Stage::Open,
+                                "No such file or directory"},
+                      StartCase{"AFolder", ".", LogRefusal::Stage::Open, "Is a directory"},
+                      StartCase{"FullDisk", "/dev/full", LogRefusal::Stage::Header,
+                                "No space left on device"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A fleet's log: the header names every line, and each event names the line it happened on.
+TEST(SessionLogTest, NamedLinesShareOneLogEachUnderItsOwnName) {
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("fleet.log")));
+    SessionLog log{"projector-panel 1.40", {LoggedPort{"COM1", "/dev/a"}, LoggedPort{"COM2", ""}}};
+    const std::vector<LoggedPort> lines{{"Hall A", "socket://av:4002"}, {"講義室 101", "/dev/b"}};
+    ASSERT_FALSE(log.start(file.fileName().toStdString(), lines));
+    NamedLineLog hallA(log, lines[0]);
+    NamedLineLog room(log, lines[1]);
+    room.record({Kind::Open, 1, "9600,N,8,1"});
+    hallA.record({Kind::Answer, 2, " X X X X"});
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QStringList got = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(got.size(), 4) << got.join('\n').toStdString();
+    EXPECT_EQ(got[1], QStringLiteral("# Hall A socket://av:4002\t講義室 101 /dev/b"));
+    EXPECT_TRUE(got[2].endsWith(QStringLiteral("\t講義室 101\t/dev/b\topen\t9600,N,8,1")));
+    EXPECT_TRUE(got[3].endsWith(QStringLiteral("\tHall A\tsocket://av:4002\tanswer\t X X X X")));
 }
 
 }  // namespace

@@ -3,12 +3,14 @@
 #include <QAction>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "log/session_log.h"
 #include "testkit/controls.h"
+#include "testkit/file_size_limit.h"
 #include "tests/ui/form_fixture.h"
 #include "ui/layout.h"
 #include "ui/utf8.h"
@@ -72,15 +74,44 @@ TEST_F(LogMenuTest, StartedFromATraceAndStoppedFromTheKeyboardWithTheTitleSaying
     choose(QStringLiteral("Log to file…"));
 }
 
-TEST_F(LogMenuTest, ALogThatCannotBeWrittenIsToldOnceAndThePanelGoesOn) {
-    EXPECT_FALSE(form->startLog(dir.filePath(QStringLiteral("no/such/folder.log"))));
-    ASSERT_EQ(prompter.problems.size(), 1);
-    EXPECT_TRUE(prompter.problems[0].contains(QStringLiteral("cannot be opened (No such file")));
-    EXPECT_TRUE(form->startLog(QStringLiteral("/dev/full")));  // opens, but takes nothing
+// A log that cannot start is told, the title does not claim it, and the panel goes on.
+struct RefusedLogCase {
+    const char* name;
+    friend void PrintTo(const RefusedLogCase& c, std::ostream* os) { *os << c.name; }
+    const char* path;  // in the test's folder unless absolute
+    const char* told;
+};
+
+class RefusedLogTest : public LogMenuTest, public ::testing::WithParamInterface<RefusedLogCase> {};
+
+TEST_P(RefusedLogTest, IsToldOnceAndThePanelGoesOnUnlogged) {
+    const QString chosen = QString::fromLatin1(GetParam().path);
+    EXPECT_FALSE(form->startLog(chosen.startsWith('/') ? chosen : dir.filePath(chosen)));
+    clickCode(controls::kStatus);
+    ASSERT_EQ(prompter.problems.size(), 1) << prompter.problems.join('\n').toStdString();
+    EXPECT_TRUE(prompter.problems[0].contains(QString::fromUtf8(GetParam().told)))
+        << prompter.problems[0].toStdString();
+    EXPECT_EQ(form->windowTitle(), kCaption);
+    EXPECT_FALSE(log.active());
+    EXPECT_EQ(port.writes(), (std::vector<std::string>{"CR0\r"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, RefusedLogTest,
+                         ::testing::Values(RefusedLogCase{"NoSuchFolder", "no/such/folder.log",
+                                                          "cannot be opened (No such file"},
+                                           RefusedLogCase{
+                                               "FullDisk", "/dev/full",
+                                               "cannot be written (No space left on device)"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A file that stops growing after its header: the failure is told once, logging stops.
+TEST_F(LogMenuTest, AWriteThatFailsLaterIsToldOnceAndThePanelGoesOn) {
+    ASSERT_TRUE(form->startLog(path));
+    FileSizeLimit limit(QFileInfo(path).size());
     clickCode(controls::kStatus);
     clickCode(controls::kPowerOn);
-    ASSERT_EQ(prompter.problems.size(), 2);
-    EXPECT_TRUE(prompter.problems[1].contains(QStringLiteral("No space left on device")));
+    ASSERT_EQ(prompter.problems.size(), 1) << prompter.problems.join('\n').toStdString();
+    EXPECT_TRUE(prompter.problems[0].contains(QStringLiteral("File too large")));
     EXPECT_EQ(form->windowTitle(), kCaption);
     EXPECT_EQ(port.writes(), (std::vector<std::string>{"CR0\r", "C00\r"}));
 }

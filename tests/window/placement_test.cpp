@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QScreen>
 #include <QTest>
 #include <QWindow>
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <utility>
 
 #include "testkit/fake_port.h"
 #include "tests/support/recording_prompter.h"
@@ -34,13 +36,26 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
         ASSERT_TRUE(QTest::qWaitFor([this] { return !margins().isNull(); }, 5000))
             << "the window manager never framed the window";
-        settle();
+        ASSERT_TRUE(settle()) << "the frame never came to rest";
     }
 
     QMargins margins() const { return form->windowHandle()->frameMargins(); }
 
-    // Lets the window manager's answers to the last request arrive.
-    static void settle() { QTest::qWait(300); }
+    // Lets the window manager's answers to the last request arrive: the frame and its margins are
+    // read again and again, a while apart, until two reads in a row agree. A loaded machine may
+    // take long to answer; a fixed wait was either too short there or too long everywhere else.
+    bool settle() const {
+        constexpr int kApartMs = 100;
+        QDeadlineTimer deadline(10000);
+        auto read = [this] { return std::pair{form->frameGeometry(), margins()}; };
+        for (auto last = read(); !deadline.hasExpired();) {
+            QTest::qWait(kApartMs);
+            const auto now = read();
+            if (now == last) return true;
+            last = now;
+        }
+        return false;
+    }
 
     // Where the frame's top-left corner belongs: the frame of the full layout centred on the
     // screen, halves rounded to the nearest pixel.
@@ -86,7 +101,7 @@ TEST_F(PlacementTest, FrameIsCentredByTheFullLayoutAndTheTopEdgeStaysAtEveryHeig
         const int client = TwipsToPixels(step.clientTwips);
         EXPECT_TRUE(QTest::qWaitFor(
             [this, client] { return form->windowHandle()->geometry().height() == client; }, 5000));
-        settle();
+        EXPECT_TRUE(settle()) << "the frame never came to rest";
         const QRect frame = form->frameGeometry();
         EXPECT_EQ(frame.height(), client + margins().top() + margins().bottom());
         EXPECT_NEAR(frame.left(), centred.x(), kTolerance);
