@@ -13,6 +13,7 @@ PanelWindow::PanelWindow(const QString& com1, const QString& com2, Prompter& pro
     if (watcher) {
         routed_->reopenLostLines(*watcher);
         QObject::connect(watcher, &LineWatcher::waitChanged, form_.get(), &Form1::showLineWait);
+        QObject::connect(watcher, &LineWatcher::heldChanged, form_.get(), &Form1::showLineHeld);
     }
     form_->load();
     drive(*form_, patience);
