@@ -150,6 +150,7 @@ milliseconds stepInForce(milliseconds sinceLoss) {
 
 struct CutCase {
     const char* name;
+    bool rfc2217;                        // or socket://
     std::optional<KeepAlive> shortened;  // on the device server; none: as Linux ships it
 };
 
@@ -166,8 +167,9 @@ protected:
         ASSERT_FALSE(sim->device().empty()) << "the simulator did not start";
         server = std::make_unique<test::Ser2NetProcess>(QString::fromStdString(sim->device()));
         ASSERT_TRUE(server->ok()) << server->log();
-        rig = std::make_unique<PanelRig>(server->rfc2217Url(),
-                                         QStringLiteral("/nonexistent/panel-cut-com2"), &watcher);
+        url = GetParam().rfc2217 ? server->rfc2217Url() : server->socketUrl();
+        rig = std::make_unique<PanelRig>(url, QStringLiteral("/nonexistent/panel-cut-com2"),
+                                         &watcher);
         ASSERT_TRUE(rig->port().isOpen());
         ASSERT_TRUE(rig->openFullPanel());
         title = rig->form().windowTitle();
@@ -191,15 +193,16 @@ protected:
     std::unique_ptr<SimProcess> sim;
     std::unique_ptr<test::Ser2NetProcess> server;
     std::unique_ptr<PanelRig> rig;
+    QString url;
     QString title;
 };
 
 TEST_P(NetworkCutTest, TheLossIsToldAndTheHeldLineComesBackOrIsExplained) {
-    Cut cut(server->rfc2217Port());
+    Cut cut(GetParam().rfc2217 ? server->rfc2217Port() : server->socketPort());
     ASSERT_TRUE(cut.start());
     QElapsedTimer sinceCut;
     sinceCut.start();
-    const QString waiting = QStringLiteral("COM1 lost, waiting for %1").arg(server->rfc2217Url());
+    const QString waiting = QStringLiteral("COM1 lost, waiting for %1").arg(url);
     ASSERT_TRUE(waitUntil([&] { return rig->form().windowTitle().endsWith(waiting); },
                           kPanelKeepAlive + 10s))
         << rig->form().windowTitle().toStdString();
@@ -225,7 +228,7 @@ TEST_P(NetworkCutTest, TheLossIsToldAndTheHeldLineComesBackOrIsExplained) {
     ASSERT_TRUE(waitUntil([&] { return toldHeld(); }, 10s))
         << rig->prompts().problems.join('\n').toStdString();
     RecordProperty("told", rig->prompts().problems.back().toStdString());
-    EXPECT_TRUE(rig->prompts().problems.back().startsWith(server->rfc2217Url() + ": "))
+    EXPECT_TRUE(rig->prompts().problems.back().startsWith(url + ": "))
         << rig->prompts().problems.back().toStdString();
     QTest::qWait(static_cast<int>((LineWatcher::networkStep(1) + 500ms).count()));  // one more try
     EXPECT_EQ(rig->prompts().problems.size(), 2)
@@ -236,9 +239,10 @@ TEST_P(NetworkCutTest, TheLossIsToldAndTheHeldLineComesBackOrIsExplained) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ServerKeepAlive, NetworkCutTest,
-                         ::testing::Values(CutCase{"ShortenedToEighteenSeconds",
+                         ::testing::Values(CutCase{"Rfc2217ShortenedToEighteenSeconds", true,
                                                    KeepAlive{8, 2, 5}},
-                                           CutCase{"AsLinuxShipsIt", std::nullopt}),
+                                           CutCase{"Rfc2217AsLinuxShipsIt", true, std::nullopt},
+                                           CutCase{"SocketAsLinuxShipsIt", false, std::nullopt}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
