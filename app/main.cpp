@@ -138,6 +138,8 @@ int runPanelWindow(QApplication& app, const panel::CommandLine& commandLine,
     form.describePorts(commandLine.devices.com1, commandLine.devices.com2);
     QObject::connect(line.watcher(), &panel::LineWatcher::waitChanged, &form,
                      &panel::Form1::showLineWait);
+    QObject::connect(line.watcher(), &panel::LineWatcher::heldChanged, &form,
+                     &panel::Form1::showLineHeld);
     form.enablePortChooser(port, &settings);
     form.setSessionLog(log);
     // Before start-up, so that the log sees the port open.

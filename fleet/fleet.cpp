@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "serial/held_line.h"
+
 namespace panel {
 namespace {
 
@@ -230,10 +232,17 @@ void Fleet::pollEnded(ProjectorRow& row, const ExchangeResult& result) {
     const bool any = std::any_of(result.answers.begin(), result.answers.end(),
                                  [](const CodeAnswer& a) { return a.replied; });
     if (result.end == ExchangeEnd::InUse) {
+        // A poll cut off mid-way gets nothing back, and the next ones fail to connect; what the
+        // device server held of the first outlives the cut.
+        row.heldSinceLoss = row.reading == Reading::NoAnswer ||
+                            row.reading == Reading::PortFailed ||
+                            (row.reading == Reading::InUse && row.heldSinceLoss);
         row.reading = Reading::InUse;
-        row.reason = QStringLiteral("in use: another client has the line");
+        row.reason = row.heldSinceLoss ? QString::fromStdString(heldLineAdvice())
+                                       : QStringLiteral("in use: another client has the line");
         return;
     }
+    row.heldSinceLoss = false;
     if (result.end == ExchangeEnd::PortFailed || !any) {
         row.reading =
             result.end == ExchangeEnd::PortFailed ? Reading::PortFailed : Reading::NoAnswer;

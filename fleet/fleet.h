@@ -34,6 +34,9 @@ struct ProjectorRow {
     QString reason;  // why the last poll got no answer
     QString note;    // what the last power command did, or why none was sent
     bool busy = false;
+    // In use since right after a poll that lost the line: the device server may hold our own
+    // connection from that poll.
+    bool heldSinceLoss = false;
 };
 
 // Warming up or cooling down, read from the status decoder's words.

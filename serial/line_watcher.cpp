@@ -71,6 +71,7 @@ void LineWatcher::stop() {
     timer_.stop();
     if (!folders_.directories().isEmpty()) folders_.removePaths(folders_.directories());
     if (port_ == 0) return;
+    setHeld(false);
     port_ = 0;
     emit waitChanged(0, {});
 }
@@ -83,6 +84,12 @@ void LineWatcher::tryFailed() {
     }
     changed_ = false;
     sinceFailure_.start();
+}
+
+void LineWatcher::setHeld(bool held) {
+    if (held == held_ || (held && !isWatching())) return;
+    held_ = held;
+    emit heldChanged(held_);
 }
 
 void LineWatcher::watchFolders() {

@@ -30,6 +30,10 @@ public:
     // step; a local device on the next change of its folder, or a second later.
     void tryFailed();
 
+    // The last try was refused because the device server still holds a connection to the line
+    // (`held`), or failed otherwise. Told by heldChanged when it changes, and ended with the wait.
+    void setHeld(bool held);
+
     // The wait before network attempt `attempt` (0 is the first).
     static std::chrono::milliseconds networkStep(int attempt);
 
@@ -38,6 +42,8 @@ signals:
     void tryNow();
     // The wait began (COM port number and device) or ended (port 0).
     void waitChanged(int port, const QString& device);
+    // The line waited for is held by the device server, or no longer.
+    void heldChanged(bool held);
 
 private:
     void watchFolders();
@@ -50,6 +56,7 @@ private:
     QString device_;
     bool network_ = false;
     int attempt_ = 0;
+    bool held_ = false;
     bool changed_ = false;        // a watched folder changed since the last local try
     QElapsedTimer sinceFailure_;  // since the last local try failed
 };

@@ -33,6 +33,9 @@ constexpr qint64 kSocketBuffer = 64 * 1024;
 // refuse the next one "already in use". Within this long of our own close it is asked again.
 constexpr qint64 kOwnCloseGraceMs = 1000;
 constexpr auto kInUseRetryDelay = 100ms;
+// ser2net refuses a second client by writing why and closing, right after accepting it; over
+// socket:// nothing else tells a refusal from an open, so the open waits this long for one.
+constexpr auto kRefusalWindow = 200ms;
 
 ComPortSettings comPortSettings(const LineSettings& line) {
     ComPortSettings s;
@@ -198,7 +201,12 @@ void NetworkPort::onConnected() {
         return;
     }
     if (url_.scheme == PortUrl::Scheme::Socket) {
-        settleOpen(std::nullopt);  // the device server owns the line settings
+        // The device server owns the line settings.
+        phase_ = Phase::Negotiating;
+        QTimer::singleShot(kRefusalWindow, this, [this, connection = ++connections_] {
+            if (connection == connections_ && phase_ == Phase::Negotiating && !outcomeQueued_)
+                settleOpen(std::nullopt);
+        });
         return;
     }
     telnet_ = std::make_unique<ComPortClient>(
@@ -399,6 +407,7 @@ void NetworkPort::takeArrivals(bool negotiating) {
 void NetworkPort::onReadyRead() {
     if (busy_ > 0) return;  // an operation reads its own answers
     if (phase_ == Phase::Negotiating) {
+        if (!telnet_) return;  // raw bytes wait in the socket until the open is told
         takeArrivals(true);
         if (negotiationOverflow_ && !outcomeQueued_)
             return settleOpen(failure("the device server sent more than " +

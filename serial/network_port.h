@@ -117,6 +117,8 @@ private:
     std::string pending_;               // decoded data bytes not yet taken by input()
     bool negotiationOverflow_ = false;  // more than kNegotiationLimit came before the answers
     std::uint64_t openCount_ = 0;
+    // Connections made: the refusal window of an earlier one settles nothing.
+    std::uint64_t connections_ = 0;
     QElapsedTimer ownClose_;        // since this port last closed an open connection itself
     bool reconnectQueued_ = false;  // the open under way connects again shortly
 };

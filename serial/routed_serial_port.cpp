@@ -2,7 +2,9 @@
 
 #include <QObject>
 
+#include "serial/held_line.h"
 #include "serial/line_watcher.h"
+#include "serial/network_port.h"
 #include "serial/port_url.h"
 
 namespace panel {
@@ -143,10 +145,19 @@ void RoutedSerialPort::tryReopen() {
 
 void RoutedSerialPort::reopenFailed(const PortError& error) {
     watcher_->tryFailed();
-    // A device server that is not back yet is what the wait is for. A local node that is there
-    // and will not open (permission, busy) is worth one word, once udev has had a moment to give
-    // a new node its group and mode.
-    if (&active() == &network_ || toldThisWait_) return;
+    // A device server that is not back yet is what the wait is for. One that refuses the line as
+    // in use may hold our own connection from before the loss, for hours: worth one word.
+    if (&active() == &network_) {
+        const bool held = error.description.find(kServerInUse) != std::string::npos;
+        watcher_->setHeld(held);
+        if (!held || toldThisWait_) return;
+        toldThisWait_ = true;
+        if (listener_) listener_->onOpenFailed(PortError{heldLineAdvice()});
+        return;
+    }
+    // A local node that is there and will not open (permission, busy) is worth one word, once
+    // udev has had a moment to give a new node its group and mode.
+    if (toldThisWait_) return;
     if (!failingSince_.isValid()) failingSince_.start();
     if (failingSince_.elapsed() < kSettleMs) return;
     toldThisWait_ = true;

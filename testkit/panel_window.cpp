@@ -9,8 +9,10 @@ PanelWindow::PanelWindow(const QString& com1, const QString& com2, Prompter& pro
     : line_(std::make_unique<LineStack>(
           LineConfig{.devices = PortDevices{com1, com2}, .watcher = watcher})),
       form_(std::make_unique<Form1>(line_->port(), &prompter)) {
-    if (watcher)
+    if (watcher) {
         QObject::connect(watcher, &LineWatcher::waitChanged, form_.get(), &Form1::showLineWait);
+        QObject::connect(watcher, &LineWatcher::heldChanged, form_.get(), &Form1::showLineHeld);
+    }
     form_->load();
     drive(*form_, patience);
     // A line that never settles shows in ready().

@@ -54,6 +54,11 @@ QString FleetTableModel::stateText(const ProjectorRow& row) {
         case Reading::PortFailed:
             return QStringLiteral("no answer: ") + row.reason;
         case Reading::InUse:
+            if (row.heldSinceLoss)
+                return QStringLiteral(
+                           "in use (the device server still holds a connection, maybe "
+                           "ours from before the line was lost)\n") +
+                       row.reason;
             return QStringLiteral("in use (another client has the line)");
         case Reading::Answered:
             break;

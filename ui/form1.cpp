@@ -259,6 +259,11 @@ void Form1::showLineWait(int port, const QString& device) {
     updateTitle();
 }
 
+void Form1::showLineHeld(bool held) {
+    waitingHeld_ = held;
+    updateTitle();
+}
+
 void Form1::enablePortChooser(DevicePort& port, PanelSettings* remembered, QString byIdFolder) {
     devicePort_ = &port;
     remembered_ = remembered;
@@ -484,6 +489,8 @@ void Form1::updateTitle() {
         title += QStringLiteral(" \u2014 COM%1 lost, waiting for %2")
                      .arg(waitingPort_)
                      .arg(waitingDevice_);
+    if (waitingPort_ != 0 && waitingHeld_)
+        title += QStringLiteral(" (the device server still holds the line)");
     if (log_ && log_->active()) {
         const QString path = QFile::decodeName(QByteArray::fromStdString(log_->path()));
         title += QStringLiteral(" \u2014 logging to ") + QFileInfo(path).fileName();

@@ -49,6 +49,8 @@ public:
     // A lost line is being waited for (port 1 or 2 and its device), or no longer (port 0): the
     // title says so.
     void showLineWait(int port, const QString& device);
+    // The line waited for is refused by a device server that still holds a connection to it.
+    void showLineHeld(bool held);
     // Lets the operator change the device behind COM1 and COM2 (`port` is the line this window
     // drives): the context menus of Option1 and Option2, and "Choose port…" in the box of a
     // failed selection. `remembered`, when given, keeps each choice for the next start.
@@ -156,6 +158,7 @@ private:
     bool awaitingFrame_ = false;
     int waitingPort_ = 0;
     QString waitingDevice_;
+    bool waitingHeld_ = false;
 };
 
 }  // namespace panel

@@ -1,11 +1,13 @@
 // The fleet window over eight simulators behind one ser2net, half over rfc2217:// and half over
 // socket://: a simulator killed and brought back, and a line another client holds shown "in use"
-// without being taken from it.
+// without being taken from it, saying why the device server may hold it when the line was lost
+// just before.
 #include <gtest/gtest.h>
 
 #include <QTcpSocket>
 #include <QUrl>
 
+#include "serial/held_line.h"
 #include "testkit/ser2net_process.h"
 #include "tests/fleet/fleet_fixture.h"
 
@@ -77,12 +79,41 @@ TEST_F(FleetNetworkTest, ALineInUseIsShownSoAndLeftToItsClient) {
         ASSERT_TRUE(pollOnce(*window_));
         const ProjectorRow& row = window_->fleet().rows()[static_cast<std::size_t>(held)];
         EXPECT_EQ(row.reading, Reading::InUse) << FleetTableModel::stateText(row).toStdString();
+        EXPECT_FALSE(row.heldSinceLoss) << "the poll before it answered";
         expectAnswered({held});
         EXPECT_FALSE(lost);
         EXPECT_EQ(panel.state(), QAbstractSocket::ConnectedState);
         panel.abort();
         QTest::qWait(300);
     }
+}
+
+TEST_F(FleetNetworkTest, InUseRightAfterALossSaysTheServerMayHoldOurOwnConnection) {
+    const int held = 0;
+    const auto row = [&] { return window_->fleet().rows()[static_cast<std::size_t>(held)]; };
+    sims_.stop(held);
+    ASSERT_TRUE(pollOnce(*window_));
+    ASSERT_NE(row().reading, Reading::Answered);
+    sims_.start(held);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(sims_.link(held)); }, 5000));
+    QTcpSocket holder;
+    holder.connectToHost(QHostAddress::LocalHost, server_->socketPort(held));
+    ASSERT_TRUE(holder.waitForConnected(5000));
+    QTest::qWait(300);
+    for (int poll = 0; poll < 2; ++poll) {  // and it goes on saying so while refused
+        ASSERT_TRUE(pollOnce(*window_));
+        const QString state = FleetTableModel::stateText(row());
+        EXPECT_EQ(row().reading, Reading::InUse) << state.toStdString();
+        EXPECT_TRUE(row().heldSinceLoss) << poll;
+        EXPECT_TRUE(state.contains(
+            QString::fromUtf8(kServerHoldsLine.data(), static_cast<int>(kServerHoldsLine.size()))))
+            << state.toStdString();
+    }
+    holder.abort();
+    QTest::qWait(300);
+    ASSERT_TRUE(pollOnce(*window_));
+    EXPECT_EQ(row().reading, Reading::Answered) << row().reason.toStdString();
+    EXPECT_FALSE(row().heldSinceLoss);
 }
 
 }  // namespace

@@ -246,6 +246,8 @@ TEST_P(BothSchemesTest, ASecondPanelOnABusyLineIsToldWithTheUrl) {
     const std::string told =
         refused ? refused->description : secondListener.failures.front().description;
     RecordProperty("told", told);
+    EXPECT_TRUE(refused) << "the refusal comes within the open, on either scheme";
+    EXPECT_THAT(told, HasSubstr("already in use by another client"));
     // A failed open is shown in the selection's box as it is, so it names the URL itself; a
     // connection lost later is the reason alone, as the controller puts the device in front.
     if (refused) {
