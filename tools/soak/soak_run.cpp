@@ -787,6 +787,7 @@ void SoakRun::operate() {
     probe_ = std::make_unique<LatenessProbe>();
     startedAt_ = MonotonicMicros();
     memoryStart_ = measureMemory();
+    memoryTrend_.start();
     QTimer::singleShot(kMemoryBaselineMs, this, [this] { memoryMinute_ = measureMemory(); });
     checkTimer_.start();
     scheduleFault();

@@ -19,6 +19,7 @@
 
 #include "tools/soak/fault_plan.h"
 #include "tools/soak/lateness_probe.h"
+#include "tools/soak/memory_trend.h"
 #include "tools/soak/operator_script.h"
 #include "tools/soak/sim_line.h"
 #include "tools/soak/wait_schedule.h"
@@ -228,6 +229,7 @@ private:
     Memory memoryStart_;
     std::optional<Memory> memoryMinute_;
     Memory memoryEnd_;
+    MemoryTrend memoryTrend_;
 };
 
 }  // namespace panel::soak
