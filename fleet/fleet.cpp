@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "fleet/log_categories.h"
 #include "serial/held_line.h"
 
 namespace panel {
@@ -125,11 +126,13 @@ void Fleet::setPollInterval(std::chrono::seconds interval) {
 }
 
 void Fleet::startPolling() {
+    qCInfo(lcFleet) << "polling" << lines_.size() << "projectors every" << interval_.count() << "s";
     timer_.start(interval_);
     pollNow();
 }
 
 void Fleet::pollNow() {
+    qCDebug(lcFleet) << "poll" << lastCycle_ + 1 << "starts:" << lines_.size() << "projectors";
     Cycle cycle{++lastCycle_, 0, {}};
     cycle.wall.start();
     for (std::size_t i = 0; i < lines_.size(); ++i) {
@@ -207,6 +210,8 @@ void Fleet::startJob(std::size_t index) {
         });
     row.busy = true;
     line.running->start();
+    qCDebug(lcFleet) << row.projector.name << (line.runningPower ? "power command" : "poll")
+                     << "starts";
     changed(index);
 }
 
@@ -238,6 +243,8 @@ void Fleet::pollEnded(ProjectorRow& row, const ExchangeResult& result) {
                             row.reading == Reading::PortFailed ||
                             (row.reading == Reading::InUse && row.heldSinceLoss);
         row.reading = Reading::InUse;
+        qCInfo(lcFleet) << row.projector.name
+                        << "taken as in use, held since a cut:" << row.heldSinceLoss;
         row.reason = row.heldSinceLoss ? QString::fromStdString(heldLineAdvice())
                                        : QStringLiteral("in use: another client has the line");
         return;
@@ -248,6 +255,7 @@ void Fleet::pollEnded(ProjectorRow& row, const ExchangeResult& result) {
             result.end == ExchangeEnd::PortFailed ? Reading::PortFailed : Reading::NoAnswer;
         row.reason = result.end == ExchangeEnd::PortFailed ? result.problem
                                                            : QStringLiteral("nothing came back");
+        qCDebug(lcFleet) << row.projector.name << "no answer:" << row.reason;
         return;
     }
     row.reading = Reading::Answered;
@@ -281,6 +289,7 @@ void Fleet::lineFinishedCycle(int id) {
         std::find_if(cycles_.begin(), cycles_.end(), [id](const Cycle& c) { return c.id == id; });
     if (cycle == cycles_.end() || --cycle->left > 0) return;
     const std::chrono::milliseconds wall(cycle->wall.elapsed());
+    qCDebug(lcFleet) << "poll" << id << "ends after" << wall.count() << "ms";
     cycles_.erase(cycle);
     if (cycleFinished) cycleFinished(wall);
 }

@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <array>
 
+#include "serial/log_categories.h"
 #include "serial/port_url.h"
 
 namespace panel {
@@ -34,6 +35,7 @@ LineWatcher::LineWatcher(QStringList linkFolders, QObject* parent)
     });
     connect(&timer_, &QTimer::timeout, this, [this] {
         if (network_) {
+            qCDebug(lcWatcher) << "trying" << device_ << "again, try" << attempt_ + 1;
             emit tryNow();
             return;
         }
@@ -57,6 +59,7 @@ void LineWatcher::watch(int port, const QString& device) {
     changed_ = false;
     sinceFailure_.invalidate();
     emit waitChanged(port_, device_);
+    qCInfo(lcWatcher) << "waiting for COM" << port_ << device_;
     if (network_) {
         timer_.setSingleShot(true);
         timer_.start(networkStep(0));
@@ -71,6 +74,7 @@ void LineWatcher::stop() {
     timer_.stop();
     if (!folders_.directories().isEmpty()) folders_.removePaths(folders_.directories());
     if (port_ == 0) return;
+    qCDebug(lcWatcher) << "no longer waiting for COM" << port_;
     setHeld(false);
     port_ = 0;
     emit waitChanged(0, {});
@@ -80,15 +84,19 @@ void LineWatcher::tryFailed() {
     if (!isWatching()) return;
     if (network_) {
         timer_.start(networkStep(++attempt_));
+        qCDebug(lcWatcher) << "try failed: the next in" << networkStep(attempt_).count() << "ms";
         return;
     }
     changed_ = false;
     sinceFailure_.start();
+    qCDebug(lcWatcher) << "try failed: again when its folder changes, or after a second";
 }
 
 void LineWatcher::setHeld(bool held) {
     if (held == held_ || (held && !isWatching())) return;
     held_ = held;
+    qCInfo(lcWatcher) << "COM" << port_
+                      << (held ? "taken as held by the device server" : "no longer held");
     emit heldChanged(held_);
 }
 
@@ -112,6 +120,7 @@ void LineWatcher::check() {
         sinceFailure_.elapsed() < std::chrono::milliseconds(kLocalRetry).count())
         return;
     changed_ = false;
+    qCDebug(lcWatcher) << device_ << "is there: trying it";
     emit tryNow();
 }
 

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <utility>
 
+#include "serial/log_categories.h"
 #include "serial/telnet/com_port_client.h"
 
 namespace panel {
@@ -81,6 +82,17 @@ bool isReservedInvalid(const QString& host) {
 
 std::string unknownHost(const QString& host) {
     return "the host " + host.toStdString() + " is unknown";
+}
+
+const char* answerName(ComPortClient::Answer answer) {
+    switch (answer) {
+        case ComPortClient::Answer::Confirmed:
+            return "confirmed";
+        case ComPortClient::Answer::Refused:
+            return "refused";
+        default:
+            return "waiting";
+    }
 }
 
 }  // namespace
@@ -170,6 +182,7 @@ PortResult NetworkPort::setOpen(bool open) {
         ++attempt_;  // an outcome still on its way is dropped
         reconnectQueued_ = false;
         if (phase_ == Phase::Open) ownClose_.start();
+        qCDebug(lcNetwork) << "closing" << device() << "on the panel's request";
         phase_ = Phase::Closed;
         closeSocket();
         return std::nullopt;
@@ -187,6 +200,7 @@ PortResult NetworkPort::setOpen(bool open) {
     outcomeQueued_ = false;
     connectTimer_.start();
     // Qt looks the name up on a thread of its own and connects without blocking.
+    qCDebug(lcNetwork) << "connecting to" << url_.host << url_.port << "for" << device();
     socket_.connectToHost(url_.host, url_.port);
     return std::nullopt;
 }
@@ -254,6 +268,8 @@ PortResult NetworkPort::detectCutLine() {
 }
 
 void NetworkPort::requestSettings() {
+    qCDebug(lcRfc2217) << "asking for" << settings_.baudRate << settings_.dataBits
+                       << settings_.parity << settings_.stopBits;
     telnet_->requestSettings(comPortSettings(settings_));
     socket_.flush();
     confirmTimer_.start();  // each request has the full second
@@ -264,6 +280,7 @@ void NetworkPort::checkNegotiation() {
     std::string why;
     if (!telnet_->protocolError().empty()) return settleOpen(failure(telnet_->protocolError()));
     const ComPortClient::Answer answer = telnet_->answer(why);
+    qCDebug(lcRfc2217) << "negotiating:" << answerName(answer) << why.c_str();
     if (answer != ComPortClient::Answer::Waiting && std::exchange(newerSettings_, false))
         return requestSettings();
     if (answer == ComPortClient::Answer::Confirmed) return settleOpen(std::nullopt);
@@ -278,6 +295,7 @@ void NetworkPort::checkConfirmation() {
     if (std::exchange(newerSettings_, false)) return requestSettings();
     confirming_ = false;
     confirmTimer_.stop();
+    qCDebug(lcRfc2217) << "settings on the open line:" << answerName(answer) << why.c_str();
     if (answer == ComPortClient::Answer::Refused) lose(why);
 }
 
@@ -285,6 +303,7 @@ void NetworkPort::onConfirmTimeout() {
     if (!telnet_) return;
     std::string why;
     (void)telnet_->answer(why);
+    qCInfo(lcRfc2217) << "no confirmation of the line settings within 1 s:" << why.c_str();
     if (phase_ == Phase::Negotiating && !outcomeQueued_) settleOpen(failure(why));
     if (phase_ == Phase::Open && confirming_) lose(why);
 }
@@ -301,6 +320,7 @@ void NetworkPort::settleOpen(PortResult failure) {
             if (!failure && socket_.state() != QAbstractSocket::ConnectedState)
                 failure = this->failure(closedByServer());
             if (failure) {
+                qCInfo(lcNetwork) << "open refused:" << failure->description.c_str();
                 phase_ = Phase::Closed;
                 closeSocket();
                 if (listener_) listener_->onOpenFailed(*failure);
@@ -308,6 +328,7 @@ void NetworkPort::settleOpen(PortResult failure) {
             }
             phase_ = Phase::Open;
             ++openCount_;
+            qCInfo(lcNetwork) << "open:" << device() << "connection" << openCount_;
             if (listener_) listener_->onPortOpened();
             onReadyRead();  // anything the server sent with its answers, or before we listened
         },
@@ -455,6 +476,7 @@ std::string NetworkPort::closedByServer() {
 
 void NetworkPort::connectAgain() {
     // The same open goes on, within its own connection limit, which is left running.
+    qCInfo(lcNetwork) << "in use within a second of our own close: connecting again";
     reconnectQueued_ = true;
     QTimer::singleShot(kInUseRetryDelay, this, [this, attempt = attempt_] {
         if (attempt != attempt_ || !isOpening() || outcomeQueued_) return;
@@ -470,6 +492,7 @@ void NetworkPort::connectAgain() {
 void NetworkPort::lose(const std::string& why) {
     if (phase_ != Phase::Open) return;
     phase_ = Phase::Closed;
+    qCInfo(lcNetwork) << "line lost:" << why.c_str();
     PortError lost = problem(why);
     // Delivered from the event loop, so the listener never runs inside the socket's own signal.
     QMetaObject::invokeMethod(

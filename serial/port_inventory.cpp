@@ -5,6 +5,7 @@
 #include <QMap>
 #include <QSerialPortInfo>
 
+#include "serial/log_categories.h"
 #include "serial/port_help.h"
 #include "serial/port_url.h"
 
@@ -42,6 +43,7 @@ QList<PortEntry> takePortInventory(const QString& byIdFolder, const QString& pro
     for (PortEntry& entry : byDevice) {
         entry.byId = links.value(QFileInfo(entry.device).canonicalFilePath());
         entry.problem = foreseenOpenProblem(entry.device, procRoot);
+        if (!entry.problem.isEmpty()) qCDebug(lcInventory) << entry.device << entry.problem;
         entries.append(entry);
     }
     return entries;

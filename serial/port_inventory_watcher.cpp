@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include "serial/log_categories.h"
+
 namespace panel {
 
 PortInventoryWatcher::PortInventoryWatcher(QString byIdFolder, QString procRoot, QObject* parent)
@@ -26,10 +28,12 @@ void PortInventoryWatcher::watchFolders() {
 
 void PortInventoryWatcher::rescan() {
     if (scan_.isRunning()) {
+        qCDebug(lcInventory) << "rescan asked during a scan: another after it";
         again_ = true;
         return;
     }
     watchFolders();
+    qCDebug(lcInventory) << "rescan";
     scan_.setFuture(QtConcurrent::run(takePortInventory, byIdFolder_, procRoot_));
 }
 
@@ -41,6 +45,7 @@ void PortInventoryWatcher::scanned() {
     }
     if (!first_ && found == entries_) return;
     first_ = false;
+    qCInfo(lcInventory) << "the ports changed:" << found.size() << "now";
     entries_ = std::move(found);
     emit changed();
 }
