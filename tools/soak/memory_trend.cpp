@@ -2,6 +2,9 @@
 
 #include <malloc.h>
 
+#include <QGuiApplication>
+#include <QWindow>
+
 #include <fstream>
 #include <string>
 
@@ -32,13 +35,19 @@ MemoryTrend::Sample MemoryTrend::measure(int minute) {
     std::ifstream status("/proc/self/status");
     for (std::string line; std::getline(status, line);)
         if (line.rfind("VmRSS:", 0) == 0) sample.residentKiB = std::stoll(line.substr(6));
+    for (const QWindow* window : QGuiApplication::topLevelWindows())
+        if (window->isVisible()) {
+            sample.windowWidth = window->width();
+            sample.windowHeight = window->height();
+        }
     return sample;
 }
 
 void MemoryTrend::print(std::FILE* out, const Sample& sample) {
-    std::fprintf(out, "memory at minute %d: heap in use %.1f MiB, resident %.1f MiB\n",
-                 sample.minute, static_cast<double>(sample.heapKiB) / 1024.0,
-                 static_cast<double>(sample.residentKiB) / 1024.0);
+    std::fprintf(
+        out, "memory at minute %d: heap in use %.1f MiB, resident %.1f MiB, window %dx%d\n",
+        sample.minute, static_cast<double>(sample.heapKiB) / 1024.0,
+        static_cast<double>(sample.residentKiB) / 1024.0, sample.windowWidth, sample.windowHeight);
     // A run that is stopped or dies still leaves the trend so far.
     std::fflush(out);
 }
