@@ -169,10 +169,12 @@ TEST_P(FleetShellLogTest, OneFileNamesEachProjectorAndAFullOneIsStatusFour) {
     for (const QString& name : {kHallA, kRoom}) {
         const QString line =
             QStringLiteral("\t%1\t%2\t").arg(name, sims_.link(name == kHallA ? 0 : 1));
-        const QString speed = name == kHallA ? QStringLiteral("19200") : QStringLiteral("9600");
+        // A line opens at the panel's first speed; one at 9600 is switched before anything goes.
+        const QString speed = name == kHallA ? QStringLiteral("open\t19200,N,8,1\n")
+                                             : QStringLiteral("speed\t9600,N,8,1\n");
+        EXPECT_EQ(text.count(line + QStringLiteral("open\t")), 1) << text.toStdString();
         for (const QString& event :
-             {QStringLiteral("open\t%1,N,8,1\n").arg(speed),
-              QStringLiteral("sent\t C R 0 CR \t43 52 30 0D\n"),
+             {speed, QStringLiteral("sent\t C R 0 CR \t43 52 30 0D\n"),
               QStringLiteral("answer\t Stand by\n"), QStringLiteral("closed\t\n")})
             EXPECT_EQ(text.count(line + event), 1) << text.toStdString();
     }
