@@ -8,6 +8,7 @@
 #include <QWindow>
 
 #include "core/monotonic.h"
+#include "testkit/controls.h"
 
 namespace panel::test {
 
@@ -26,19 +27,41 @@ QPoint WindowDriver::windowPos(const QWidget* target) const {
     return target->mapTo(window_, target->rect().center());
 }
 
-bool WindowDriver::openFullPanel() {
+bool WindowDriver::reachable(const char* name) const {
+    QWidget* widget = control(name);
+    if (!widget || !widget->isVisible()) return false;
+    const QPoint at = windowPos(widget);
+    if (!window_->rect().contains(at)) return false;
+    QWidget* hit = window_->childAt(at);
+    return hit == widget || widget->isAncestorOf(hit);
+}
+
+bool WindowDriver::inWindow(const char* name) const {
+    const QWidget* widget = control(name);
+    return widget && window_->rect().contains(windowPos(widget));
+}
+
+void WindowDriver::keyChord() {
     // Key presses go to the window, where its key preview sees them first.
     QKeyEvent down(QEvent::KeyPress, Qt::Key_J, Qt::ControlModifier, QString(QChar(10)));
     QCoreApplication::sendEvent(window_->windowHandle(), &down);
     QKeyEvent up(QEvent::KeyRelease, Qt::Key_J, Qt::ControlModifier, QString(QChar(10)));
     QCoreApplication::sendEvent(window_->windowHandle(), &up);
-    QTest::mouseDClick(window_->windowHandle(), Qt::LeftButton, {}, windowPos(control("Image1")));
+}
+
+bool WindowDriver::openFullPanel() {
+    keyChord();
+    doubleClick(controls::kLogo);
     // Every control lies inside the window once it is at its full height (SEND is the lowest).
-    return window_->rect().contains(windowPos(control("Command95")));
+    return inWindow(controls::kSend);
 }
 
 void WindowDriver::click(const char* name) {
     QTest::mouseClick(window_->windowHandle(), Qt::LeftButton, {}, windowPos(control(name)));
+}
+
+void WindowDriver::doubleClick(const char* name) {
+    QTest::mouseDClick(window_->windowHandle(), Qt::LeftButton, {}, windowPos(control(name)));
 }
 
 void WindowDriver::press(const char* name) {

@@ -13,11 +13,18 @@ namespace panel::test {
 class WindowDriver {
 public:
     QWidget* control(const char* name) const;
+    // Shown, inside the window, and not covered by another control: a click would reach it.
+    bool reachable(const char* name) const;
+    // Its centre lies inside the window (it may still be covered).
+    bool inWindow(const char* name) const;
 
     // Ctrl+J and a double-click on the logo: the whole window in view.
     bool openFullPanel();
+    // Ctrl+J alone, as the window's key preview sees it.
+    void keyChord();
 
     void click(const char* name);
+    void doubleClick(const char* name);
     void press(const char* name);
     void release(const char* name);
     // Press, hold `length` on a precise timer inside the event loop, release: the repeat ticks and
