@@ -5,12 +5,10 @@
 #include <QContextMenuEvent>
 #include <QCursor>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QHash>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QMenu>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -22,7 +20,9 @@
 #include "serial/device_port.h"
 #include "settings/panel_settings.h"
 #include "ui/control_factory.h"
+#include "ui/device_menus.h"
 #include "ui/layout.h"
+#include "ui/log_menu.h"
 #include "ui/message_box_prompter.h"
 #include "ui/port_chooser.h"
 #include "ui/trace_label.h"
@@ -69,7 +69,9 @@ Form1::Form1(SerialPort& port, Prompter* prompter, QWidget* parent)
         port_, Timers{repeatTimer_, replyWindowTimer_, selectorHideTimer_, clearingTimer_},
         static_cast<View&>(*this));
     wire();
-    buildLogMenu();
+    logMenu_ = new LogMenu(
+        *this, {sentTrace_, receivedTrace_}, [this](const QString& path) { startLog(path); },
+        [this] { stopLog(); });
     findChild<QPushButton*>(QStringLiteral("Command17"))->setFocus();
 }
 
@@ -268,34 +270,9 @@ void Form1::enablePortChooser(DevicePort& port, PanelSettings* remembered, QStri
     devicePort_ = &port;
     remembered_ = remembered;
     byIdFolder_ = std::move(byIdFolder);
-    buildDeviceMenus();
-}
-
-void Form1::buildDeviceMenus() {
-    for (const auto& [option, port] : {std::pair{option1_, 1}, std::pair{option2_, 2}}) {
-        auto* menu = new QMenu(this);
-        menu->setObjectName(QStringLiteral("DeviceMenu%1").arg(port));
-        QAction* action = menu->addAction(QStringLiteral("Device for COM%1…").arg(port));
-        connect(action, &QAction::triggered, this, [this, port] { openPortChooser(port); });
-        option->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(option, &QWidget::customContextMenuRequested, this,
-                [this, option](QPoint at) { showDeviceMenu(option, at); });
-    }
-}
-
-void Form1::showDeviceMenu(QWidget* option, QPoint at) {
-    const int port = option == option2_ ? 2 : 1;
-    // popup(), never exec(): the window goes on taking events while the menu is up.
-    findChild<QMenu*>(QStringLiteral("DeviceMenu%1").arg(port))->popup(option->mapToGlobal(at));
-}
-
-bool Form1::opensDeviceMenu(const QKeyEvent& key) {
-    const bool menuKey = key.key() == Qt::Key_Menu ||
-                         (key.key() == Qt::Key_F10 && key.modifiers() == Qt::ShiftModifier);
-    QWidget* focus = QApplication::focusWidget();
-    if (!menuKey || !devicePort_ || (focus != option1_ && focus != option2_)) return false;
-    showDeviceMenu(focus, focus->rect().center());
-    return true;
+    if (!deviceMenus_)
+        deviceMenus_ = new DeviceMenus(*this, *option1_, *option2_,
+                                       [this](int chosen) { openPortChooser(chosen); });
 }
 
 void Form1::openPortChooser(int port) {
@@ -364,7 +341,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
         // The window sees the key first, and the control with the focus still gets it after.
         const auto* key = static_cast<QKeyEvent*>(event);
         if (isKeyChord(key->key(), key->modifiers())) keyChord();
-        if (opensDeviceMenu(*key)) return true;
+        if (deviceMenus_ && deviceMenus_->openFromKey(*key)) return true;
         if (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier) {
             // The platform turns the Menu key into a context menu event; Shift+F10 is asked
             // for in the same way.
@@ -410,26 +387,6 @@ void Form1::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void Form1::buildLogMenu() {
-    logMenu_ = new QMenu(this);
-    logMenu_->setObjectName(QStringLiteral("LogMenu"));
-    logMenu_->addAction(QStringLiteral("Log to file…"), this, &Form1::chooseLogFile);
-    logMenu_->addAction(QStringLiteral("Stop logging"), this, &Form1::stopLog);
-    for (TraceLabel* label : {sentTrace_, receivedTrace_}) {
-        label->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(label, &QWidget::customContextMenuRequested, this,
-                [this, label](const QPoint& pos) { showLogMenu(label->mapToGlobal(pos)); });
-    }
-}
-
-void Form1::showLogMenu(const QPoint& globalPos) {
-    const QList<QAction*> actions = logMenu_->actions();
-    actions[0]->setEnabled(log_ != nullptr);
-    actions[1]->setEnabled(log_ && log_->active());
-    // popup(), never exec(): the panel keeps taking events while the menu is up.
-    logMenu_->popup(globalPos);
-}
-
 void Form1::contextMenuEvent(QContextMenuEvent* event) {
     // A menu asked for from the keyboard, on a control that has none of its own, is the log's:
     // the trace labels take no focus, so the keyboard could not reach it otherwise.
@@ -437,24 +394,12 @@ void Form1::contextMenuEvent(QContextMenuEvent* event) {
         event->ignore();
         return;
     }
-    showLogMenu(event->globalPos());
-}
-
-void Form1::chooseLogFile() {
-    auto* dialog = new QFileDialog(this, QStringLiteral("Log to file"));
-    dialog->setObjectName(QStringLiteral("LogFileDialog"));
-    dialog->setAcceptMode(QFileDialog::AcceptSave);
-    // A log is appended to, never overwritten.
-    dialog->setOption(QFileDialog::DontConfirmOverwrite);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    if (log_ && !log_->path().empty())
-        dialog->selectFile(QFile::decodeName(QByteArray::fromStdString(log_->path())));
-    connect(dialog, &QFileDialog::fileSelected, this, &Form1::startLog);
-    dialog->open();
+    logMenu_->popup(event->globalPos());
 }
 
 void Form1::setSessionLog(SessionLog& log) {
     log_ = &log;
+    logMenu_->setLog(&log);
     controller_->setSessionObserver(&log);
     log.setFailureHandler([this](const std::string& text) {
         updateTitle();

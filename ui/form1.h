@@ -23,13 +23,14 @@
 
 class QKeyEvent;
 class QLineEdit;
-class QMenu;
 class QPushButton;
 class QRadioButton;
 
 namespace panel {
 
+class DeviceMenus;
 class DevicePort;
+class LogMenu;
 class PanelSettings;
 class Prompter;
 class SessionLog;
@@ -118,13 +119,7 @@ private:
     void setCommand34Caption(std::string_view caption);
     void stopEverything();
     // The caption, and what the window waits for.
-    void buildLogMenu();
-    void showLogMenu(const QPoint& globalPos);
-    void chooseLogFile();
     void updateTitle();
-    void buildDeviceMenus();
-    void showDeviceMenu(QWidget* option, QPoint at);
-    bool opensDeviceMenu(const QKeyEvent& key);
     void applyChosenDevice(int port, const QString& device);
 
     SerialPort& port_;
@@ -147,7 +142,8 @@ private:
     QPushButton* command34_ = nullptr;
     QLineEdit* text1_ = nullptr;
     QWidget* image1_ = nullptr;
-    QMenu* logMenu_ = nullptr;
+    LogMenu* logMenu_ = nullptr;
+    DeviceMenus* deviceMenus_ = nullptr;
     SessionLog* log_ = nullptr;
     PortDevices devices_;
     DevicePort* devicePort_ = nullptr;
