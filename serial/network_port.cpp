@@ -26,53 +26,11 @@ constexpr std::string_view kNotOpen = "The port is not open";
 // How long a connection may take, the name lookup included. Whole seconds, because the
 // operator's message names it in seconds.
 constexpr std::chrono::seconds kConnectTimeout{3};
-// How long the device server has to confirm each change of the line settings.
-constexpr auto kConfirmTimeout = 1s;
 // QTcpSocket buffers without limit by default; bounded, TCP slows the server down instead.
 constexpr qint64 kSocketBuffer = 64 * 1024;
-// ser2net may still count a connection of ours, closed a moment ago, as the line's client, and
-// refuse the next one "already in use". Within this long of our own close it is asked again.
-constexpr qint64 kOwnCloseGraceMs = 1000;
-constexpr auto kInUseRetryDelay = 100ms;
 // ser2net refuses a second client by writing why and closing, right after accepting it; over
 // socket:// nothing else tells a refusal from an open, so the open waits this long for one.
 constexpr auto kRefusalWindow = 200ms;
-
-ComPortSettings comPortSettings(const LineSettings& line) {
-    ComPortSettings s;
-    s.baud = static_cast<std::uint32_t>(line.baudRate);
-    s.dataSize = static_cast<std::uint8_t>(line.dataBits);
-    switch (line.parity) {
-        case QSerialPort::OddParity:
-            s.parity = 2;
-            break;
-        case QSerialPort::EvenParity:
-            s.parity = 3;
-            break;
-        case QSerialPort::MarkParity:
-            s.parity = 4;
-            break;
-        case QSerialPort::SpaceParity:
-            s.parity = 5;
-            break;
-        default:
-            s.parity = 1;
-            break;
-    }
-    switch (line.stopBits) {
-        case QSerialPort::TwoStop:
-            s.stopSize = 2;
-            break;
-        case QSerialPort::OneAndHalfStop:
-            s.stopSize = 3;
-            break;
-        default:
-            s.stopSize = 1;
-            break;
-    }
-    s.control = 1;
-    return s;
-}
 
 // Names under .invalid never resolve (RFC 6761): answer at once, without asking any resolver.
 bool isReservedInvalid(const QString& host) {
@@ -84,12 +42,14 @@ std::string unknownHost(const QString& host) {
     return "the host " + host.toStdString() + " is unknown";
 }
 
-const char* answerName(ComPortClient::Answer answer) {
-    switch (answer) {
-        case ComPortClient::Answer::Confirmed:
+const char* nextName(Rfc2217Settings::Next next) {
+    switch (next) {
+        case Rfc2217Settings::Next::Confirmed:
             return "confirmed";
-        case ComPortClient::Answer::Refused:
+        case Rfc2217Settings::Next::Refused:
             return "refused";
+        case Rfc2217Settings::Next::Resend:
+            return "answered; newer settings follow";
         default:
             return "waiting";
     }
@@ -109,20 +69,16 @@ private:
 };
 
 NetworkPort::NetworkPort(PortDevices devices, QObject* parent)
-    : QObject(parent), devices_(std::move(devices)) {
+    : QObject(parent), devices_(std::move(devices)), rfc2217_([this] { onConfirmTimeout(); }) {
     socket_.setReadBufferSize(kSocketBuffer);
     connect(&socket_, &QTcpSocket::connected, this, &NetworkPort::onConnected);
     connect(&socket_, &QTcpSocket::readyRead, this, &NetworkPort::onReadyRead);
     connect(&socket_, &QTcpSocket::disconnected, this, &NetworkPort::onLost);
     connect(&socket_, &QTcpSocket::errorOccurred, this, &NetworkPort::onLost);
-    for (auto [timer, limit] :
-         {std::pair{&connectTimer_, kConnectTimeout}, std::pair{&confirmTimer_, kConfirmTimeout}}) {
-        timer->setSingleShot(true);
-        timer->setTimerType(Qt::PreciseTimer);  // a coarse one may fire 5% early
-        timer->setInterval(limit);
-    }
+    connectTimer_.setSingleShot(true);
+    connectTimer_.setTimerType(Qt::PreciseTimer);  // a coarse one may fire 5% early
+    connectTimer_.setInterval(kConnectTimeout);
     connect(&connectTimer_, &QTimer::timeout, this, &NetworkPort::onConnectTimeout);
-    connect(&confirmTimer_, &QTimer::timeout, this, &NetworkPort::onConfirmTimeout);
 }
 
 NetworkPort::~NetworkPort() {
@@ -163,12 +119,12 @@ PortResult NetworkPort::setSettings(std::string_view settings) {
     // later; a line it does not confirm is lost.
     if (!telnet_ || (phase_ != Phase::Negotiating && phase_ != Phase::Open)) return std::nullopt;
     // One request at a time: the server's answers do not say which request they answer.
-    if (phase_ == Phase::Negotiating || confirming_) {
-        newerSettings_ = true;
+    if (phase_ == Phase::Negotiating || rfc2217_.confirming()) {
+        rfc2217_.choseMeanwhile();
         return std::nullopt;
     }
     Busy busy(*this);
-    confirming_ = phase_ == Phase::Open;
+    rfc2217_.setConfirming(phase_ == Phase::Open);
     requestSettings();
     if (phase_ == Phase::Open && socket_.state() != QAbstractSocket::ConnectedState)
         lose(closedByServer());
@@ -181,7 +137,7 @@ PortResult NetworkPort::setOpen(bool open) {
         if (phase_ == Phase::Closed) return std::nullopt;
         ++attempt_;  // an outcome still on its way is dropped
         reconnectQueued_ = false;
-        if (phase_ == Phase::Open) ownClose_.start();
+        if (phase_ == Phase::Open) ser2net_.closedOwnConnection();
         qCDebug(lcNetwork) << "closing" << device() << "on the panel's request";
         phase_ = Phase::Closed;
         closeSocket();
@@ -270,33 +226,36 @@ PortResult NetworkPort::detectCutLine() {
 void NetworkPort::requestSettings() {
     qCDebug(lcRfc2217) << "asking for" << settings_.baudRate << settings_.dataBits
                        << settings_.parity << settings_.stopBits;
-    telnet_->requestSettings(comPortSettings(settings_));
+    rfc2217_.request(*telnet_, settings_);
     socket_.flush();
-    confirmTimer_.start();  // each request has the full second
 }
 
 void NetworkPort::checkNegotiation() {
     if (phase_ != Phase::Negotiating || outcomeQueued_) return;
     std::string why;
     if (!telnet_->protocolError().empty()) return settleOpen(failure(telnet_->protocolError()));
-    const ComPortClient::Answer answer = telnet_->answer(why);
-    qCDebug(lcRfc2217) << "negotiating:" << answerName(answer) << why.c_str();
-    if (answer != ComPortClient::Answer::Waiting && std::exchange(newerSettings_, false))
-        return requestSettings();
-    if (answer == ComPortClient::Answer::Confirmed) return settleOpen(std::nullopt);
-    if (answer == ComPortClient::Answer::Refused) return settleOpen(failure(why));
+    const Rfc2217Settings::Next next = rfc2217_.take(*telnet_, why);
+    qCDebug(lcRfc2217) << "negotiating:" << nextName(next) << why.c_str();
+    switch (next) {
+        case Rfc2217Settings::Next::Wait:
+            return;
+        case Rfc2217Settings::Next::Resend:
+            return requestSettings();
+        case Rfc2217Settings::Next::Confirmed:
+            return settleOpen(std::nullopt);
+        case Rfc2217Settings::Next::Refused:
+            return settleOpen(failure(why));
+    }
 }
 
 void NetworkPort::checkConfirmation() {
-    if (!confirming_ || !telnet_) return;
+    if (!rfc2217_.confirming() || !telnet_) return;
     std::string why;
-    const ComPortClient::Answer answer = telnet_->answer(why);
-    if (answer == ComPortClient::Answer::Waiting) return;
-    if (std::exchange(newerSettings_, false)) return requestSettings();
-    confirming_ = false;
-    confirmTimer_.stop();
-    qCDebug(lcRfc2217) << "settings on the open line:" << answerName(answer) << why.c_str();
-    if (answer == ComPortClient::Answer::Refused) lose(why);
+    const Rfc2217Settings::Next next = rfc2217_.take(*telnet_, why);
+    if (next == Rfc2217Settings::Next::Wait) return;
+    qCDebug(lcRfc2217) << "settings on the open line:" << nextName(next) << why.c_str();
+    if (next == Rfc2217Settings::Next::Resend) return requestSettings();
+    if (next == Rfc2217Settings::Next::Refused) lose(why);
 }
 
 void NetworkPort::onConfirmTimeout() {
@@ -305,12 +264,12 @@ void NetworkPort::onConfirmTimeout() {
     (void)telnet_->answer(why);
     qCInfo(lcRfc2217) << "no confirmation of the line settings within 1 s:" << why.c_str();
     if (phase_ == Phase::Negotiating && !outcomeQueued_) settleOpen(failure(why));
-    if (phase_ == Phase::Open && confirming_) lose(why);
+    if (phase_ == Phase::Open && rfc2217_.confirming()) lose(why);
 }
 
 void NetworkPort::settleOpen(PortResult failure) {
     connectTimer_.stop();
-    confirmTimer_.stop();
+    rfc2217_.stopTimer();
     outcomeQueued_ = true;
     // Never from inside a call of ours, and never inside the socket's own signal.
     QMetaObject::invokeMethod(
@@ -342,9 +301,7 @@ bool NetworkPort::writeAll(std::string_view bytes) {
 
 void NetworkPort::closeSocket() {
     connectTimer_.stop();
-    confirmTimer_.stop();
-    confirming_ = false;
-    newerSettings_ = false;
+    rfc2217_.reset();
     if (socket_.state() != QAbstractSocket::UnconnectedState) {
         socket_.flush();
         socket_.disconnectFromHost();
@@ -448,9 +405,7 @@ void NetworkPort::onLost() {
     if (isOpening() && !outcomeQueued_) {
         if (reconnectQueued_) return;  // the refused connection's own signals, one per way
         const std::string why = phase_ == Phase::Negotiating ? closedByServer() : connectFailure();
-        if (why.find(kServerInUse) != std::string::npos && ownClose_.isValid() &&
-            ownClose_.elapsed() < kOwnCloseGraceMs)
-            return connectAgain();
+        if (ser2net_.refusedForOwnClose(why)) return connectAgain();
         settleOpen(failure(why));
         return;
     }
@@ -466,19 +421,14 @@ void NetworkPort::onLost() {
 
 std::string NetworkPort::closedByServer() {
     // What it wrote last is still in the socket's buffer, or already taken into pending_.
-    const QByteArray unread = socket_.peek(socket_.bytesAvailable());
-    const bool inUse =
-        unread.contains(QByteArray::fromRawData(kServerInUse.data(), kServerInUse.size())) ||
-        pending_.find(kServerInUse) != std::string::npos;
-    return inUse ? "the device server closed the connection: already in use by another client"
-                 : "the device server closed the connection";
+    return Ser2netQuirks::closedByServer(socket_.peek(socket_.bytesAvailable()), pending_);
 }
 
 void NetworkPort::connectAgain() {
     // The same open goes on, within its own connection limit, which is left running.
     qCInfo(lcNetwork) << "in use within a second of our own close: connecting again";
     reconnectQueued_ = true;
-    QTimer::singleShot(kInUseRetryDelay, this, [this, attempt = attempt_] {
+    QTimer::singleShot(Ser2netQuirks::kInUseRetryDelay, this, [this, attempt = attempt_] {
         if (attempt != attempt_ || !isOpening() || outcomeQueued_) return;
         if (socket_.state() != QAbstractSocket::UnconnectedState) socket_.abort();
         reconnectQueued_ = false;

@@ -2,7 +2,6 @@
 // settings sent to the server) or socket://HOST:PORT (raw TCP, the line settings left to it).
 #pragma once
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QTcpSocket>
 #include <QTimer>
@@ -15,12 +14,10 @@
 #include "serial/line_settings.h"
 #include "serial/port_devices.h"
 #include "serial/port_url.h"
+#include "serial/rfc2217_settings.h"
+#include "serial/ser2net_quirks.h"
 
 namespace panel {
-
-// What ser2net writes to a client it refuses because another one holds the line (the same port, or
-// another port on the same device), before it closes the connection.
-inline constexpr std::string_view kServerInUse = "already in use";
 
 class ComPortClient;
 
@@ -106,9 +103,7 @@ private:
     Phase phase_ = Phase::Closed;
     PortUrl url_;                 // of the open under way or done
     QTimer connectTimer_;         // the connection's limit, name lookup included
-    QTimer confirmTimer_;         // the server's limit for confirming the line settings
-    bool confirming_ = false;     // an open line awaits the confirmation of new settings
-    bool newerSettings_ = false;  // chosen while a request was unanswered; sent after its answer
+    Rfc2217Settings rfc2217_;     // the line settings' requests and their confirmation
     bool outcomeQueued_ = false;  // the open under way has settled; the listener is yet to hear
     std::uint64_t attempt_ = 0;   // counts opens begun and cancelled; stale outcomes are dropped
     int busy_ = 0;
@@ -119,7 +114,7 @@ private:
     std::uint64_t openCount_ = 0;
     // Connections made: the refusal window of an earlier one settles nothing.
     std::uint64_t connections_ = 0;
-    QElapsedTimer ownClose_;        // since this port last closed an open connection itself
+    Ser2netQuirks ser2net_;
     bool reconnectQueued_ = false;  // the open under way connects again shortly
 };
 
