@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "serial/log_categories.h"
+#include "serial/port_checks.h"
 #include "serial/telnet/com_port_client.h"
 
 namespace panel {
@@ -22,7 +23,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr std::string_view kNotOpen = "The port is not open";
 // How long a connection may take, the name lookup included. Whole seconds, because the
 // operator's message names it in seconds.
 constexpr std::chrono::seconds kConnectTimeout{3};
@@ -56,17 +56,6 @@ const char* nextName(Rfc2217Settings::Next next) {
 }
 
 }  // namespace
-
-class NetworkPort::Busy {
-public:
-    explicit Busy(NetworkPort& port) : port_(port) { ++port_.busy_; }
-    ~Busy() { --port_.busy_; }
-    Busy(const Busy&) = delete;
-    Busy& operator=(const Busy&) = delete;
-
-private:
-    NetworkPort& port_;
-};
 
 NetworkPort::NetworkPort(PortDevices devices, QObject* parent)
     : QObject(parent), devices_(std::move(devices)), rfc2217_([this] { onConfirmTimeout(); }) {
@@ -104,9 +93,7 @@ PortError NetworkPort::problem(const std::string& why) {
 }
 
 PortResult NetworkPort::setCommPort(int port) {
-    if (port != 1 && port != 2)
-        return PortError{"There is no port " + std::to_string(port) + " (only 1 and 2)"};
-    if (phase_ != Phase::Closed) return PortError{"The port number cannot change while it is open"};
+    if (PortResult refused = CheckCommPort(port, phase_ != Phase::Closed)) return refused;
     commPort_ = port;
     return std::nullopt;
 }
@@ -123,7 +110,7 @@ PortResult NetworkPort::setSettings(std::string_view settings) {
         rfc2217_.choseMeanwhile();
         return std::nullopt;
     }
-    Busy busy(*this);
+    Busy busy(spans_);
     rfc2217_.setConfirming(phase_ == Phase::Open);
     requestSettings();
     if (phase_ == Phase::Open && socket_.state() != QAbstractSocket::ConnectedState)
@@ -147,7 +134,7 @@ PortResult NetworkPort::setOpen(bool open) {
     const ParsedPortUrl parsed = parsePortUrl(device());
     if (!parsed.url) return failure(parsed.error.toStdString());
     if (isReservedInvalid(parsed.url->host)) return failure(unknownHost(parsed.url->host));
-    Busy busy(*this);
+    Busy busy(spans_);
     closeSocket();
     ++attempt_;
     reconnectQueued_ = false;
@@ -314,9 +301,9 @@ void NetworkPort::closeSocket() {
 
 PortResult NetworkPort::output(std::string_view bytes) {
     // Still connecting is still closed: nothing is held back for later.
-    if (phase_ != Phase::Open) return PortError{std::string(kNotOpen)};
+    if (phase_ != Phase::Open) return PortNotOpen();
     if (bytes.empty()) return std::nullopt;
-    Busy busy(*this);
+    Busy busy(spans_);
     writeFailed_ = false;
     if (telnet_)
         telnet_->send(bytes);  // escaped, then written through writeAll
@@ -336,7 +323,7 @@ PortResult NetworkPort::output(std::string_view bytes) {
 
 PortResult NetworkPort::input(std::string& bytes) {
     bytes.clear();
-    if (phase_ != Phase::Open) return PortError{std::string(kNotOpen)};
+    if (phase_ != Phase::Open) return PortNotOpen();
     bytes.swap(pending_);
 
     // The socket was left unread while the held bytes were at their limit: go on with it from
@@ -383,7 +370,7 @@ void NetworkPort::takeArrivals(bool negotiating) {
 }
 
 void NetworkPort::onReadyRead() {
-    if (busy_ > 0) return;  // an operation reads its own answers
+    if (spans_.busy()) return;  // an operation reads its own answers
     if (phase_ == Phase::Negotiating) {
         if (!telnet_) return;  // raw bytes wait in the socket until the open is told
         takeArrivals(true);
@@ -409,7 +396,7 @@ void NetworkPort::onLost() {
         settleOpen(failure(why));
         return;
     }
-    if (busy_ > 0 || phase_ != Phase::Open) return;  // an operation returns its own errors
+    if (spans_.busy() || phase_ != Phase::Open) return;  // an operation returns its own errors
     if (socket_.state() == QAbstractSocket::ConnectedState &&
         socket_.error() != QAbstractSocket::RemoteHostClosedError)
         return;  // a passing error on a live connection
@@ -460,10 +447,7 @@ void NetworkPort::raiseComm() {
         if (listener_ && phase_ == Phase::Open && !pending_.empty())
             listener_->onComm(kCommEventReceived);
     };
-    if (busy_ > 0)
-        QMetaObject::invokeMethod(this, deliver, Qt::QueuedConnection);
-    else
-        deliver();
+    spans_.tell(this, deliver);
 }
 
 }  // namespace panel

@@ -12,6 +12,7 @@
 
 #include "serial/device_port.h"
 #include "serial/line_settings.h"
+#include "serial/operation_spans.h"
 #include "serial/port_devices.h"
 #include "serial/port_url.h"
 #include "serial/rfc2217_settings.h"
@@ -59,7 +60,7 @@ public:
     static constexpr std::size_t kNegotiationLimit = 4 * 1024 * 1024;
 
 private:
-    class Busy;
+    using Busy = OperationSpans::Busy;
     enum class Phase { Closed, Connecting, Negotiating, Open };
 
     QString device() const;
@@ -106,7 +107,7 @@ private:
     Rfc2217Settings rfc2217_;     // the line settings' requests and their confirmation
     bool outcomeQueued_ = false;  // the open under way has settled; the listener is yet to hear
     std::uint64_t attempt_ = 0;   // counts opens begun and cancelled; stale outcomes are dropped
-    int busy_ = 0;
+    OperationSpans spans_;
     bool commQueued_ = false;
     bool writeFailed_ = false;          // a write of the current output() fell short
     std::string pending_;               // decoded data bytes not yet taken by input()

@@ -5,13 +5,12 @@
 #include <QtConcurrent/QtConcurrentRun>
 #include <cerrno>
 
+#include "serial/port_checks.h"
 #include "serial/port_help.h"
 
 namespace panel {
 
 namespace {
-
-constexpr std::string_view kNotOpen = "The port is not open";
 
 bool isFatal(QSerialPort::SerialPortError error) {
     return error == QSerialPort::ResourceError || error == QSerialPort::ReadError ||
@@ -50,17 +49,6 @@ std::string fallbackText(QSerialPort::SerialPortError error) {
 
 }  // namespace
 
-class QtSerialPort::Busy {
-public:
-    explicit Busy(QtSerialPort& port) : port_(port) { ++port_.busy_; }
-    ~Busy() { --port_.busy_; }
-    Busy(const Busy&) = delete;
-    Busy& operator=(const Busy&) = delete;
-
-private:
-    QtSerialPort& port_;
-};
-
 QtSerialPort::QtSerialPort(PortDevices devices, QObject* parent)
     : QObject(parent), devices_(std::move(devices)) {
     connect(&device_, &QSerialPort::readyRead, this, &QtSerialPort::onReadyRead);
@@ -82,10 +70,7 @@ std::string QtSerialPort::deviceName() const {
 }
 
 PortResult QtSerialPort::setCommPort(int port) {
-    if (port != 1 && port != 2)
-        return PortError{"There is no port " + std::to_string(port) + " (only 1 and 2)"};
-    if (device_.isOpen() || opening_)
-        return PortError{"The port number cannot change while it is open"};
+    if (PortResult refused = CheckCommPort(port, device_.isOpen() || opening_)) return refused;
     commPort_ = port;
     return std::nullopt;
 }
@@ -100,7 +85,7 @@ PortResult QtSerialPort::setSettings(std::string_view settings) {
 }
 
 PortResult QtSerialPort::applySettings() {
-    Busy busy(*this);
+    Busy busy(spans_);
     const bool applied =
         device_.setBaudRate(settings_.baudRate) && device_.setParity(settings_.parity) &&
         device_.setDataBits(settings_.dataBits) && device_.setStopBits(settings_.stopBits) &&
@@ -115,7 +100,7 @@ PortResult QtSerialPort::setOpen(bool open) {
         opening_ = false;
     }
     if (open == device_.isOpen() || (open && opening_)) return std::nullopt;
-    Busy busy(*this);
+    Busy busy(spans_);
     if (!open) {
         device_.close();
         return std::nullopt;
@@ -153,9 +138,9 @@ void QtSerialPort::explainLater(const QString& description, QSerialPort::SerialP
 
 PortResult QtSerialPort::output(std::string_view bytes) {
     // A closed QSerialPort refuses the write silently, so the state is checked here.
-    if (!device_.isOpen()) return PortError{std::string(kNotOpen)};
+    if (!device_.isOpen()) return PortNotOpen();
     if (bytes.empty()) return std::nullopt;
-    Busy busy(*this);
+    Busy busy(spans_);
     device_.clearError();  // so that a failure below is not confused with an older one
     // QSerialPort keeps what the line does not take at once (a long typed command can be
     // megabytes, a slow line fills) and writes it in pieces from the event loop whenever the line
@@ -184,7 +169,7 @@ bool QtSerialPort::lineIsFull() const {
 
 PortResult QtSerialPort::input(std::string& bytes) {
     bytes.clear();
-    if (!device_.isOpen()) return PortError{std::string(kNotOpen)};
+    if (!device_.isOpen()) return PortNotOpen();
     // Only the buffer QSerialPort already filled is taken: no system call, nothing to fail.
     const QByteArray waiting = device_.readAll();
     bytes.assign(waiting.constData(), static_cast<std::size_t>(waiting.size()));
@@ -210,7 +195,8 @@ void QtSerialPort::onReadyRead() {
 }
 
 void QtSerialPort::onErrorOccurred(QSerialPort::SerialPortError error) {
-    if (error == QSerialPort::NoError || busy_ > 0) return;  // an operation returns its own errors
+    if (error == QSerialPort::NoError || spans_.busy())
+        return;  // an operation returns its own errors
     if (!isFatal(error)) {
         raiseComm(kCommEventOther);
         return;
@@ -235,10 +221,7 @@ void QtSerialPort::raiseComm(int kind) {
         if (kind == kCommEventReceived && device_.bytesAvailable() == 0) return;
         listener_->onComm(kind);
     };
-    if (busy_ > 0)
-        QMetaObject::invokeMethod(this, deliver, Qt::QueuedConnection);
-    else
-        deliver();
+    spans_.tell(this, deliver);
 }
 
 }  // namespace panel

@@ -7,6 +7,7 @@
 
 #include "serial/device_port.h"
 #include "serial/line_settings.h"
+#include "serial/operation_spans.h"
 #include "serial/port_devices.h"
 
 namespace panel {
@@ -44,9 +45,7 @@ public:
     const QSerialPort& device() const { return device_; }
 
 private:
-    // Marks the span of one of our own operations: errors Qt raises inside it are returned by the
-    // operation, never delivered to the listener, so the controller is not re-entered mid-call.
-    class Busy;
+    using Busy = OperationSpans::Busy;
 
     QString devicePath() const;
     PortResult applySettings();
@@ -65,7 +64,7 @@ private:
     PortListener* listener_ = nullptr;
     int commPort_ = 1;
     LineSettings settings_;
-    int busy_ = 0;
+    OperationSpans spans_;
     // Counts successful opens; a failure report queued for an earlier open is dropped.
     std::uint64_t openCount_ = 0;
     bool opening_ = false;       // a failed open whose explanation is still being found
