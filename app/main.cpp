@@ -17,9 +17,6 @@
 #include "settings/panel_settings.h"
 #include "ui/fleet_window.h"
 #include "ui/form1.h"
-#include "ui/screenshot_tour.h"
-#include "ui/shown_report.h"
-#include "ui/stderr_prompter.h"
 
 namespace {
 
@@ -108,14 +105,6 @@ int runFleetWindow(const panel::CommandLine& commandLine) {
             return log.observerFor(p);
         };
     fleet.show();
-    // A development aid: a picture of the window after its first poll, for the README.
-    const QString picture = qEnvironmentVariable("PANEL_FLEET_SCREENSHOT");
-    if (!picture.isEmpty()) {
-        QObject::connect(&fleet, &panel::FleetWindow::cycleFinished, &fleet, [&] {
-            fleet.grab().save(picture);
-            QCoreApplication::quit();
-        });
-    }
     fleet.start();
     return QApplication::exec();
 }
@@ -123,18 +112,13 @@ int runFleetWindow(const panel::CommandLine& commandLine) {
 // The panel's own window, on the devices the command line settled on.
 int runPanelWindow(QApplication& app, const panel::CommandLine& commandLine,
                    panel::PanelSettings& settings) {
-    // A development aid: pictures of the window at each of its heights, with no one to click OK.
-    const QString screenshotDir = qEnvironmentVariable("PANEL_SCREENSHOT_DIR");
-    std::unique_ptr<panel::Prompter> quiet;
-    if (!screenshotDir.isEmpty()) quiet = std::make_unique<panel::StderrPrompter>();
-
     panel::LineStack line(
         panel::LineConfig{.devices = commandLine.devices, .reopenLostLines = true});
     panel::RoutedSerialPort& port = line.port();
     panel::SessionLog log(std::string(panel::kProgramName) + ' ' + panel::kProgramVersion,
                           {panel::LoggedPort{"COM1", commandLine.devices.com1.toStdString()},
                            panel::LoggedPort{"COM2", commandLine.devices.com2.toStdString()}});
-    panel::Form1 form(port, quiet.get());
+    panel::Form1 form(port);
     form.describePorts(commandLine.devices.com1, commandLine.devices.com2);
     QObject::connect(line.watcher(), &panel::LineWatcher::waitChanged, &form,
                      &panel::Form1::showLineWait);
@@ -146,16 +130,9 @@ int runPanelWindow(QApplication& app, const panel::CommandLine& commandLine,
     if (!commandLine.logFile.isEmpty()) form.startLog(commandLine.logFile);
     QObject::connect(&form, &panel::Form1::programEnded, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
-    // A development aid: start-up timing of this binary (scripts/measure).
-    std::unique_ptr<panel::ShownReport> shownReport;
-    if (!qEnvironmentVariableIsEmpty("PANEL_REPORT_SHOWN")) {
-        shownReport = std::make_unique<panel::ShownReport>(form);
-        app.installEventFilter(shownReport.get());
-    }
     form.load();
     form.show();
     form.reportSettingsProblem();
-    if (!screenshotDir.isEmpty()) return panel::ScreenshotTour::run(form, screenshotDir);
     return app.exec();
 }
 

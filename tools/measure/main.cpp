@@ -4,7 +4,7 @@
 //   panel-measure press --com1 DEVICE --log SIM_LOG [--samples N]
 //   panel-measure flood --com1 DEVICE --panel PANEL_BINARY [--seconds N]
 //   panel-measure flood-log --com1 DEVICE --panel PANEL_BINARY [--seconds N] [--rounds N]
-//   panel-measure startup --com1 DEVICE --panel PANEL_BINARY [--runs N]
+//   panel-measure startup --com1 DEVICE --panel PANEL_STARTUP_BINARY [--runs N]
 //   panel-measure returns [--network] [--returns N]
 //   panel-measure slow-opens
 //   panel-measure fleet --projectors FILE [--cycles N]

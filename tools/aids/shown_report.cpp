@@ -1,4 +1,4 @@
-#include "ui/shown_report.h"
+#include "tools/aids/shown_report.h"
 
 #include <QCoreApplication>
 #include <QEvent>

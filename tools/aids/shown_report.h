@@ -7,9 +7,9 @@ class QWidget;
 
 namespace panel {
 
-// Installed on the application when PANEL_REPORT_SHOWN is set: on the window's first exposure,
-// once that event has been handled (the window painted), prints "<CLOCK_MONOTONIC µs> <VmRSS KiB>"
-// on stdout and ends the program, so a measuring program can time the real binary's start-up.
+// Installed on the application by panel-startup: on the window's first exposure, once that event
+// has been handled (the window painted), prints "<CLOCK_MONOTONIC µs> <VmRSS KiB>" on stdout and
+// ends the program, so a measuring program can time the window's start-up in a fresh process.
 class ShownReport final : public QObject {
 public:
     explicit ShownReport(QWidget& window, QObject* parent = nullptr)

@@ -1,4 +1,4 @@
-#include "ui/screenshot_tour.h"
+#include "tools/aids/screenshot_tour.h"
 
 #include <QApplication>
 #include <QDir>
@@ -30,7 +30,7 @@ void showChooser(Form1& form) {
 
 int ScreenshotTour::run(Form1& form, const QString& directory) {
     if (!QDir().mkpath(directory)) {
-        std::fprintf(stderr, "projector-panel: cannot create %s\n", qPrintable(directory));
+        std::fprintf(stderr, "panel-screenshot: cannot create %s\n", qPrintable(directory));
         return 1;
     }
     struct Step {
@@ -64,7 +64,7 @@ int ScreenshotTour::run(Form1& form, const QString& directory) {
         QWidget* subject = step.subject ? step.subject() : &form;
         const QPixmap picture = subject ? subject->grab() : QPixmap();
         if (!picture.save(path)) {
-            std::fprintf(stderr, "projector-panel: cannot write %s\n", qPrintable(path));
+            std::fprintf(stderr, "panel-screenshot: cannot write %s\n", qPrintable(path));
             ++failures;
             continue;
         }
