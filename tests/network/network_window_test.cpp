@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTest>
 #include <QTimer>
 #include <QToolTip>
@@ -19,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "testkit/resident_memory.h"
 #include "testkit/ser2net_process.h"
 #include "tests/e2e/sim_fixture.h"
 
@@ -164,14 +164,6 @@ private:
     std::atomic<std::uint64_t> written_{0};
 };
 
-long residentKiB() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly)) return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').front().toLong();
-    return 0;
-}
-
 TEST(NetworkFloodTest, WindowKeepsAnsweringAndMemoryStaysBounded) {
     FloodServer flood;
     ASSERT_NE(flood.port(), 0);
@@ -191,11 +183,11 @@ TEST(NetworkFloodTest, WindowKeepsAnsweringAndMemoryStaysBounded) {
         due = clock.elapsed() + 10;
     });
     probe.start(10);
-    long peakKiB = 0;
-    const long startKiB = residentKiB();
+    std::int64_t peakKiB = 0;
+    const std::int64_t startKiB = test::ResidentKiB();
     QTimer sampler;
     QObject::connect(&sampler, &QTimer::timeout,
-                     [&] { peakKiB = std::max(peakKiB, residentKiB()); });
+                     [&] { peakKiB = std::max(peakKiB, test::ResidentKiB()); });
     sampler.start(250);
     QTest::qWait(10000);
     probe.stop();
@@ -209,10 +201,11 @@ TEST(NetworkFloodTest, WindowKeepsAnsweringAndMemoryStaysBounded) {
     RecordProperty("flood_bytes", std::to_string(flood.written()));
     RecordProperty("rss_growth_kib", static_cast<int>(peakKiB - startKiB));
     std::printf(
-        "flood: %llu bytes in 10 s, %zu probe ticks, lateness p99 %lld ms, RSS %ld -> "
-        "peak %ld KiB\n",
+        "flood: %llu bytes in 10 s, %zu probe ticks, lateness p99 %lld ms, RSS %lld -> "
+        "peak %lld KiB\n",
         static_cast<unsigned long long>(flood.written()), lateness.size(),
-        static_cast<long long>(p99), startKiB, peakKiB);
+        static_cast<long long>(p99), static_cast<long long>(startKiB),
+        static_cast<long long>(peakKiB));
 
     EXPECT_GT(flood.written(), 10u * 1920u) << "the flood was slower than the serial line";
     EXPECT_GT(lateness.size(), 100u) << "the window stopped answering";

@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QFile>
 #include <QMetaObject>
 #include <QWidget>
 #include <QWindow>
@@ -10,21 +9,9 @@
 #include <ctime>
 
 #include "core/monotonic.h"
+#include "testkit/resident_memory.h"
 
 namespace panel {
-namespace {
-
-long long residentKiB() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly)) return 0;
-    for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine()) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    }
-    return 0;
-}
-
-}  // namespace
 
 bool ShownReport::eventFilter(QObject* watched, QEvent* event) {
     if (!reported_ && event->type() == QEvent::Expose && window_.windowHandle() == watched &&
@@ -35,7 +22,7 @@ bool ShownReport::eventFilter(QObject* watched, QEvent* event) {
             this,
             [] {
                 std::printf("%lld %lld\n", static_cast<long long>(MonotonicMicros()),
-                            residentKiB());
+                            static_cast<long long>(test::ResidentKiB()));
                 std::fflush(stdout);
                 QCoreApplication::quit();
             },

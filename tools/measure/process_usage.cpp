@@ -6,16 +6,9 @@
 #include <sstream>
 #include <string>
 
+#include "testkit/resident_memory.h"
+
 namespace panel::measure {
-namespace {
-
-std::int64_t statusKiB(const std::string& status, const std::string& key) {
-    const std::size_t at = status.find(key + ":");
-    if (at == std::string::npos) return 0;
-    return std::stoll(status.substr(at + key.size() + 1));
-}
-
-}  // namespace
 
 std::optional<ProcessUsage> ProcessUsage::of(pid_t pid) {
     const std::string dir = "/proc/" + std::to_string(pid) + "/";
@@ -35,15 +28,11 @@ std::optional<ProcessUsage> ProcessUsage::of(pid_t pid) {
         if (number == 15) stime = std::stoll(field);
     }
 
-    std::ifstream statusFile(dir + "status");
-    std::stringstream status;
-    status << statusFile.rdbuf();
-
     ProcessUsage usage;
     usage.cpuSeconds =
         static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
-    usage.rssKiB = statusKiB(status.str(), "VmRSS");
-    usage.peakKiB = statusKiB(status.str(), "VmHWM");
+    usage.rssKiB = test::StatusKiB(std::to_string(pid), "VmRSS");
+    usage.peakKiB = test::StatusKiB(std::to_string(pid), "VmHWM");
     return usage;
 }
 

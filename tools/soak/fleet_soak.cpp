@@ -5,6 +5,7 @@
 #include <QThread>
 #include <cstdio>
 
+#include "testkit/resident_memory.h"
 #include "testkit/ser2net_process.h"
 
 namespace panel::soak {
@@ -108,8 +109,8 @@ void FleetSoak::cycleEnded(qint64 wallMs) {
     const qint64 now = clock_.elapsed();
     lastCycleEndMs_ = now;
     ++cycles_;
-    if (cycles_ == 1) rssAtStart_ = rssKiB();
-    if (!rssAtMinute_ && now >= 60000) rssAtMinute_ = rssKiB();
+    if (cycles_ == 1) rssAtStart_ = test::ResidentKiB();
+    if (!rssAtMinute_ && now >= 60000) rssAtMinute_ = test::ResidentKiB();
     for (int i = 0; i < kSims; ++i) check(i, now - wallMs);
     if (now >= static_cast<qint64>(options_.minutes * 60000)) QCoreApplication::exit(0);
 }
@@ -154,15 +155,6 @@ void FleetSoak::broke(const QString& what) {
     QCoreApplication::exit(1);
 }
 
-qint64 FleetSoak::rssKiB() const {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly)) return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    return 0;
-}
-
 int FleetSoak::run() {
     clock_.start();
     for (int i = 0; i < kSims; ++i) setMode(i, Mode::Clean);
@@ -184,7 +176,7 @@ int FleetSoak::run() {
     lastCycleEndMs_ = clock_.elapsed();
     window_->start();
     const int status = QCoreApplication::exec();
-    const qint64 rssEnd = rssKiB();
+    const qint64 rssEnd = test::ResidentKiB();
     std::printf(
         "fleet soak: %.1f min, %d cycles, %d rows checked, %d faults, %d operator holds "
         "(%d answers to the panel while it held the line)\n",

@@ -52,7 +52,6 @@ private:
     void wireOperator();
     void broke(const QString& what);
     void watchdog();
-    qint64 rssKiB() const;
 
     FleetSoakOptions options_;
     std::mt19937_64 random_;

@@ -1,12 +1,9 @@
 #include "tools/soak/memory_trend.h"
 
-#include <malloc.h>
-
 #include <QGuiApplication>
 #include <QWindow>
 
-#include <fstream>
-#include <string>
+#include "tools/soak/soak_report.h"
 
 namespace panel::soak {
 
@@ -29,12 +26,9 @@ void MemoryTrend::take() {
 MemoryTrend::Sample MemoryTrend::measure(int minute) {
     Sample sample;
     sample.minute = minute;
-    // Unlike the resident size this leaves out what the allocator keeps back after a free.
-    const struct mallinfo2 info = mallinfo2();
-    sample.heapKiB = static_cast<std::int64_t>((info.uordblks + info.hblkhd) / 1024);
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind("VmRSS:", 0) == 0) sample.residentKiB = std::stoll(line.substr(6));
+    const SoakReport::Memory memory = SoakReport::Memory::now();
+    sample.heapKiB = memory.heapKiB;
+    sample.residentKiB = memory.residentKiB;
     for (const QWindow* window : QGuiApplication::topLevelWindows())
         if (window->isVisible()) {
             sample.windowWidth = window->width();

@@ -3,9 +3,9 @@
 #include <malloc.h>
 
 #include <cstdio>
-#include <fstream>
 #include <sstream>
 
+#include "testkit/resident_memory.h"
 #include "tools/soak/lateness_probe.h"
 #include "tools/soak/sim_line.h"
 
@@ -17,13 +17,6 @@ constexpr double kLatenessP99LimitMs = 20;
 // The heap in use may grow this much after the first minute. The soak's own ledgers keep only
 // what may still be read, so a growth beyond it is the panel's.
 constexpr std::int64_t kMemoryGrowthLimitKiB = 2048;
-
-std::int64_t residentKiB() {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind("VmRSS:", 0) == 0) return std::stoll(line.substr(6));
-    return 0;
-}
 
 // What is allocated and not yet freed. Unlike the resident size it leaves out what the allocator
 // keeps back from the system after a free, so a growth in it is memory held, not a fragment.
@@ -58,7 +51,7 @@ std::string tally(const std::map<std::string, int>& counts) {
 }  // namespace
 
 SoakReport::Memory SoakReport::Memory::now() {
-    return {residentKiB(), heapInUseKiB()};
+    return {test::ResidentKiB(), heapInUseKiB()};
 }
 
 void SoakReport::note(const std::string& line) {
