@@ -4,7 +4,6 @@
 #include <QJsonObject>
 
 #include "core/catalogue.h"
-#include "ui/layout.h"
 
 namespace panel {
 namespace {
@@ -24,15 +23,13 @@ int repeatPeriod(const HoldRow& row) {
 
 std::vector<CommandListing> commandListing() {
     std::vector<CommandListing> rows;
-    for (const ControlSpec& control : Controls()) {
-        CommandListing row{fromUtf8(control.group), fromUtf8(control.caption), {}, {}};
-        if (const OneShotRow* oneShot = FindOneShot(control.name)) {
+    for (const CommandCaption& command : CommandCaptions()) {
+        CommandListing row{fromUtf8(command.group), fromUtf8(command.caption), {}, {}};
+        if (const OneShotRow* oneShot = FindOneShot(command.button)) {
             row.code = fromUtf8(oneShot->code);
-        } else if (const HoldRow* hold = FindHold(control.name)) {
+        } else if (const HoldRow* hold = FindHold(command.button)) {
             row.code = fromUtf8(hold->code);
             row.repeatMs = repeatPeriod(*hold);
-        } else {
-            continue;  // not a command button: END, COM, SEND, the options
         }
         rows.push_back(std::move(row));
     }

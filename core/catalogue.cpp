@@ -96,6 +96,69 @@ constexpr auto kRepeatCodes = [] {
     return codes;
 }();
 
+// In the window's reading order: the listing of the commands follows it.
+constexpr std::array kCaptions{
+    CommandCaption{"Command17", "ON", "POWER"},
+    CommandCaption{"Command18", "OFF", "POWER"},
+    CommandCaption{"Command27", "PC1", "INPUT MODE SET"},
+    CommandCaption{"Command28", "PC2", "INPUT MODE SET"},
+    CommandCaption{"Command29", "Video", "INPUT MODE SET"},
+    CommandCaption{"Command56", "HDMI", "INPUT MODE SET"},
+    CommandCaption{"Command57", "Network", "INPUT MODE SET"},
+    CommandCaption{"Command23", "ON", "MENU"},
+    CommandCaption{"Command24", "OFF", "MENU"},
+    CommandCaption{"Command19", "ON", "SOUND MUTE"},
+    CommandCaption{"Command20", "OFF", "SOUND MUTE"},
+    CommandCaption{"Command21", "ON", "NO SHOW"},
+    CommandCaption{"Command22", "OFF", "NO SHOW"},
+    CommandCaption{"Command25", "ON", "FREEZE"},
+    CommandCaption{"Command26", "OFF", "FREEZE"},
+    CommandCaption{"Command31", "Normal", "Screen Size"},
+    CommandCaption{"Command32", "Full", "Screen Size"},
+    CommandCaption{"Command5", "↑", ""},
+    CommandCaption{"Command9", "←", ""},
+    CommandCaption{"Command6", "SELECT", ""},
+    CommandCaption{"Command8", "→", ""},
+    CommandCaption{"Command7", "↓", ""},
+    CommandCaption{"Command1", "+", "VOL"},
+    CommandCaption{"Command2", "-", "VOL"},
+    CommandCaption{"Command15", "+", "Brightness"},
+    CommandCaption{"Command35", "-", "Brightness"},
+    CommandCaption{"Command48", "+", "D.Zoom"},
+    CommandCaption{"Command49", "-", "D.Zoom"},
+    CommandCaption{"Command50", "+", "Keystone"},
+    CommandCaption{"Command51", "-", "Keystone"},
+    CommandCaption{"Command13", "A-IMAGE", ""},
+    CommandCaption{"Command30", "IMAGE", ""},
+    CommandCaption{"Command14", "P-TIMER", ""},
+    CommandCaption{"Command3", "DISPLAY CLEAR", ""},
+    CommandCaption{"Command4", "STAND", ""},
+    CommandCaption{"Command10", "REAL", ""},
+    CommandCaption{"Command11", "CINEMA", ""},
+    CommandCaption{"Command39", "IMAGE1", ""},
+    CommandCaption{"Command40", "IMAGE2", ""},
+    CommandCaption{"Command41", "IMAGE3", ""},
+    CommandCaption{"Command42", "IMAGE4", ""},
+    CommandCaption{"Command12", "B.Board", ""},
+    CommandCaption{"Command37", "Dynamic", ""},
+    CommandCaption{"Command38", "L1", "FAN MODE"},
+    CommandCaption{"Command43", "L2", "FAN MODE"},
+    CommandCaption{"Command44", "STATUS", ""},
+    CommandCaption{"Command46", "L-TIME", ""},
+    CommandCaption{"Command54", "TEMP", ""},
+    CommandCaption{"Command45", "MODE", ""},
+    CommandCaption{"Command47", "SETTING", ""},
+    CommandCaption{"Command55", "L-MODE", ""},
+    CommandCaption{"Command64", "RGB", "PC1"},
+    CommandCaption{"Command52", "Scart", "PC1"},
+    CommandCaption{"Command53", "Component", "PC1"},
+    CommandCaption{"Command58", "HDMI", "PC1"},
+    CommandCaption{"Command72", "RGB", "PC2"},
+    CommandCaption{"Command82", "Video", "Video"},
+    CommandCaption{"Command69", "S-Video", "Video"},
+    CommandCaption{"Command36", "C02", ""},
+};
+
 template <typename Row, std::size_t N>
 constexpr bool codesFit(const std::array<Row, N>& rows) {
     for (const Row& row : rows)
@@ -125,6 +188,14 @@ const OneShotRow* FindOneShot(std::string_view button) {
 }
 const HoldRow* FindHold(std::string_view button) {
     return Find(kHold, button);
+}
+
+std::span<const CommandCaption> CommandCaptions() {
+    return kCaptions;
+}
+
+const CommandCaption* FindCaption(std::string_view button) {
+    return Find(kCaptions, button);
 }
 
 std::optional<std::string_view> RepeatCode(std::uint8_t key) {

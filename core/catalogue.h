@@ -1,4 +1,5 @@
-// The command buttons as data: the one-shot catalogue and the press-and-hold table.
+// The command buttons as data: the one-shot catalogue, the press-and-hold table and the captions
+// the window shows on them.
 #pragma once
 
 #include <chrono>
@@ -70,6 +71,18 @@ std::span<const HoldRow> HoldCatalogue();
 
 const OneShotRow* FindOneShot(std::string_view button);
 const HoldRow* FindHold(std::string_view button);
+// A command button as the window shows it: its caption, and the frame or column title it sits
+// under (empty when it stands alone).
+struct CommandCaption {
+    std::string_view button;
+    std::string_view caption;  // UTF-8
+    std::string_view group;
+};
+
+// Every command button, one-shot or held, in the window's reading order.
+std::span<const CommandCaption> CommandCaptions();
+const CommandCaption* FindCaption(std::string_view button);
+
 // The repeat table: the code a tick of the repeat timer sends for `key`, or nothing for a key no
 // button has.
 std::optional<std::string_view> RepeatCode(std::uint8_t key);

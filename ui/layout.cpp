@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "core/catalogue.h"
+
 namespace panel {
 namespace {
 
@@ -37,6 +39,9 @@ constexpr std::uint32_t BLACK = kBlack;
 constexpr std::uint32_t RED = 0xFF0000;
 constexpr std::uint32_t DARKRED = 0xC00000;
 
+// A command button's caption and group: the catalogue's.
+constexpr std::string_view CAT = {};
+
 constexpr bool B = true;   // bold
 constexpr bool r = false;  // regular
 constexpr bool Y = true;
@@ -48,77 +53,77 @@ constexpr std::array kControls{
     // Top row.
     ControlSpec{"Frame1",    Fr, "",        "",                   120,  240, 1695, 975, GREY,    BLACK,   N, 0,    r, L, n, Y, n, ""},
     ControlSpec{"Label1",    Lb, "Frame1",  "POWER",              240,  240, 1095, 255, GREY,    DARKRED, F, 9,    B, C, n, Y, n, ""},
-    ControlSpec{"Command17", Bt, "Frame1",  "ON",                 120,  600,  615, 300, GREEN,   BLACK,   P, 9,    B, C, n, Y, n, "POWER"},
-    ControlSpec{"Command18", Bt, "Frame1",  "OFF",                960,  600,  615, 300, PINK,    BLACK,   P, 9,    B, C, n, Y, n, "POWER"},
+    ControlSpec{"Command17", Bt, "Frame1",  CAT,                  120,  600,  615, 300, GREEN,   BLACK,   P, 9,    B, C, n, Y, n, CAT},
+    ControlSpec{"Command18", Bt, "Frame1",  CAT,                  960,  600,  615, 300, PINK,    BLACK,   P, 9,    B, C, n, Y, n, CAT},
     ControlSpec{"Frame2",    Fr, "",        "",                  2040,  240, 3975, 975, GREY,    BLACK,   N, 0,    r, L, n, Y, n, ""},
     ControlSpec{"Label2",    Lb, "Frame2",  "INPUT MODE SET",    1080,  240, 1935, 255, GREY,    BLACK,   F, 9,    B, C, n, Y, n, ""},
-    ControlSpec{"Command27", Bt, "Frame2",  "PC1",                120,  600,  495, 300, CYAN,    BLACK,   P, 9,    B, C, n, Y, n, "INPUT MODE SET"},
-    ControlSpec{"Command28", Bt, "Frame2",  "PC2",                720,  600,  495, 300, CYAN,    BLACK,   P, 9,    B, C, n, Y, n, "INPUT MODE SET"},
-    ControlSpec{"Command29", Bt, "Frame2",  "Video",             1320,  600,  735, 300, CYAN,    BLACK,   P, 9,    B, C, n, Y, n, "INPUT MODE SET"},
-    ControlSpec{"Command56", Bt, "Frame2",  "HDMI",              2160,  600,  735, 300, CYAN,    BLACK,   F, 9,    B, C, n, Y, n, "INPUT MODE SET"},
-    ControlSpec{"Command57", Bt, "Frame2",  "Network",           3000,  600,  855, 300, CYAN,    BLACK,   F, 9,    B, C, n, Y, n, "INPUT MODE SET"},
+    ControlSpec{"Command27", Bt, "Frame2",  CAT,                  120,  600,  495, 300, CYAN,    BLACK,   P, 9,    B, C, n, Y, n, CAT},
+    ControlSpec{"Command28", Bt, "Frame2",  CAT,                  720,  600,  495, 300, CYAN,    BLACK,   P, 9,    B, C, n, Y, n, CAT},
+    ControlSpec{"Command29", Bt, "Frame2",  CAT,                 1320,  600,  735, 300, CYAN,    BLACK,   P, 9,    B, C, n, Y, n, CAT},
+    ControlSpec{"Command56", Bt, "Frame2",  CAT,                 2160,  600,  735, 300, CYAN,    BLACK,   F, 9,    B, C, n, Y, n, CAT},
+    ControlSpec{"Command57", Bt, "Frame2",  CAT,                 3000,  600,  855, 300, CYAN,    BLACK,   F, 9,    B, C, n, Y, n, CAT},
     ControlSpec{"Frame6",    Fr, "",        "",                  6240,  240, 1695, 975, GREY,    BLACK,   N, 0,    r, L, n, Y, n, ""},
     ControlSpec{"Label7",    Lb, "Frame6",  "MENU",               360,  240,  975, 255, GREY,    BLACK,   F, 9,    B, C, n, Y, n, ""},
-    ControlSpec{"Command23", Bt, "Frame6",  "ON",                 120,  600,  615, 300, GREEN,   BLACK,   P, 9,    B, C, n, Y, n, "MENU"},
-    ControlSpec{"Command24", Bt, "Frame6",  "OFF",                960,  600,  615, 300, PINK,    BLACK,   P, 9,    B, C, n, Y, n, "MENU"},
+    ControlSpec{"Command23", Bt, "Frame6",  CAT,                  120,  600,  615, 300, GREEN,   BLACK,   P, 9,    B, C, n, Y, n, CAT},
+    ControlSpec{"Command24", Bt, "Frame6",  CAT,                  960,  600,  615, 300, PINK,    BLACK,   P, 9,    B, C, n, Y, n, CAT},
     ControlSpec{"Image1",    Pi, "",        "",                  8160,  120, 1200, 390, STD,     STD,     N, 0,    r, L, n, Y, n, ""},
     // Second row.
     ControlSpec{"Frame3",    Fr, "",        "",                   120, 1440, 1695, 855, GREY,    BLACK,   N, 0,    r, L, n, Y, n, ""},
     ControlSpec{"Label4",    Lb, "Frame3",  "SOUND MUTE",         120,  195, 1455, 300, GREY,    BLACK,   F, 9,    B, C, n, Y, n, ""},
-    ControlSpec{"Command19", Bt, "Frame3",  "ON",                 120,  480,  615, 300, GREEN,   BLACK,   P, 9,    B, C, n, Y, n, "SOUND MUTE"},
-    ControlSpec{"Command20", Bt, "Frame3",  "OFF",                960,  480,  615, 300, PINK,    BLACK,   P, 9,    B, C, n, Y, n, "SOUND MUTE"},
+    ControlSpec{"Command19", Bt, "Frame3",  CAT,                  120,  480,  615, 300, GREEN,   BLACK,   P, 9,    B, C, n, Y, n, CAT},
+    ControlSpec{"Command20", Bt, "Frame3",  CAT,                  960,  480,  615, 300, PINK,    BLACK,   P, 9,    B, C, n, Y, n, CAT},
     ControlSpec{"Frame4",    Fr, "",        "",                  2520, 1440, 1695, 855, GREY,    BLACK,   N, 0,    r, L, n, Y, n, ""},
     ControlSpec{"Label5",    Lb, "Frame4",  "NO SHOW",            360,  210, 1095, 285, GREY,    BLACK,   F, 9,    B, C, n, Y, n, ""},
-    ControlSpec{"Command21", Bt, "Frame4",  "ON",                 120,  480,  615, 300, GREEN,   BLACK,   P, 9,    B, C, n, Y, n, "NO SHOW"},
-    ControlSpec{"Command22", Bt, "Frame4",  "OFF",                960,  480,  615, 300, PINK,    BLACK,   P, 9,    B, C, n, Y, n, "NO SHOW"},
+    ControlSpec{"Command21", Bt, "Frame4",  CAT,                  120,  480,  615, 300, GREEN,   BLACK,   P, 9,    B, C, n, Y, n, CAT},
+    ControlSpec{"Command22", Bt, "Frame4",  CAT,                  960,  480,  615, 300, PINK,    BLACK,   P, 9,    B, C, n, Y, n, CAT},
     ControlSpec{"Frame7",    Fr, "",        "",                  5040, 1440, 1695, 855, GREY,    BLACK,   N, 0,    r, L, n, Y, n, ""},
     ControlSpec{"Label8",    Lb, "Frame7",  "FREEZE",             240,  210, 1215, 285, GREY,    BLACK,   F, 9,    B, C, n, Y, n, ""},
-    ControlSpec{"Command25", Bt, "Frame7",  "ON",                 120,  480,  615, 300, GREEN,   BLACK,   P, 9,    B, C, n, Y, n, "FREEZE"},
-    ControlSpec{"Command26", Bt, "Frame7",  "OFF",                960,  480,  615, 300, PINK,    BLACK,   P, 9,    B, C, n, Y, n, "FREEZE"},
+    ControlSpec{"Command25", Bt, "Frame7",  CAT,                  120,  480,  615, 300, GREEN,   BLACK,   P, 9,    B, C, n, Y, n, CAT},
+    ControlSpec{"Command26", Bt, "Frame7",  CAT,                  960,  480,  615, 300, PINK,    BLACK,   P, 9,    B, C, n, Y, n, CAT},
     ControlSpec{"Frame5",    Fr, "",        "",                  7440, 1440, 1815, 855, GREY,    BLACK,   N, 0,    r, L, n, Y, n, ""},
     ControlSpec{"Label6",    Lb, "Frame5",  "Screen Size",        120,  210, 1575, 285, GREY,    BLACK,   F, 9,    B, C, n, Y, n, ""},
-    ControlSpec{"Command31", Bt, "Frame5",  "Normal",             120,  480,  855, 300, CYAN,    BLACK,   P, 9,    r, C, n, Y, n, "Screen Size"},
-    ControlSpec{"Command32", Bt, "Frame5",  "Full",              1080,  480,  615, 300, CYAN,    BLACK,   P, 9,    r, C, n, Y, n, "Screen Size"},
+    ControlSpec{"Command31", Bt, "Frame5",  CAT,                  120,  480,  855, 300, CYAN,    BLACK,   P, 9,    r, C, n, Y, n, CAT},
+    ControlSpec{"Command32", Bt, "Frame5",  CAT,                 1080,  480,  615, 300, CYAN,    BLACK,   P, 9,    r, C, n, Y, n, CAT},
     // Cursor cross.
-    ControlSpec{"Command5",  Hd, "",        "↑",                 1200, 2520,  855, 375, PEACH,   BLACK,   P, 9,    B, C, n, Y, n, ""},
-    ControlSpec{"Command9",  Hd, "",        "←",                  240, 3000,  855, 375, PEACH,   BLACK,   P, 9,    B, C, n, Y, n, ""},
-    ControlSpec{"Command6",  Hd, "",        "SELECT",            1200, 3000,  855, 375, ORANGE,  BLACK,   F, 9,    r, C, n, Y, n, ""},
-    ControlSpec{"Command8",  Hd, "",        "→",                 2160, 3000,  855, 375, PEACH,   BLACK,   P, 9,    B, C, n, Y, n, ""},
-    ControlSpec{"Command7",  Hd, "",        "↓",                 1200, 3480,  855, 375, PEACH,   BLACK,   P, 9,    B, C, n, Y, n, ""},
+    ControlSpec{"Command5",  Hd, "",        CAT,                 1200, 2520,  855, 375, PEACH,   BLACK,   P, 9,    B, C, n, Y, n, CAT},
+    ControlSpec{"Command9",  Hd, "",        CAT,                  240, 3000,  855, 375, PEACH,   BLACK,   P, 9,    B, C, n, Y, n, CAT},
+    ControlSpec{"Command6",  Hd, "",        CAT,                 1200, 3000,  855, 375, ORANGE,  BLACK,   F, 9,    r, C, n, Y, n, CAT},
+    ControlSpec{"Command8",  Hd, "",        CAT,                 2160, 3000,  855, 375, PEACH,   BLACK,   P, 9,    B, C, n, Y, n, CAT},
+    ControlSpec{"Command7",  Hd, "",        CAT,                 1200, 3480,  855, 375, PEACH,   BLACK,   P, 9,    B, C, n, Y, n, CAT},
     // Adjustment columns.
     ControlSpec{"Label3",    Lb, "",        "VOL",               3600, 2520,  495, 255, GREY,    BLACK,   F, 9,    B, C, n, Y, n, ""},
-    ControlSpec{"Command1",  Hd, "",        "+",                 3600, 2880,  375, 255, LORANGE, BLACK,   F, 9,    B, C, n, Y, n, "VOL"},
-    ControlSpec{"Command2",  Hd, "",        "-",                 3600, 3240,  375, 255, LORANGE, BLACK,   F, 9,    B, C, n, Y, n, "VOL"},
+    ControlSpec{"Command1",  Hd, "",        CAT,                 3600, 2880,  375, 255, LORANGE, BLACK,   F, 9,    B, C, n, Y, n, CAT},
+    ControlSpec{"Command2",  Hd, "",        CAT,                 3600, 3240,  375, 255, LORANGE, BLACK,   F, 9,    B, C, n, Y, n, CAT},
     ControlSpec{"Label13",   Lb, "",        "Brightness",        4560, 2520,  975, 255, GREY,    BLACK,   F, 9,    r, L, n, Y, n, ""},
-    ControlSpec{"Command15", Hd, "",        "+",                 4800, 2880,  375, 255, CYAN,    BLACK,   F, 9,    r, C, n, Y, n, "Brightness"},
-    ControlSpec{"Command35", Hd, "",        "-",                 4800, 3240,  375, 255, CYAN,    BLACK,   F, 9,    r, C, n, Y, n, "Brightness"},
+    ControlSpec{"Command15", Hd, "",        CAT,                 4800, 2880,  375, 255, CYAN,    BLACK,   F, 9,    r, C, n, Y, n, CAT},
+    ControlSpec{"Command35", Hd, "",        CAT,                 4800, 3240,  375, 255, CYAN,    BLACK,   F, 9,    r, C, n, Y, n, CAT},
     ControlSpec{"Label17",   Lb, "",        "D.Zoom",            6360, 2520,  735, 255, GREY,    BLACK,   F, 9,    r, L, n, Y, n, ""},
-    ControlSpec{"Command48", Hd, "",        "+",                 6480, 2880,  375, 255, CYAN,    BLACK,   P, 9,    r, C, n, Y, n, "D.Zoom"},
-    ControlSpec{"Command49", Hd, "",        "-",                 6480, 3240,  375, 255, CYAN,    BLACK,   F, 9,    r, C, n, Y, n, "D.Zoom"},
+    ControlSpec{"Command48", Hd, "",        CAT,                 6480, 2880,  375, 255, CYAN,    BLACK,   P, 9,    r, C, n, Y, n, CAT},
+    ControlSpec{"Command49", Hd, "",        CAT,                 6480, 3240,  375, 255, CYAN,    BLACK,   F, 9,    r, C, n, Y, n, CAT},
     ControlSpec{"Label18",   Lb, "",        "Keystone",          7320, 2520,  855, 255, GREY,    BLACK,   F, 9,    r, L, n, Y, n, ""},
-    ControlSpec{"Command50", Hd, "",        "+",                 7440, 2880,  375, 255, CYAN,    BLACK,   F, 9,    r, C, n, Y, n, "Keystone"},
-    ControlSpec{"Command51", Hd, "",        "-",                 7440, 3240,  375, 255, CYAN,    BLACK,   F, 9,    r, C, n, Y, n, "Keystone"},
+    ControlSpec{"Command50", Hd, "",        CAT,                 7440, 2880,  375, 255, CYAN,    BLACK,   F, 9,    r, C, n, Y, n, CAT},
+    ControlSpec{"Command51", Hd, "",        CAT,                 7440, 3240,  375, 255, CYAN,    BLACK,   F, 9,    r, C, n, Y, n, CAT},
     // Right-hand column.
-    ControlSpec{"Command13", Bt, "",        "A-IMAGE",           8400, 2760,  975, 250, TEAL,    BLACK,   F, 9,    r, C, n, Y, n, ""},
-    ControlSpec{"Command30", Bt, "",        "IMAGE",             8400, 3120,  975, 255, LAVENDER, BLACK,  F, 9,    r, C, n, Y, n, ""},
-    ControlSpec{"Command14", Bt, "",        "P-TIMER",           8400, 3360,  975, 250, LAVENDER, BLACK,  F, 9,    r, C, n, Y, n, ""},
-    ControlSpec{"Command3",  Bt, "",        "DISPLAY CLEAR",     8400, 3600,  975, 492, LAVENDER, BLACK,  F, 9,    r, C, n, Y, n, ""},
+    ControlSpec{"Command13", Bt, "",        CAT,                 8400, 2760,  975, 250, TEAL,    BLACK,   F, 9,    r, C, n, Y, n, CAT},
+    ControlSpec{"Command30", Bt, "",        CAT,                 8400, 3120,  975, 255, LAVENDER, BLACK,  F, 9,    r, C, n, Y, n, CAT},
+    ControlSpec{"Command14", Bt, "",        CAT,                 8400, 3360,  975, 250, LAVENDER, BLACK,  F, 9,    r, C, n, Y, n, CAT},
+    ControlSpec{"Command3",  Bt, "",        CAT,                 8400, 3600,  975, 492, LAVENDER, BLACK,  F, 9,    r, C, n, Y, n, CAT},
     ControlSpec{"Command16", Bt, "",        "END",               8400, 4320,  975, 375, GREY,    BLACK,   F, 9,    B, C, n, Y, n, ""},
     // Picture-mode grid.
-    ControlSpec{"Command4",  Bt, "",        "STAND",              240, 4080,  975, 255, CYAN,    BLACK,   F, 9,    r, C, n, Y, n, ""},
-    ControlSpec{"Command10", Bt, "",        "REAL",              1200, 4080,  975, 255, CYAN,    BLACK,   F, 9,    r, C, n, Y, n, ""},
-    ControlSpec{"Command11", Bt, "",        "CINEMA",            2160, 4080,  975, 255, CYAN,    BLACK,   F, 9,    r, C, n, Y, n, ""},
-    ControlSpec{"Command39", Bt, "",        "IMAGE1",             240, 4320,  975, 255, CYAN,    BLACK,   F, 9,    r, C, n, Y, n, ""},
-    ControlSpec{"Command40", Bt, "",        "IMAGE2",            1200, 4320,  975, 255, CYAN,    BLACK,   F, 9,    r, C, n, Y, n, ""},
-    ControlSpec{"Command41", Bt, "",        "IMAGE3",            2160, 4320,  975, 255, CYAN,    BLACK,   F, 9,    r, C, n, Y, n, ""},
-    ControlSpec{"Command42", Bt, "",        "IMAGE4",             240, 4560,  975, 255, CYAN,    BLACK,   F, 9,    r, C, n, Y, n, ""},
-    ControlSpec{"Command12", Bt, "",        "B.Board",           1200, 4560,  975, 255, CYAN,    BLACK,   F, 9,    r, C, n, Y, n, ""},
-    ControlSpec{"Command37", Bt, "",        "Dynamic",           2160, 4560,  975, 255, CYAN,    BLACK,   F, 9,    r, C, n, Y, n, ""},
+    ControlSpec{"Command4",  Bt, "",        CAT,                  240, 4080,  975, 255, CYAN,    BLACK,   F, 9,    r, C, n, Y, n, CAT},
+    ControlSpec{"Command10", Bt, "",        CAT,                 1200, 4080,  975, 255, CYAN,    BLACK,   F, 9,    r, C, n, Y, n, CAT},
+    ControlSpec{"Command11", Bt, "",        CAT,                 2160, 4080,  975, 255, CYAN,    BLACK,   F, 9,    r, C, n, Y, n, CAT},
+    ControlSpec{"Command39", Bt, "",        CAT,                  240, 4320,  975, 255, CYAN,    BLACK,   F, 9,    r, C, n, Y, n, CAT},
+    ControlSpec{"Command40", Bt, "",        CAT,                 1200, 4320,  975, 255, CYAN,    BLACK,   F, 9,    r, C, n, Y, n, CAT},
+    ControlSpec{"Command41", Bt, "",        CAT,                 2160, 4320,  975, 255, CYAN,    BLACK,   F, 9,    r, C, n, Y, n, CAT},
+    ControlSpec{"Command42", Bt, "",        CAT,                  240, 4560,  975, 255, CYAN,    BLACK,   F, 9,    r, C, n, Y, n, CAT},
+    ControlSpec{"Command12", Bt, "",        CAT,                 1200, 4560,  975, 255, CYAN,    BLACK,   F, 9,    r, C, n, Y, n, CAT},
+    ControlSpec{"Command37", Bt, "",        CAT,                 2160, 4560,  975, 255, CYAN,    BLACK,   F, 9,    r, C, n, Y, n, CAT},
     // Fan mode, the port button and the port selector above it.
     ControlSpec{"Frame10",   Fr, "",        "",                  6480, 3720, 1695, 975, GREY,    BLACK,   N, 0,    r, L, n, Y, n, ""},
     ControlSpec{"Label14",   Lb, "Frame10", "FAN MODE",           240,  240, 1335, 255, GREY,    BLACK,   F, 9,    B, C, n, Y, n, ""},
-    ControlSpec{"Command38", Bt, "Frame10", "L1",                 120,  600,  735, 300, GREEN,   BLACK,   F, 9,    r, C, n, Y, n, "FAN MODE"},
-    ControlSpec{"Command43", Bt, "Frame10", "L2",                 960,  600,  615, 300, PINK,    BLACK,   F, 9,    r, C, n, Y, n, "FAN MODE"},
+    ControlSpec{"Command38", Bt, "Frame10", CAT,                  120,  600,  735, 300, GREEN,   BLACK,   F, 9,    r, C, n, Y, n, CAT},
+    ControlSpec{"Command43", Bt, "Frame10", CAT,                  960,  600,  615, 300, PINK,    BLACK,   F, 9,    r, C, n, Y, n, CAT},
     ControlSpec{"Command33", Bt, "",        "COM",               4080, 4200, 1815, 375, STD,     STD,     P, 9,    r, C, n, Y, n, ""},
     ControlSpec{"Frame8",    Fr, "",        "",                  3480, 3600, 2775, 1185, GREY,   BLACK,   N, 0,    r, L, n, n, n, ""},
     ControlSpec{"Option1",   Op, "Frame8",  "COM1",               240,  240, 1215, 255, GREY,    BLACK,   F, 9,    B, L, n, Y, n, ""},
@@ -135,25 +140,25 @@ constexpr std::array kControls{
     ControlSpec{"Label23",   Lb, "Frame9",  "STATUS",             120,  960,  735, 225, GREY,    BLACK,   F, 8.25, r, L, n, Y, n, ""},
     ControlSpec{"Label22",   Tr, "Frame9",  "",                   930,  915, 5295, 300, WHITE,   RED,     P, 9,    B, L, Y, Y, n, "STATUS"},
     ControlSpec{"Command34", Bt, "",        kShowDataCaption,    6600, 5040, 1200, 375, GREY,    BLACK,   P, 9,    r, C, n, n, n, ""},
-    ControlSpec{"Command44", Bt, "",        "STATUS",            6480, 5640,  975, 255, CYAN,    BLACK,   F, 8.25, B, C, n, Y, n, ""},
-    ControlSpec{"Command46", Bt, "",        "L-TIME",            7440, 5640,  975, 255, CYAN,    BLACK,   F, 8.25, B, C, n, Y, n, ""},
-    ControlSpec{"Command54", Bt, "",        "TEMP",              8400, 5640,  975, 252, CYAN,    BLACK,   F, 8.25, B, C, n, Y, n, ""},
-    ControlSpec{"Command45", Bt, "",        "MODE",              6480, 5880,  975, 255, CYAN,    BLACK,   F, 8.25, B, C, n, Y, n, ""},
-    ControlSpec{"Command47", Bt, "",        "SETTING",           7440, 5880,  975, 255, CYAN,    BLACK,   F, 8.25, B, C, n, Y, n, ""},
-    ControlSpec{"Command55", Bt, "",        "L-MODE",            8400, 5880,  975, 255, CYAN,    BLACK,   F, 9,    B, C, n, Y, n, ""},
+    ControlSpec{"Command44", Bt, "",        CAT,                 6480, 5640,  975, 255, CYAN,    BLACK,   F, 8.25, B, C, n, Y, n, CAT},
+    ControlSpec{"Command46", Bt, "",        CAT,                 7440, 5640,  975, 255, CYAN,    BLACK,   F, 8.25, B, C, n, Y, n, CAT},
+    ControlSpec{"Command54", Bt, "",        CAT,                 8400, 5640,  975, 252, CYAN,    BLACK,   F, 8.25, B, C, n, Y, n, CAT},
+    ControlSpec{"Command45", Bt, "",        CAT,                 6480, 5880,  975, 255, CYAN,    BLACK,   F, 8.25, B, C, n, Y, n, CAT},
+    ControlSpec{"Command47", Bt, "",        CAT,                 7440, 5880,  975, 255, CYAN,    BLACK,   F, 8.25, B, C, n, Y, n, CAT},
+    ControlSpec{"Command55", Bt, "",        CAT,                 8400, 5880,  975, 255, CYAN,    BLACK,   F, 9,    B, C, n, Y, n, CAT},
     // Service area.
     ControlSpec{"Frame14",   Fr, "",        "",                   120, 6735, 5415, 1200, GREY,   BLACK,   N, 0,    r, L, n, Y, n, ""},
     ControlSpec{"Label15",   Lb, "Frame14", "PC1",                120,  240,  735, 255, GREY,    BLACK,   F, 9,    B, L, n, Y, n, ""},
-    ControlSpec{"Command64", Bt, "Frame14", "RGB",                960,  240,  975, 255, CYAN,    BLACK,   F, 9,    r, C, n, Y, n, "PC1"},
-    ControlSpec{"Command52", Bt, "Frame14", "Scart",             1920,  240, 1095, 255, CYAN,    BLACK,   F, 9,    r, C, n, Y, n, "PC1"},
-    ControlSpec{"Command53", Bt, "Frame14", "Component",         3000,  240, 1215, 255, CYAN,    BLACK,   F, 9,    r, C, n, Y, n, "PC1"},
-    ControlSpec{"Command58", Bt, "Frame14", "HDMI",              4200,  240,  975, 255, CYAN,    BLACK,   F, 9,    r, C, n, Y, n, "PC1"},
+    ControlSpec{"Command64", Bt, "Frame14", CAT,                  960,  240,  975, 255, CYAN,    BLACK,   F, 9,    r, C, n, Y, n, CAT},
+    ControlSpec{"Command52", Bt, "Frame14", CAT,                 1920,  240, 1095, 255, CYAN,    BLACK,   F, 9,    r, C, n, Y, n, CAT},
+    ControlSpec{"Command53", Bt, "Frame14", CAT,                 3000,  240, 1215, 255, CYAN,    BLACK,   F, 9,    r, C, n, Y, n, CAT},
+    ControlSpec{"Command58", Bt, "Frame14", CAT,                 4200,  240,  975, 255, CYAN,    BLACK,   F, 9,    r, C, n, Y, n, CAT},
     ControlSpec{"Label16",   Lb, "Frame14", "PC2",                120,  480,  735, 255, GREY,    BLACK,   F, 9,    B, L, n, Y, n, ""},
-    ControlSpec{"Command72", Bt, "Frame14", "RGB",                960,  480,  975, 255, CYAN,    BLACK,   F, 9,    r, C, n, Y, n, "PC2"},
+    ControlSpec{"Command72", Bt, "Frame14", CAT,                  960,  480,  975, 255, CYAN,    BLACK,   F, 9,    r, C, n, Y, n, CAT},
     ControlSpec{"Label24",   Lb, "Frame14", "Video",              120,  720,  855, 255, GREY,    BLACK,   F, 9,    B, L, n, Y, n, ""},
-    ControlSpec{"Command82", Bt, "Frame14", "Video",              960,  720,  975, 255, CYAN,    BLACK,   F, 9,    r, C, n, Y, n, "Video"},
-    ControlSpec{"Command69", Bt, "Frame14", "S-Video",           1920,  720, 1095, 255, CYAN,    BLACK,   F, 9,    r, C, n, Y, n, "Video"},
-    ControlSpec{"Command36", Bt, "",        "C02",               5760, 6840,  615, 255, PINK,    BLACK,   F, 9,    B, C, n, Y, n, ""},
+    ControlSpec{"Command82", Bt, "Frame14", CAT,                  960,  720,  975, 255, CYAN,    BLACK,   F, 9,    r, C, n, Y, n, CAT},
+    ControlSpec{"Command69", Bt, "Frame14", CAT,                 1920,  720, 1095, 255, CYAN,    BLACK,   F, 9,    r, C, n, Y, n, CAT},
+    ControlSpec{"Command36", Bt, "",        CAT,                 5760, 6840,  615, 255, PINK,    BLACK,   F, 9,    B, C, n, Y, n, CAT},
     ControlSpec{"Frame15",   Fr, "",        "",                   120, 8040, 7215, 570, GREY,    BLACK,   N, 0,    r, L, n, Y, n, ""},
     ControlSpec{"Label26",   Lb, "Frame15", "CMD",                120,  240,  495, 255, GREY,    BLACK,   F, 9.75, r, L, n, Y, n, ""},
     ControlSpec{"Text1",     Tx, "Frame15", "",                   600,  165, 5055, 345, STD,     STD,     F, 9.75, B, L, n, Y, n, "CMD"},
@@ -181,7 +186,16 @@ constexpr std::array kLines{
 }  // namespace
 
 std::span<const ControlSpec> Controls() {
-    return kControls;
+    static const auto controls = [] {
+        auto filled = kControls;
+        for (ControlSpec& control : filled)
+            if (const CommandCaption* command = FindCaption(control.name)) {
+                control.caption = command->caption;
+                control.group = command->group;
+            }
+        return filled;
+    }();
+    return controls;
 }
 
 std::span<const LineSpec> Lines() {
@@ -189,7 +203,7 @@ std::span<const LineSpec> Lines() {
 }
 
 const ControlSpec* FindControl(std::string_view name) {
-    for (const ControlSpec& control : kControls)
+    for (const ControlSpec& control : Controls())
         if (control.name == name) return &control;
     return nullptr;
 }

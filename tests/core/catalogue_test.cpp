@@ -57,6 +57,22 @@ TEST(Catalogues, HoldExactlyTheButtonsOfTheWindow) {
     EXPECT_EQ(holds, expectedHolds);
 }
 
+// The captions themselves are the layout test's (expected_layout.h): here, that there is one for
+// every command button and none for anything else.
+TEST(Catalogues, CaptionEveryCommandButtonOnce) {
+    std::set<std::string_view> commands;
+    for (const auto& row : OneShotCatalogue()) commands.insert(row.button);
+    for (const auto& row : HoldCatalogue()) commands.insert(row.button);
+    std::set<std::string_view> captioned;
+    for (const CommandCaption& row : CommandCaptions()) {
+        EXPECT_TRUE(captioned.insert(row.button).second) << row.button;
+        EXPECT_FALSE(row.caption.empty()) << row.button;
+        EXPECT_EQ(FindCaption(row.button), &row);
+    }
+    EXPECT_EQ(captioned, commands);
+    EXPECT_EQ(FindCaption("Command16"), nullptr) << "END sends nothing";
+}
+
 class HoldButtonTest : public ControllerFixture,
                        public testing::WithParamInterface<expected::Hold> {};
 
