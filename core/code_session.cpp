@@ -6,6 +6,7 @@ namespace panel {
 
 PortResult CodeSession::SessionPort::output(std::string_view bytes) {
     sinceWrite_.clear();
+    written_ = true;
     return TimedPort::output(bytes);
 }
 
@@ -23,17 +24,31 @@ void CodeSession::SessionPort::onPortOpened() {
     if (opened_) opened_();
 }
 
-CodeSession::CodeSession(SerialPort& line, Timers timers, SessionRequest request,
+void CodeSession::SessionPort::onComm(int kind) {
+    if (written_ || kind != kCommEventReceived) return TimedPort::onComm(kind);
+    // Taken here, it never reaches the controller's received trace, where it would stand in front
+    // of the first answer and its decoder, which reads from the start, would find nothing.
+    std::string early;
+    if (!TimedPort::input(early)) everything_ += early;
+}
+
+CodeSession::CodeSession(SerialPort& line, Timers timers, Timer& quiet, SessionRequest request,
                          SessionEvents events)
     : request_(std::move(request)),
       events_(std::move(events)),
       port_(line, [this] { openSettled(); }),
       replyWindow_(timers.replyWindow, [this] { replyWindowClosed(); }),
+      quiet_(quiet),
       controller_(port_, Timers{timers.repeat, replyWindow_, timers.selectorHide, timers.clearing},
                   *this),
-      codes_(request_.codes, request_.waitMs, controller_) {}
+      codes_(request_.codes, request_.waitMs, controller_) {
+    quiet_.setInterval(kQuietBeforeFirstCode);
+    quiet_.setTickHandler([this] { quietEnded(); });
+}
 
 CodeSession::~CodeSession() {
+    quiet_.setEnabled(false);
+    quiet_.setTickHandler({});
     controller_.closePort();
 }
 
@@ -48,12 +63,17 @@ void CodeSession::start() {
     if (port_.isOpening())
         waitingForOpen_ = true;
     else
-        sendNext();
+        quiet_.setEnabled(true);
 }
 
 void CodeSession::openSettled() {
     // Only the start-up's open is waited for.
     if (!std::exchange(waitingForOpen_, false)) return;
+    quiet_.setEnabled(true);
+}
+
+void CodeSession::quietEnded() {
+    quiet_.setEnabled(false);
     sendNext();
 }
 
@@ -79,6 +99,7 @@ void CodeSession::finish(SessionEnd end, const std::string& problem) {
     if (finished_) return;
     finished_ = true;
     waitingForOpen_ = false;
+    quiet_.setEnabled(false);
     replyWindow_.setEnabled(false);
     controller_.closePort();
     if (events_.ended) events_.ended(end, problem);

@@ -4,6 +4,7 @@
 // fleet and any later front door drive a projector through it; they only show what it tells.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <string>
@@ -37,7 +38,15 @@ struct SessionEvents {
 
 class CodeSession final : private View {
 public:
-    CodeSession(SerialPort& line, Timers timers, SessionRequest request, SessionEvents events);
+    // What a line held before it was opened (a late answer to an earlier client, kept while no one
+    // had it open) comes soon after the open: ser2net holds what it reads from a device up to
+    // 20 ms (its chardelay-max) before passing it on. The first code waits this long, and what
+    // comes before it is no answer.
+    static constexpr std::chrono::milliseconds kQuietBeforeFirstCode{50};
+
+    // `quiet` times the wait before the first code.
+    CodeSession(SerialPort& line, Timers timers, Timer& quiet, SessionRequest request,
+                SessionEvents events);
     // Closes the line when the end has not.
     ~CodeSession() override;
     CodeSession(const CodeSession&) = delete;
@@ -66,10 +75,12 @@ private:
 
     private:
         void onPortOpened() override;
+        void onComm(int kind) override;
 
         std::function<void()> opened_;
         std::string sinceWrite_;
         std::string everything_;
+        bool written_ = false;
     };
 
     void captionChanged(LabelId label, const std::string& caption) override {
@@ -84,6 +95,7 @@ private:
     void endProgram() override {}
 
     void openSettled();
+    void quietEnded();
     void sendNext();
     void replyWindowClosed();
     void finish(SessionEnd end, const std::string& problem);
@@ -92,6 +104,7 @@ private:
     SessionEvents events_;
     SessionPort port_;
     AfterTickTimer replyWindow_;
+    Timer& quiet_;
     Controller controller_;
     CodeSequence codes_;
     bool waitingForOpen_ = false;

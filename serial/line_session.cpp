@@ -7,7 +7,7 @@ namespace panel {
 LineSession::LineSession(const PortDevices& devices, SessionRequest request, SessionEvents events)
     : events_(std::move(events)),
       line_(LineConfig{devices}),
-      session_(line_.port(), Timers{repeat_, replyWindow_, selectorHide_, clearing_},
+      session_(line_.port(), Timers{repeat_, replyWindow_, selectorHide_, clearing_}, quiet_,
                std::move(request),
                SessionEvents{[this](const CodeAnswer& answer) {
                                  if (events_.answered) events_.answered(answer);

@@ -30,6 +30,7 @@ private:
     QtTimer replyWindow_;
     QtTimer selectorHide_;
     QtTimer clearing_;
+    QtTimer quiet_;
     QObject context_;  // queued calls die with the session
     CodeSession session_;
 };

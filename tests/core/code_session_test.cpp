@@ -28,6 +28,7 @@ struct SessionCase {
     std::string lostAfter = {};                  // the device vanishes after this code's write
     Told told = {};                              // answers and the end, in order
     std::string settings = "19200,N,8,1";        // the line's at the end
+    std::string early = {};                      // held by the line, delivered as it opens
 };
 
 // The clock moves on in steps, the far end answering each write, until the session has ended.
@@ -38,7 +39,7 @@ protected:
         if (c.opening == Opening::Refused) port.makeUnopenable(1, PortError{"No such file"});
         if (c.failing) port.failOn(*c.failing, PortError{"refused"});
         session = std::make_unique<CodeSession>(
-            port, timers.all(), SessionRequest{c.codes, {}, c.speed},
+            port, timers.all(), quiet, SessionRequest{c.codes, {}, c.speed},
             SessionEvents{[this](const CodeAnswer& a) {
                               told.push_back(a.command + (a.replied ? " <" + a.bytes : " -"));
                           },
@@ -49,6 +50,7 @@ protected:
         session->start();
         if (c.opening == Opening::Later) port.settleOpen();
         if (c.opening == Opening::LaterFails) port.settleOpen(PortError{"/dev/fake1: refused"});
+        if (!c.early.empty()) port.receive(c.early);
         std::size_t answered = 0;
         for (int step = 0; step < 400 && !ended(); ++step) {
             for (; answered < port.writes().size(); ++answered) {
@@ -64,6 +66,7 @@ protected:
 
     VirtualClock clock;
     FakeTimers timers{clock};
+    FakeTimer& quiet = clock.makeTimer("Quiet");
     FakePort port;
     std::unique_ptr<CodeSession> session;
     Told told;
@@ -154,18 +157,32 @@ INSTANTIATE_TEST_SUITE_P(Table, CodeSessionTest,
                                                        FakePort::Op::SetSettings,
                                                        {},
                                                        {"end 2 /dev/fake1: refused"},
-                                                       "9600,N,8,1"}),
+                                                       "9600,N,8,1"},
+                                           SessionCase{.name = "HeldBytesBeforeAnOpenAtOnce",
+                                                       .codes = {"CR0"},
+                                                       .replies = {{"CR0", "00\r"}},
+                                                       .told = {"CR0 <00\r", "end 0"},
+                                                       .early = "1\r"},
+                                           SessionCase{.name = "HeldBytesBeforeALaterOpen",
+                                                       .codes = {"CR0"},
+                                                       .opening = Opening::Later,
+                                                       .replies = {{"CR0", "00\r"}},
+                                                       .told = {"CR0 <00\r", "end 0"},
+                                                       .early = "\x06"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(CodeSessionTest, KeepsEverythingReceivedForARefusalReadAfterTheEnd) {
-    run(SessionCase{.name = "", .codes = {"CR0", "CR1"}, .replies = {{"CR0", "a"}, {"CR1", "b"}}});
-    EXPECT_EQ(session->received(), "ab");
+    run(SessionCase{.name = "",
+                    .codes = {"CR0", "CR1"},
+                    .replies = {{"CR0", "a"}, {"CR1", "b"}},
+                    .early = "held"});
+    EXPECT_EQ(session->received(), "heldab");
 }
 
 TEST_F(CodeSessionTest, DestroyedBeforeItsEndItClosesTheLineAndTellsNothing) {
     port.openLater();
     session = std::make_unique<CodeSession>(
-        port, timers.all(), SessionRequest{{"CR0"}, {}, 19200},
+        port, timers.all(), quiet, SessionRequest{{"CR0"}, {}, 19200},
         SessionEvents{{}, [this](SessionEnd, const std::string&) { told.push_back("end"); }});
     session->start();
     ASSERT_TRUE(port.isOpening());

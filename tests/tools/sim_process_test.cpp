@@ -113,6 +113,18 @@ public:
 
     void signal(int number) { kill(pid_, number); }
 
+    // Stopped by SIGSTOP, as /proc says once the signal has taken hold.
+    bool waitUntilStopped() {
+        const auto deadline = Clock::now() + kWait;
+        while (Clock::now() < deadline) {
+            std::ifstream stat("/proc/" + std::to_string(pid_) + "/stat");
+            std::string pid, name, state;
+            if (stat >> pid >> name >> state && state == "T") return true;
+            usleep(1'000);
+        }
+        return false;
+    }
+
     // The exit status, or nothing when the process did not end in time or was killed.
     std::optional<int> exitStatus() {
         const auto deadline = Clock::now() + kWait;
@@ -239,6 +251,32 @@ TEST(SimProcess, KeepsServingWhenTheClientClosesAndReopens) {
         // which is the path under test. Were it too short, the test would only prove less.
         usleep(100'000);
     }
+}
+
+// While the simulator is held back, as on a loaded machine, its client leaves and another one
+// comes, sends and leaves too: the answer due after that one left must not wait on the terminal
+// for whoever opens it next.
+TEST(SimProcess, AnAnswerDueAfterTheClientLeftIsNotKeptForTheNextOne) {
+    SimProcess sim({});
+    const std::string device = sim.device();
+    {
+        Client first(device);
+        ASSERT_TRUE(first.isOpen());
+        ASSERT_EQ(first.ask("CR0\r", 3), "80\r");  // the simulator knows a client is there
+        sim.signal(SIGSTOP);
+        ASSERT_TRUE(sim.waitUntilStopped());
+    }
+    {
+        Client gone(device);
+        ASSERT_TRUE(gone.isOpen());
+        gone.send("CR1\r");
+    }
+    sim.signal(SIGCONT);
+    // Not a timing check: the pause lets the simulator see all of it at once, and answer.
+    usleep(200'000);
+    Client next(device);
+    ASSERT_TRUE(next.isOpen());
+    EXPECT_EQ(next.ask("CR0\r", 3), "80\r");
 }
 
 struct FaultCase {

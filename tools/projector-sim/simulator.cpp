@@ -49,6 +49,12 @@ std::size_t writeSome(int fd, std::string_view bytes) {
     return done;
 }
 
+// No client has the terminal open at this moment, whatever was concluded before.
+bool nobodyOnTheLine(int master) {
+    pollfd fd{master, 0, 0};
+    return ::poll(&fd, 1, 0) == 1 && (fd.revents & POLLHUP) != 0;
+}
+
 }  // namespace
 
 Simulator::Simulator(const SimOptions& options, PseudoTerminal& pty, FrameLog* log,
@@ -87,7 +93,11 @@ void Simulator::readClient(Micros& now) {
 void Simulator::writeDue(Micros now) {
     unsent_ += responder_.takeDue(now);
     std::string flood = flood_ ? flood_->take(now) : std::string();
-    if (!clientPresent_) {
+    // An open seen after a hang-up may be an old one. Written to a closed terminal, an answer
+    // would wait there for the next client, which no real line does: the late answer to a client
+    // that left would stand before the answer to the next one's first command.
+    const bool due = !unsent_.empty() || !flood.empty();
+    if (!clientPresent_ || (due && nobodyOnTheLine(pty_.masterFd()))) {
         unsent_.clear();
         return;
     }
