@@ -61,7 +61,11 @@ void ActionLog::write() {
         const ssize_t n = ::write(fd_, line_.data() + done, line_.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
+            const std::string reason = n < 0 ? std::strerror(errno) : "nothing was written";
             stop();  // a full disk ends the log, never the service
+            if (failed_)
+                failed_("writing the log " + path_ + " failed (" + reason +
+                        "): logging has stopped");
             return;
         }
         done += static_cast<std::size_t>(n);

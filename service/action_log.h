@@ -3,6 +3,7 @@
 // projector where it names the device. So it is known who switched a hall off.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -31,11 +32,16 @@ public:
                                               const std::string& projector);
 
     void record(const LoggedPort& who, const SessionEvent& event);
+    // Told once when a write fails; logging has stopped by then, the service goes on.
+    void setFailureHandler(std::function<void(const std::string&)> handler) {
+        failed_ = std::move(handler);
+    }
 
 private:
     void write();
 
     std::string program_;
+    std::function<void(const std::string&)> failed_;
     std::string path_;
     int fd_ = -1;
     LocalStamp stamp_;

@@ -21,7 +21,9 @@ Daemon::Daemon(DaemonOptions options, QTextStream& err, QObject* parent)
     : QObject(parent),
       options_(std::move(options)),
       err_(err),
-      log_(std::string(kProgram) + ' ' + PANEL_VERSION) {}
+      log_(std::string(kProgram) + ' ' + PANEL_VERSION) {
+    log_.setFailureHandler([this](const std::string& text) { tell(QString::fromStdString(text)); });
+}
 
 Daemon::~Daemon() {
     // The server first: nothing may call into the API once it is gone.
