@@ -64,7 +64,11 @@ void Daemon::apply(Loaded loaded) {
     if (loaded.config.logFile != config_.logFile || !log_.active()) {
         log_.stop();
         if (!loaded.config.logFile.isEmpty()) {
-            if (auto refused = log_.start(QFile::encodeName(loaded.config.logFile).toStdString()))
+            std::vector<LoggedPort> named;
+            for (const Projector& p : loaded.projectors)
+                named.push_back(LoggedPort{p.name.toStdString(), p.port.toStdString()});
+            if (auto refused =
+                    log_.start(QFile::encodeName(loaded.config.logFile).toStdString(), named))
                 tell(QStringLiteral("%1: %2; going on without a log")
                          .arg(loaded.config.logFile, QString::fromStdString(*refused)));
         }

@@ -260,7 +260,7 @@ void ServiceApi::send(const HttpRequest& request, const HttpReply& reply, const 
     CommandHooks hooks;
     hooks.observer =
         log_.observer(caller.name.toStdString(),
-                      (projector.name + QLatin1Char(' ') + projector.port).toStdString());
+                      LoggedPort{projector.name.toStdString(), projector.port.toStdString()});
     hooks.done = [this, reply, name](const ExchangeResult* result) {
         if (!result) return refuse(reply, 404, QStringLiteral("no projector of that name"));
         QJsonArray answers;
@@ -315,7 +315,7 @@ void ServiceApi::power(const HttpRequest& request, const HttpReply& reply, const
         CommandHooks hooks;
         hooks.observer =
             log_.observer(caller.name.toStdString(),
-                          (projector.name + QLatin1Char(' ') + projector.port).toStdString());
+                          LoggedPort{projector.name.toStdString(), projector.port.toStdString()});
         hooks.done = [this, reply, batch, i, name = names[i]](const ExchangeResult* result) {
             const int now = fleet_.rowOf(name);
             const QString note =

@@ -266,10 +266,10 @@ TEST_F(ServiceFixture, EveryCommandIsLoggedWithTheTokensName) {
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(file.readAll());
     EXPECT_TRUE(text.contains(
-        QStringLiteral("\tdesk\tHall A %1\tsent\t C R 0 CR \t43 52 30 0D\n").arg(link(0))))
+        QStringLiteral("\tHall A by desk\t%1\tsent\t C R 0 CR \t43 52 30 0D\n").arg(link(0))))
         << text.toStdString();
     EXPECT_TRUE(
-        text.contains(QStringLiteral("\tdesk\t講義室 101 %1\tsent\t C 0 1 CR ").arg(link(1))))
+        text.contains(QStringLiteral("\t講義室 101 by desk\t%1\tsent\t C 0 1 CR ").arg(link(1))))
         << text.toStdString();
     EXPECT_FALSE(text.contains(QStringLiteral("phone")));
 }

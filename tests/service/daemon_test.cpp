@@ -254,7 +254,7 @@ TEST_F(DaemonTest, SighupReadsTheFilesAgainAndSigtermEndsCleanlyWithTheLogWritte
     EXPECT_EQ(daemon.exitCode(), 0) << daemon.err().toStdString();
     QFile log(dir_.filePath("session.log"));
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(log.readAll().contains("\tdesk\tRoom C "));
+    EXPECT_TRUE(log.readAll().contains("\tRoom C by desk\t"));
 }
 
 struct StartCase {

@@ -25,7 +25,7 @@ void ServiceFixture::SetUp() {
                                 .toUtf8();
     fleet_ = std::make_unique<Fleet>(parseProjectors(file, QStringLiteral("p.ini")).projectors);
     log_ = std::make_unique<ActionLog>("projector-paneld test");
-    ASSERT_FALSE(log_->start(dir_.filePath(QStringLiteral("session.log")).toStdString()));
+    ASSERT_FALSE(log_->start(dir_.filePath(QStringLiteral("session.log")).toStdString(), {}));
     api_ = std::make_unique<ServiceApi>(*fleet_, tokens_, throttle_, *log_);
     server_ =
         std::make_unique<HttpServer>([this](const HttpRequest& request, const HttpReply& reply) {
