@@ -131,17 +131,6 @@ QString tabLine(const CodeAnswer& answer) {
            QLatin1Char('\t') + latin1(answer.decoded.value_or(std::string()));
 }
 
-QJsonObject jsonObject(const CodeAnswer& answer) {
-    QJsonObject object{{"command", latin1(answer.command)},
-                       {"sent", latin1(answer.sent)},
-                       {"received", latin1(answer.received)},
-                       {"replied", answer.replied}};
-    object.insert("decoded", answer.decoded ? QJsonValue(latin1(*answer.decoded)) : QJsonValue());
-    object.insert("first_byte_ms",
-                  answer.firstByteMs ? QJsonValue(*answer.firstByteMs) : QJsonValue());
-    return object;
-}
-
 QString jsonLine(const QJsonObject& object) {
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
 }

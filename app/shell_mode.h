@@ -9,6 +9,7 @@
 
 #include "app/command_line.h"
 #include "core/code_sequence.h"
+#include "fleet/answer_json.h"
 #include "serial/port_devices.h"
 
 namespace panel {
@@ -33,7 +34,6 @@ int withLog(int status, const SessionLog& log);
 QString tabLine(const CodeAnswer& answer);
 // The same as one compact JSON object.
 QString jsonLine(const CodeAnswer& answer);
-QJsonObject jsonObject(const CodeAnswer& answer);
 QString jsonLine(const QJsonObject& object);
 
 // Opens the port, sends every code in order and prints the answers. Returns the exit status.

@@ -59,27 +59,48 @@ PowerPhase phaseOf(const QString& status) {
     return PowerPhase::Steady;
 }
 
+// A command waiting for its line, or running on it.
+struct Fleet::Job {
+    std::vector<std::string> codes;
+    std::optional<PowerCommand> power;
+    CommandHooks hooks;
+};
+
 // One projector's line: at most one exchange on it at a time, and what waits for it.
 struct Fleet::Line {
+    // Before the exchange, so that it outlives it: an exchange may still tell its observer as it
+    // ends.
+    std::optional<Job> runningJob;  // empty while a poll runs
     std::unique_ptr<ProjectorExchange> running;
-    std::optional<PowerCommand> runningPower;  // empty while a poll runs
     bool pollWanted = false;
-    std::optional<PowerCommand> powerWanted;
-    int cycle = 0;        // the open cycle this line's poll counts in, 0 for none
-    bool queued = false;  // in starts_
+    std::deque<Job> wanted;  // commands, in the order given; they go before a poll
+    int cycle = 0;           // the open cycle this line's poll counts in, 0 for none
+    bool queued = false;     // in starts_
 };
 
 Fleet::Fleet(std::vector<Projector> projectors) {
     timer_.callOnTimeout([this] { pollNow(); });
     reaper_.setSingleShot(true);
     reaper_.setInterval(0);
-    reaper_.callOnTimeout([this] { ended_.clear(); });
+    reaper_.callOnTimeout([this] {
+        ended_.clear();
+        endedObservers_.clear();
+    });
     starter_.setInterval(0);
     starter_.callOnTimeout([this] { startQueued(); });
     setProjectors(std::move(projectors));
 }
 
 Fleet::~Fleet() = default;
+
+void Fleet::dropJobs(Line& line, std::vector<std::function<void(const ExchangeResult*)>>& out) {
+    // The running job stays with its exchange, whose observer it keeps alive.
+    if (line.runningJob && line.runningJob->hooks.done)
+        out.push_back(std::exchange(line.runningJob->hooks.done, {}));
+    for (Job& job : line.wanted)
+        if (job.hooks.done) out.push_back(std::move(job.hooks.done));
+    line.wanted.clear();
+}
 
 void Fleet::setProjectors(std::vector<Projector> projectors) {
     if (listAboutToChange) listAboutToChange();
@@ -99,6 +120,10 @@ void Fleet::setProjectors(std::vector<Projector> projectors) {
             lines.push_back(std::make_unique<Line>());
         }
     }
+    // The commands of projectors left out still get their end, once the new list stands.
+    std::vector<std::function<void(const ExchangeResult*)>> dropped;
+    for (auto& line : lines_)
+        if (line) dropJobs(*line, dropped);
     std::erase_if(starts_, [&](Line* queued) {
         return std::none_of(lines.begin(), lines.end(),
                             [queued](const auto& line) { return line.get() == queued; });
@@ -112,6 +137,9 @@ void Fleet::setProjectors(std::vector<Projector> projectors) {
                           [&cycle](const auto& line) { return line->cycle == cycle.id; }));
     std::erase_if(cycles_, [](const Cycle& cycle) { return cycle.left == 0; });
     if (listChanged) listChanged();
+    const ExchangeResult removed{
+        ExchangeEnd::PortFailed, {}, QStringLiteral("taken out of the projectors file")};
+    for (auto& done : dropped) done(&removed);
 }
 
 int Fleet::rowOf(const QString& name) const {
@@ -146,7 +174,7 @@ void Fleet::pollNow() {
     if (cycle.left > 0) cycles_.push_back(std::move(cycle));
 }
 
-void Fleet::power(const std::vector<int>& rows, PowerCommand command) {
+void Fleet::power(const std::vector<int>& rows, PowerCommand command, const CommandHooks& hooks) {
     for (int r : rows) {
         if (r < 0 || static_cast<std::size_t>(r) >= rows_.size()) continue;
         ProjectorRow& row = rows_[r];
@@ -154,13 +182,25 @@ void Fleet::power(const std::vector<int>& rows, PowerCommand command) {
         if (row.reading == Reading::Answered && phase != PowerPhase::Steady) {
             row.note = phase == PowerPhase::WarmingUp ? QStringLiteral("not sent: warming up")
                                                       : QStringLiteral("not sent: cooling down");
-        } else {
-            row.note = QStringLiteral("waiting for the line");
-            lines_[r]->powerWanted = command;
-            queueStart(static_cast<std::size_t>(r));
+            changed(r);
+            if (hooks.done) hooks.done(nullptr);
+            continue;
         }
+        row.note = QStringLiteral("waiting for the line");
+        const std::string_view code = command == PowerCommand::On ? kPowerOnCode : kPowerOffCode;
+        lines_[r]->wanted.push_back(Job{{std::string(code)}, command, hooks});
+        queueStart(static_cast<std::size_t>(r));
         changed(r);
     }
+}
+
+void Fleet::send(int row, std::vector<std::string> codes, CommandHooks hooks) {
+    if (row < 0 || static_cast<std::size_t>(row) >= rows_.size()) {
+        if (hooks.done) hooks.done(nullptr);
+        return;
+    }
+    lines_[row]->wanted.push_back(Job{std::move(codes), std::nullopt, std::move(hooks)});
+    queueStart(static_cast<std::size_t>(row));
 }
 
 void Fleet::queueStart(std::size_t index) {
@@ -185,23 +225,20 @@ void Fleet::startQueued() {
 void Fleet::startJob(std::size_t index) {
     Line& line = *lines_[index];
     ProjectorRow& row = rows_[index];
-    ExchangeRequest request{row.projector.port,
-                            row.projector.speed,
-                            {},
-                            {},
-                            observerFor ? observerFor(row.projector) : nullptr};
-    if (line.powerWanted) {
-        line.runningPower = line.powerWanted;
-        line.powerWanted.reset();
-        request.codes = {
-            std::string(*line.runningPower == PowerCommand::On ? kPowerOnCode : kPowerOffCode)};
+    ExchangeRequest request{row.projector.port, row.projector.speed, {}, {}, nullptr};
+    if (!line.wanted.empty()) {
+        line.runningJob = std::move(line.wanted.front());
+        line.wanted.pop_front();
+        request.codes = line.runningJob->codes;
+        request.observer = line.runningJob->hooks.observer.get();
     } else if (line.pollWanted) {
-        line.runningPower.reset();
+        line.runningJob.reset();
         line.pollWanted = false;
         request.codes = kPollCodes;
     } else {
         return;
     }
+    if (!request.observer && observerFor) request.observer = observerFor(row.projector);
     Line* const key = &line;
     line.running = std::make_unique<ProjectorExchange>(
         std::move(request), [this, key](const ExchangeResult& result) {
@@ -210,7 +247,10 @@ void Fleet::startJob(std::size_t index) {
         });
     row.busy = true;
     line.running->start();
-    qCDebug(lcFleet) << row.projector.name << (line.runningPower ? "power command" : "poll")
+    qCDebug(lcFleet) << row.projector.name
+                     << (!line.runningJob         ? "poll"
+                         : line.runningJob->power ? "power command"
+                                                  : "command")
                      << "starts";
     changed(index);
 }
@@ -222,15 +262,25 @@ void Fleet::jobEnded(std::size_t index, const ExchangeResult& result) {
     ended_.push_back(std::move(line.running));
     reaper_.start();
     row.busy = false;
-    if (line.runningPower) {
-        powerEnded(row, *line.runningPower, result);
-        line.pollWanted = true;  // show what the command did
+    std::function<void(const ExchangeResult*)> done;
+    if (line.runningJob) {
+        Job job = std::move(*line.runningJob);
+        line.runningJob.reset();
+        // The ended exchange may still tell its observer until it is reaped.
+        if (job.hooks.observer) endedObservers_.push_back(std::move(job.hooks.observer));
+        if (job.power) {
+            powerEnded(row, *job.power, result);
+            line.pollWanted = true;  // show what the command did
+        }
+        done = std::move(job.hooks.done);
     } else {
         pollEnded(row, result);
         if (line.cycle != 0) lineFinishedCycle(std::exchange(line.cycle, 0));
     }
     changed(index);
     startJob(index);
+    // Last: whoever asked may give the fleet more to do.
+    if (done) done(&result);
 }
 
 void Fleet::pollEnded(ProjectorRow& row, const ExchangeResult& result) {

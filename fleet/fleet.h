@@ -44,6 +44,15 @@ PowerPhase phaseOf(const QString& status);
 
 inline constexpr std::chrono::seconds kDefaultPoll{60};
 
+// What a command from outside the fleet's polls brings along.
+struct CommandHooks {
+    std::shared_ptr<SessionObserver> observer;  // sees the line's events (a session log)
+    // Called once: with the exchange's end, or with none when the command was not sent (a
+    // power command refused in warm-up or cool-down, whose note says why, or a projector taken
+    // out of the list before its turn came).
+    std::function<void(const ExchangeResult*)> done;
+};
+
 class Fleet final {
 public:
     explicit Fleet(std::vector<Projector> projectors = {});
@@ -64,7 +73,9 @@ public:
 
     // To the given rows only. A projector warming up or cooling down is sent nothing; its note
     // says why. A command waits for a poll in progress on the same line.
-    void power(const std::vector<int>& rows, PowerCommand command);
+    void power(const std::vector<int>& rows, PowerCommand command, const CommandHooks& hooks = {});
+    // Sends `codes` on the row's line when it is free: after a poll in progress, never beside it.
+    void send(int row, std::vector<std::string> codes, CommandHooks hooks);
 
     std::function<void(int row)> rowChanged;
     // Around a change of the list: the rows are still the old ones in the first.
@@ -77,6 +88,7 @@ public:
 
 private:
     struct Line;
+    struct Job;
     // The lines one pollNow() started; it ends when the last of them has finished.
     struct Cycle {
         int id = 0;
@@ -89,6 +101,7 @@ private:
     void jobEnded(std::size_t index, const ExchangeResult& result);
     void pollEnded(ProjectorRow& row, const ExchangeResult& result);
     void powerEnded(ProjectorRow& row, PowerCommand command, const ExchangeResult& result);
+    static void dropJobs(Line& line, std::vector<std::function<void(const ExchangeResult*)>>& out);
     void changed(std::size_t index);
     void lineFinishedCycle(int id);
 
@@ -101,6 +114,8 @@ private:
     // pass of the event loop keep it served.
     std::deque<Line*> starts_;
     QTimer starter_;
+    // The observers of ended_'s commands, declared first so that they outlive them.
+    std::vector<std::shared_ptr<SessionObserver>> endedObservers_;
     // Exchanges that have ended, deleted from the event loop (each one's own call is still on the
     // stack when it ends), or with the fleet.
     std::vector<std::unique_ptr<ProjectorExchange>> ended_;

@@ -1,5 +1,7 @@
 #include "ui/fleet_table_model.h"
 
+#include "fleet/state_words.h"
+
 #include <QBrush>
 #include <QColor>
 #include <array>
@@ -47,31 +49,7 @@ int FleetTableModel::columnCount(const QModelIndex& parent) const {
 }
 
 QString FleetTableModel::stateText(const ProjectorRow& row) {
-    switch (row.reading) {
-        case Reading::NotYet:
-            return row.busy ? QStringLiteral("asking…") : QStringLiteral("not asked yet");
-        case Reading::NoAnswer:
-        case Reading::PortFailed:
-            return QStringLiteral("no answer: ") + row.reason;
-        case Reading::InUse:
-            if (row.heldSinceLoss)
-                return QStringLiteral(
-                           "in use (the device server still holds a connection, maybe "
-                           "ours from before the line was lost)\n") +
-                       row.reason;
-            return QStringLiteral("in use (another client has the line)");
-        case Reading::Answered:
-            break;
-    }
-    switch (phaseOf(row.status)) {
-        case PowerPhase::WarmingUp:
-            return QStringLiteral("warming up (%1)").arg(row.status);
-        case PowerPhase::CoolingDown:
-            return QStringLiteral("cooling down (%1)").arg(row.status);
-        case PowerPhase::Steady:
-            break;
-    }
-    return row.status;
+    return stateWords(row).text;
 }
 
 QString FleetTableModel::text(const ProjectorRow& row, int column) const {

@@ -1,0 +1,138 @@
+#include "service/daemon.h"
+
+#include <QFile>
+
+#include "fleet/projectors_file.h"
+
+namespace panel {
+
+namespace {
+constexpr const char* kProgram = "projector-paneld";
+}
+
+// Both files as read, before anything is changed.
+struct Daemon::Loaded {
+    ServiceConfig config;
+    std::vector<Projector> projectors;
+    std::vector<Token> tokens;
+};
+
+Daemon::Daemon(DaemonOptions options, QTextStream& err, QObject* parent)
+    : QObject(parent),
+      options_(std::move(options)),
+      err_(err),
+      log_(std::string(kProgram) + ' ' + PANEL_VERSION) {
+    log_.setFailureHandler([this](const std::string& text) { tell(QString::fromStdString(text)); });
+}
+
+Daemon::~Daemon() {
+    // The server first: nothing may call into the API once it is gone.
+    http_.reset();
+    api_.reset();
+}
+
+void Daemon::tell(const QString& text) {
+    err_ << kProgram << ": " << text << '\n';
+    err_.flush();
+}
+
+std::optional<Daemon::Loaded> Daemon::load() {
+    Loaded loaded;
+    std::vector<QString> problems;
+    ConfigRead config = readServiceConfig(options_.configFile);
+    problems = config.problems;
+    loaded.config = config.config;
+    if (options_.listen) {
+        if (std::optional<QString> wrong =
+                parseListen(*options_.listen, loaded.config.address, loaded.config.port))
+            problems.push_back(QStringLiteral("--listen: %1").arg(*wrong));
+    }
+    ProjectorList projectors = readProjectors(options_.projectorsFile);
+    problems.insert(problems.end(), projectors.problems.begin(), projectors.problems.end());
+    loaded.projectors = std::move(projectors.projectors);
+    if (problems.empty()) {
+        TokenRead tokens = TokenStore::read(loaded.config.tokenFile);
+        problems = tokens.problems;
+        loaded.tokens = std::move(tokens.tokens);
+    }
+    for (const QString& problem : problems) tell(problem);
+    if (!problems.empty()) return std::nullopt;
+    return loaded;
+}
+
+void Daemon::apply(Loaded loaded) {
+    if (loaded.config.logFile != config_.logFile || !log_.active()) {
+        log_.stop();
+        if (!loaded.config.logFile.isEmpty()) {
+            std::vector<LoggedPort> named;
+            for (const Projector& p : loaded.projectors)
+                named.push_back(LoggedPort{p.name.toStdString(), p.port.toStdString()});
+            if (auto refused =
+                    log_.start(QFile::encodeName(loaded.config.logFile).toStdString(), named))
+                tell(QStringLiteral("%1: %2; going on without a log")
+                         .arg(loaded.config.logFile, QString::fromStdString(*refused)));
+        }
+    }
+    if (loaded.tokens.empty())
+        tell(QStringLiteral("no token in %1 yet: every request but /healthz is refused; add one "
+                            "with --add-token NAME ROLE")
+                 .arg(loaded.config.tokenFile));
+    tokens_.setTokens(std::move(loaded.tokens));
+    fleet_.setProjectors(std::move(loaded.projectors));
+    fleet_.setPollInterval(loaded.config.poll);
+    config_ = std::move(loaded.config);
+}
+
+bool Daemon::start() {
+    std::optional<Loaded> loaded = load();
+    if (!loaded) return false;
+    const QHostAddress address = loaded->config.address;
+    const quint16 wanted = loaded->config.port;
+    apply(std::move(*loaded));
+    api_ = std::make_unique<ServiceApi>(fleet_, tokens_, throttle_, log_);
+    http_ =
+        std::make_unique<HttpServer>([this](const HttpRequest& request, const HttpReply& reply) {
+            api_->handle(request, reply);
+        });
+    if (std::optional<QString> refused = http_->listen(address, wanted)) {
+        tell(*refused);
+        http_.reset();
+        return false;
+    }
+    const QString shown = address.protocol() == QAbstractSocket::IPv6Protocol
+                              ? QStringLiteral("[%1]").arg(address.toString())
+                              : address.toString();
+    tell(QStringLiteral("listening on %1:%2, %3 projectors")
+             .arg(shown)
+             .arg(http_->port())
+             .arg(fleet_.rows().size()));
+    fleet_.startPolling();
+    return true;
+}
+
+void Daemon::reload() {
+    std::optional<Loaded> loaded = load();
+    if (!loaded) {
+        tell(QStringLiteral("the files were not taken up again; the service goes on as it was"));
+        return;
+    }
+    if (loaded->config.address != config_.address || loaded->config.port != config_.port)
+        tell(QStringLiteral("a new listening address is taken up at the next start"));
+    loaded->config.address = config_.address;
+    loaded->config.port = config_.port;
+    apply(std::move(*loaded));
+    fleet_.pollNow();
+    tell(QStringLiteral("read again: %1 projectors").arg(fleet_.rows().size()));
+}
+
+void Daemon::stop() {
+    if (api_) api_->events().closeAll();
+    // The server first, so that what the fleet still tells the API reaches no client.
+    http_.reset();
+    fleet_.setProjectors({});  // every exchange cancelled, every line closed
+    api_.reset();
+    log_.stop();
+    emit finished();
+}
+
+}  // namespace panel

@@ -1,0 +1,65 @@
+// projector-paneld as a whole: its two files read, the fleet polled, the API served, the signals
+// heard. A bad file stops the start; SIGHUP reads both files again; SIGTERM ends it cleanly.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTextStream>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "fleet/fleet.h"
+#include "service/action_log.h"
+#include "service/failure_throttle.h"
+#include "service/http_server.h"
+#include "service/service_api.h"
+#include "service/service_config.h"
+#include "service/token_store.h"
+
+namespace panel {
+
+struct DaemonOptions {
+    QString projectorsFile = kDefaultServiceProjectors;
+    QString configFile = kDefaultServiceConfig;
+    std::optional<QString> listen;  // in front of the configuration's
+};
+
+class Daemon final : public QObject {
+    Q_OBJECT
+
+public:
+    Daemon(DaemonOptions options, QTextStream& err, QObject* parent = nullptr);
+    ~Daemon() override;
+
+    // Reads both files and listens; false, with every problem told, when it cannot.
+    bool start();
+    quint16 port() const { return http_ ? http_->port() : 0; }
+    const Fleet& fleet() const { return fleet_; }
+
+    // Both files again. A file that is now bad is told and changes nothing.
+    void reload();
+    // Every stream ended, every line closed, the log closed; then finished().
+    void stop();
+
+signals:
+    void finished();
+
+private:
+    struct Loaded;
+    std::optional<Loaded> load();
+    void apply(Loaded loaded);
+    void tell(const QString& text);
+
+    DaemonOptions options_;
+    QTextStream& err_;
+    ServiceConfig config_;
+    ActionLog log_;  // before the fleet: its exchanges' observers write to it
+    TokenStore tokens_;
+    FailureThrottle throttle_;
+    Fleet fleet_;
+    std::unique_ptr<ServiceApi> api_;
+    std::unique_ptr<HttpServer> http_;
+};
+
+}  // namespace panel

@@ -1,0 +1,364 @@
+#include "service/service_api.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QStringDecoder>
+#include <array>
+#include <memory>
+
+#include "fleet/answer_json.h"
+#include "fleet/state_words.h"
+
+namespace panel {
+
+// Who made the request, once their token was checked.
+struct ServiceApi::Caller {
+    QString name;
+    Role role;
+};
+
+// A route: its method, its path with `*` for one percent-encoded name, and the role it needs.
+struct ServiceApi::Route {
+    const char* method;
+    std::array<const char*, 5> pattern;  // the path's pieces, up to the first null
+    Role needs;
+    Action action;
+};
+
+namespace {
+
+constexpr const char* kJson = "application/json";
+constexpr int kMaxPowerNames = 1024;
+
+QJsonValue orNull(const QString& text) {
+    return text.isEmpty() ? QJsonValue() : QJsonValue(text);
+}
+
+// The key of what a change means to a client: not the poll's time, nor that a poll is running.
+QByteArray changeKey(QJsonObject object) {
+    object.remove(QStringLiteral("last_answered"));
+    object.remove(QStringLiteral("busy"));
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+QByteArray compact(const QJsonObject& object) {
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+// A piece of the path decoded: percent-encoded UTF-8, or nothing when it is not valid UTF-8 (a
+// name no projector has). A decoded "/", ".." or NUL is just part of a name.
+QString decodedName(const QByteArray& piece) {
+    const QByteArray bytes = QByteArray::fromPercentEncoding(piece);
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString name = decoder(bytes);
+    if (decoder.hasError()) return {};
+    return name;
+}
+
+QByteArray bearerToken(const QByteArray& authorization) {
+    const QByteArray scheme = "bearer ";
+    if (authorization.size() <= scheme.size() ||
+        authorization.left(scheme.size()).toLower() != scheme)
+        return {};
+    return authorization.mid(scheme.size()).trimmed();
+}
+
+// A code the window's command field would send: printable ASCII, so nothing can end it early
+// and smuggle a second command onto the line.
+std::optional<QString> codeProblem(const QJsonValue& value, qsizetype index) {
+    if (!value.isString()) return QStringLiteral("code %1 is not a string").arg(index + 1);
+    const QString code = value.toString();
+    if (code.isEmpty() || code.size() > kMaxCodeLength)
+        return QStringLiteral("code %1 must have 1 to %2 characters")
+            .arg(index + 1)
+            .arg(kMaxCodeLength);
+    for (const QChar c : code)
+        if (c.unicode() < 0x20 || c.unicode() > 0x7E)
+            return QStringLiteral(
+                       "code %1 holds a control character, a line break or a character that is no "
+                       "printable ASCII")
+                .arg(index + 1);
+    return std::nullopt;
+}
+
+std::optional<QJsonObject> bodyObject(const QByteArray& body, QString& problem) {
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(body, &error);
+    if (error.error != QJsonParseError::NoError) {
+        problem = QStringLiteral("the body is no JSON: %1 at %2")
+                      .arg(error.errorString())
+                      .arg(error.offset);
+        return std::nullopt;
+    }
+    if (!document.isObject()) {
+        problem = QStringLiteral("the body must be a JSON object");
+        return std::nullopt;
+    }
+    return document.object();
+}
+
+int statusOf(const ExchangeResult& result) {
+    return result.end == ExchangeEnd::AllAnswered ? 200 : 503;
+}
+
+QString errorOf(const ExchangeResult& result) {
+    switch (result.end) {
+        case ExchangeEnd::AllAnswered:
+            return {};
+        case ExchangeEnd::SomeUnanswered:
+            return QStringLiteral("no answer");
+        case ExchangeEnd::InUse:
+            return QStringLiteral("in use: another client has the line");
+        case ExchangeEnd::PortFailed:
+            return result.problem;
+    }
+    return {};
+}
+
+}  // namespace
+
+QJsonObject projectorJson(const ProjectorRow& row) {
+    const StateWords state = stateWords(row);
+    return QJsonObject{
+        {"name", row.projector.name},
+        {"port", row.projector.port},
+        {"state", state.machine},
+        {"state_text", state.text},
+        {"input", row.reading == Reading::Answered ? orNull(row.input) : QJsonValue()},
+        {"lamp_hours", row.lampHours ? QJsonValue(*row.lampHours) : QJsonValue()},
+        {"last_answered", row.lastAnswered.isValid()
+                              ? QJsonValue(row.lastAnswered.toUTC().toString(Qt::ISODate))
+                              : QJsonValue()},
+        {"note", orNull(row.note)},
+        {"busy", row.busy},
+    };
+}
+
+ServiceApi::ServiceApi(Fleet& fleet, const TokenStore& tokens, FailureThrottle& throttle,
+                       ActionLog& log, QObject* parent)
+    : QObject(parent), fleet_(fleet), tokens_(tokens), throttle_(throttle), log_(log) {
+    fleet_.rowChanged = [this](int row) { rowChanged(row); };
+    fleet_.listChanged = [this] {
+        for (std::size_t i = 0; i < fleet_.rows().size(); ++i) rowChanged(static_cast<int>(i));
+    };
+    fleet_.cycleFinished = [this](std::chrono::milliseconds wall) { figures_.lastPoll = wall; };
+}
+
+ServiceApi::~ServiceApi() {
+    fleet_.rowChanged = {};
+    fleet_.listChanged = {};
+    fleet_.cycleFinished = {};
+}
+
+void ServiceApi::answerText(const HttpReply& reply, int status, const QByteArray& type,
+                            const QByteArray& body) {
+    ++figures_.requestsByStatus[status];
+    HttpResponse response{status, type, body, {{"Cache-Control", "no-store"}}};
+    if (status == 401) response.headers.emplace_back("WWW-Authenticate", "Bearer");
+    if (status == 429)
+        response.headers.emplace_back("Retry-After",
+                                      QByteArray::number(FailureThrottle::kPenalty.count()));
+    reply.send(std::move(response));
+}
+
+void ServiceApi::answer(const HttpReply& reply, int status, const QJsonObject& body) {
+    answerText(reply, status, kJson, QJsonDocument(body).toJson(QJsonDocument::Compact) + '\n');
+}
+
+void ServiceApi::refuse(const HttpReply& reply, int status, const QString& why) {
+    answer(reply, status, QJsonObject{{"error", why}});
+}
+
+void ServiceApi::handle(const HttpRequest& request, const HttpReply& reply) {
+    static const std::array<Route, 6> kRoutes{
+        Route{"GET", {"api", "v1", "projectors"}, Role::Viewer, &ServiceApi::listProjectors},
+        Route{"GET", {"api", "v1", "projectors", "*"}, Role::Viewer, &ServiceApi::showProjector},
+        Route{"POST", {"api", "v1", "projectors", "*", "send"}, Role::Operator, &ServiceApi::send},
+        Route{"POST", {"api", "v1", "power"}, Role::Operator, &ServiceApi::power},
+        Route{"GET", {"api", "v1", "events"}, Role::Viewer, &ServiceApi::streamEvents},
+        Route{"GET", {"metrics"}, Role::Viewer, &ServiceApi::metrics},
+    };
+    if (request.path == "/healthz") {
+        if (request.method == "GET")
+            answer(reply, 200, QJsonObject{{"status", "ok"}});
+        else
+            refuse(reply, 405, QStringLiteral("only GET"));
+        return;
+    }
+    if (throttle_.blocked(request.peer))
+        return refuse(reply, 429, QStringLiteral("too many bad tokens from this address: wait"));
+    const QByteArray presented = bearerToken(request.authorization);
+    if (presented.isEmpty())
+        return refuse(reply, 401, QStringLiteral("an Authorization: Bearer token is needed"));
+    const std::optional<Token> token = tokens_.check(presented);
+    if (!token) {
+        throttle_.failed(request.peer);
+        return refuse(reply, 401, QStringLiteral("the token is not known"));
+    }
+    const Caller caller{token->name, token->role};
+
+    const QList<QByteArray> pieces = request.path.mid(1).split('/');
+    bool pathKnown = false;
+    for (const Route& route : kRoutes) {
+        const auto length = static_cast<qsizetype>(
+            std::find(route.pattern.begin(), route.pattern.end(), nullptr) - route.pattern.begin());
+        if (!request.path.startsWith('/') || pieces.size() != length) continue;
+        QString name;
+        bool same = true;
+        for (qsizetype i = 0; i < length && same; ++i) {
+            if (QByteArray(route.pattern[static_cast<std::size_t>(i)]) == "*")
+                name = decodedName(pieces[i]);
+            else
+                same = pieces[i] == route.pattern[static_cast<std::size_t>(i)];
+        }
+        if (!same) continue;
+        pathKnown = true;
+        if (request.method != route.method) continue;
+        if (route.needs == Role::Operator && caller.role != Role::Operator)
+            return refuse(reply, 403, QStringLiteral("this needs an operator's token"));
+        if (request.bodyTooLarge)
+            return refuse(reply, 413, QStringLiteral("the body is over 64 KiB"));
+        return (this->*route.action)(request, reply, caller, name);
+    }
+    if (pathKnown) return refuse(reply, 405, QStringLiteral("the method is not allowed here"));
+    refuse(reply, 404, QStringLiteral("no such route"));
+}
+
+void ServiceApi::listProjectors(const HttpRequest&, const HttpReply& reply, const Caller&,
+                                const QString&) {
+    QJsonArray list;
+    for (const ProjectorRow& row : fleet_.rows()) list.append(projectorJson(row));
+    answer(reply, 200, QJsonObject{{"projectors", list}});
+}
+
+void ServiceApi::showProjector(const HttpRequest&, const HttpReply& reply, const Caller&,
+                               const QString& name) {
+    const int row = name.isNull() ? -1 : fleet_.rowOf(name);
+    if (row < 0) return refuse(reply, 404, QStringLiteral("no projector of that name"));
+    answer(reply, 200, projectorJson(fleet_.rows()[static_cast<std::size_t>(row)]));
+}
+
+void ServiceApi::send(const HttpRequest& request, const HttpReply& reply, const Caller& caller,
+                      const QString& name) {
+    const int row = name.isNull() ? -1 : fleet_.rowOf(name);
+    if (row < 0) return refuse(reply, 404, QStringLiteral("no projector of that name"));
+    QString problem;
+    const std::optional<QJsonObject> body = bodyObject(request.body, problem);
+    if (!body) return refuse(reply, 400, problem);
+    const QJsonValue codesValue = body->value(QStringLiteral("codes"));
+    const QJsonArray codes = codesValue.toArray();
+    if (!codesValue.isArray() || codes.isEmpty() || codes.size() > kMaxCodes)
+        return refuse(reply, 400,
+                      QStringLiteral("\"codes\" must be a list of 1 to %1 codes").arg(kMaxCodes));
+    std::vector<std::string> sent;
+    for (qsizetype i = 0; i < codes.size(); ++i) {
+        if (std::optional<QString> wrong = codeProblem(codes[i], i))
+            return refuse(reply, 400, *wrong);
+        sent.push_back(codes[i].toString().toStdString());
+    }
+    const Projector& projector = fleet_.rows()[static_cast<std::size_t>(row)].projector;
+    CommandHooks hooks;
+    hooks.observer =
+        log_.observer(caller.name.toStdString(),
+                      LoggedPort{projector.name.toStdString(), projector.port.toStdString()});
+    hooks.done = [this, reply, name](const ExchangeResult* result) {
+        if (!result) return refuse(reply, 404, QStringLiteral("no projector of that name"));
+        QJsonArray answers;
+        for (const CodeAnswer& a : result->answers) answers.append(jsonObject(a));
+        QJsonObject body{{"projector", name}, {"answers", answers}};
+        if (result->end != ExchangeEnd::AllAnswered) body.insert("error", errorOf(*result));
+        answer(reply, statusOf(*result), body);
+    };
+    fleet_.send(row, std::move(sent), std::move(hooks));
+}
+
+void ServiceApi::power(const HttpRequest& request, const HttpReply& reply, const Caller& caller,
+                       const QString&) {
+    QString problem;
+    const std::optional<QJsonObject> body = bodyObject(request.body, problem);
+    if (!body) return refuse(reply, 400, problem);
+    const QJsonValue on = body->value(QStringLiteral("on"));
+    const QJsonValue which = body->value(QStringLiteral("projectors"));
+    if (!on.isBool()) return refuse(reply, 400, QStringLiteral("\"on\" must be true or false"));
+    std::vector<QString> names;
+    if (which.isString() && which.toString() == QLatin1String("all")) {
+        for (const ProjectorRow& row : fleet_.rows()) names.push_back(row.projector.name);
+    } else if (which.isArray() && !which.toArray().isEmpty() &&
+               which.toArray().size() <= kMaxPowerNames) {
+        for (const QJsonValue& v : which.toArray()) {
+            if (!v.isString())
+                return refuse(reply, 400, QStringLiteral("\"projectors\" holds names only"));
+            if (fleet_.rowOf(v.toString()) < 0)
+                return refuse(reply, 404,
+                              QStringLiteral("no projector named '%1': nothing was sent")
+                                  .arg(v.toString().left(200)));
+            if (std::find(names.begin(), names.end(), v.toString()) == names.end())
+                names.push_back(v.toString());
+        }
+    } else {
+        return refuse(reply, 400,
+                      QStringLiteral("\"projectors\" must be \"all\" or a list of names"));
+    }
+    if (names.empty()) return answer(reply, 200, QJsonObject{{"results", QJsonArray()}});
+
+    struct Batch {
+        std::vector<QJsonObject> results;
+        std::size_t left = 0;
+    };
+    auto batch = std::make_shared<Batch>();
+    batch->results.resize(names.size());
+    batch->left = names.size();
+    const PowerCommand command = on.toBool() ? PowerCommand::On : PowerCommand::Off;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const int row = fleet_.rowOf(names[i]);
+        const Projector& projector = fleet_.rows()[static_cast<std::size_t>(row)].projector;
+        CommandHooks hooks;
+        hooks.observer =
+            log_.observer(caller.name.toStdString(),
+                          LoggedPort{projector.name.toStdString(), projector.port.toStdString()});
+        hooks.done = [this, reply, batch, i, name = names[i]](const ExchangeResult* result) {
+            const int now = fleet_.rowOf(name);
+            const QString note =
+                now < 0 ? QString() : fleet_.rows()[static_cast<std::size_t>(now)].note;
+            const int status = result ? statusOf(*result) : 409;
+            QJsonObject object{{"projector", name}, {"status", status}, {"note", orNull(note)}};
+            if (result && result->end != ExchangeEnd::AllAnswered)
+                object.insert("error", errorOf(*result));
+            if (!result) object.insert("error", note);
+            batch->results[i] = object;
+            if (--batch->left > 0) return;
+            // One status for the whole when every projector had the same; else each tells its own.
+            int overall = batch->results.front().value("status").toInt();
+            QJsonArray results;
+            for (const QJsonObject& r : batch->results) {
+                if (r.value("status").toInt() != overall) overall = 200;
+                results.append(r);
+            }
+            answer(reply, overall, QJsonObject{{"results", results}});
+        };
+        fleet_.power({row}, command, hooks);
+    }
+}
+
+void ServiceApi::streamEvents(const HttpRequest&, const HttpReply& reply, const Caller&,
+                              const QString&) {
+    ++figures_.requestsByStatus[200];
+    std::vector<QByteArray> snapshot;
+    for (const ProjectorRow& row : fleet_.rows()) snapshot.push_back(compact(projectorJson(row)));
+    events_.add(reply, snapshot);
+}
+
+void ServiceApi::metrics(const HttpRequest&, const HttpReply& reply, const Caller&,
+                         const QString&) {
+    answerText(reply, 200, "text/plain; version=0.0.4; charset=utf-8",
+               prometheusText(fleet_.rows(), figures_));
+}
+
+void ServiceApi::rowChanged(int row) {
+    if (row < 0 || static_cast<std::size_t>(row) >= fleet_.rows().size()) return;
+    const ProjectorRow& r = fleet_.rows()[static_cast<std::size_t>(row)];
+    const QJsonObject object = projectorJson(r);
+    events_.publish(r.projector.name, changeKey(object), compact(object));
+}
+
+}  // namespace panel

@@ -1,0 +1,65 @@
+// The service's routes: who may call them, what they read from the fleet or ask of it, and the
+// JSON they answer. Every byte of a request is taken as hostile until it has been checked.
+#pragma once
+
+#include <QJsonObject>
+#include <QObject>
+#include <functional>
+
+#include "fleet/fleet.h"
+#include "service/action_log.h"
+#include "service/event_streams.h"
+#include "service/failure_throttle.h"
+#include "service/http_server.h"
+#include "service/metrics.h"
+#include "service/token_store.h"
+
+namespace panel {
+
+inline constexpr int kMaxCodes = 32;
+inline constexpr int kMaxCodeLength = 64;
+
+// A projector as the API and the event stream show it.
+QJsonObject projectorJson(const ProjectorRow& row);
+
+class ServiceApi final : public QObject {
+    Q_OBJECT
+
+public:
+    ServiceApi(Fleet& fleet, const TokenStore& tokens, FailureThrottle& throttle, ActionLog& log,
+               QObject* parent = nullptr);
+    ~ServiceApi() override;
+
+    void handle(const HttpRequest& request, const HttpReply& reply);
+    EventStreams& events() { return events_; }
+    const ServiceFigures& figures() const { return figures_; }
+
+private:
+    struct Caller;
+    struct Route;
+    using Action = void (ServiceApi::*)(const HttpRequest&, const HttpReply&, const Caller&,
+                                        const QString&);
+
+    void answer(const HttpReply& reply, int status, const QJsonObject& body);
+    void answerText(const HttpReply& reply, int status, const QByteArray& type,
+                    const QByteArray& body);
+    void refuse(const HttpReply& reply, int status, const QString& why);
+
+    void listProjectors(const HttpRequest&, const HttpReply&, const Caller&, const QString&);
+    void showProjector(const HttpRequest&, const HttpReply&, const Caller&, const QString& name);
+    void send(const HttpRequest&, const HttpReply&, const Caller&, const QString& name);
+    void power(const HttpRequest&, const HttpReply&, const Caller&, const QString&);
+    void streamEvents(const HttpRequest&, const HttpReply&, const Caller&, const QString&);
+    void metrics(const HttpRequest&, const HttpReply&, const Caller&, const QString&);
+
+    void rowChanged(int row);
+
+    Fleet& fleet_;
+    const TokenStore& tokens_;
+    FailureThrottle& throttle_;
+    ActionLog& log_;
+    EventStreams events_;
+    ServiceFigures figures_;
+};
+
+}  // namespace panel

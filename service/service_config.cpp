@@ -1,0 +1,135 @@
+#include "service/service_config.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <array>
+#include <functional>
+
+namespace panel {
+namespace {
+
+constexpr int kLongestPollSeconds = 24 * 60 * 60;
+
+using Setter = std::function<std::optional<QString>(ServiceConfig&, const QString&)>;
+
+struct Key {
+    const char* name;
+    Setter set;
+};
+
+std::optional<QString> refuseTls(ServiceConfig&, const QString& value) {
+    if (value.isEmpty()) return std::nullopt;
+    return QStringLiteral(
+        "TLS is not supported yet: leave the certificate and key out, listen on 127.0.0.1 and put "
+        "a reverse proxy in front for HTTPS");
+}
+
+std::optional<QString> setPoll(ServiceConfig& config, const QString& value) {
+    bool ok = false;
+    const int seconds = value.toInt(&ok);
+    if (!ok || seconds < 1 || seconds > kLongestPollSeconds)
+        return QStringLiteral("poll_seconds must be a whole number from 1 to %1, not '%2'")
+            .arg(kLongestPollSeconds)
+            .arg(value);
+    config.poll = std::chrono::seconds(seconds);
+    return std::nullopt;
+}
+
+std::optional<QString> setPath(QString& target, const QString& value, const char* key) {
+    if (value.isEmpty()) return QStringLiteral("%1 needs a path").arg(QLatin1String(key));
+    target = value;
+    return std::nullopt;
+}
+
+const std::array kKeys{
+    Key{"listen",
+        [](ServiceConfig& c, const QString& v) { return parseListen(v, c.address, c.port); }},
+    Key{"token_file",
+        [](ServiceConfig& c, const QString& v) { return setPath(c.tokenFile, v, "token_file"); }},
+    Key{"log_file",
+        [](ServiceConfig& c, const QString& v) { return setPath(c.logFile, v, "log_file"); }},
+    Key{"poll_seconds", &setPoll},
+    Key{"tls_certificate", &refuseTls},
+    Key{"tls_key", &refuseTls},
+};
+
+QString besideFile(const QString& path, const QString& file) {
+    if (file.isEmpty() || QDir::isAbsolutePath(file)) return file;
+    return QFileInfo(path).dir().filePath(file);
+}
+
+}  // namespace
+
+std::optional<QString> parseListen(const QString& text, QHostAddress& address, quint16& port) {
+    const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
+    const QString bad = QStringLiteral("'%1' is no ADDRESS:PORT").arg(text);
+    if (colon <= 0) return bad;
+    QString host = text.left(colon);
+    if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
+        host = host.mid(1, host.size() - 2);
+    else if (host.contains(QLatin1Char(':')))
+        return bad + QStringLiteral(" (write an IPv6 address in brackets)");
+    bool ok = false;
+    const uint number = text.mid(colon + 1).toUInt(&ok);
+    QHostAddress parsed;
+    if (!ok || number > 65535 || !parsed.setAddress(host)) return bad;
+    address = parsed;
+    port = static_cast<quint16>(number);
+    return std::nullopt;
+}
+
+ConfigRead parseServiceConfig(const QByteArray& text, const QString& path) {
+    ConfigRead read;
+    std::vector<QString> seen;
+    const QList<QByteArray> lines = text.split('\n');
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const int number = static_cast<int>(i) + 1;
+        auto problem = [&](const QString& what) {
+            read.problems.push_back(QStringLiteral("%1:%2: %3").arg(path).arg(number).arg(what));
+        };
+        const QString line = QString::fromUtf8(lines[i]).trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')) ||
+            line.startsWith(QLatin1Char(';')))
+            continue;
+        if (line.startsWith(QLatin1Char('['))) {
+            if (line != QLatin1String("[service]"))
+                problem(
+                    QStringLiteral("unknown section %1 (the file has only [service])").arg(line));
+            continue;
+        }
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        if (equals < 0) {
+            problem(QStringLiteral("expected 'key = value', found '%1'").arg(line));
+            continue;
+        }
+        const QString key = line.left(equals).trimmed();
+        const QString value = line.mid(equals + 1).trimmed();
+        const auto known = std::find_if(kKeys.begin(), kKeys.end(),
+                                        [&](const Key& k) { return key == QLatin1String(k.name); });
+        if (known == kKeys.end()) {
+            problem(QStringLiteral("unknown key '%1'").arg(key));
+        } else if (std::find(seen.begin(), seen.end(), key) != seen.end()) {
+            problem(QStringLiteral("'%1' is given twice").arg(key));
+        } else {
+            seen.push_back(key);
+            if (std::optional<QString> wrong = known->set(read.config, value)) problem(*wrong);
+        }
+    }
+    read.config.tokenFile = besideFile(path, read.config.tokenFile);
+    read.config.logFile = besideFile(path, read.config.logFile);
+    return read;
+}
+
+ConfigRead readServiceConfig(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        ConfigRead read;
+        read.problems.push_back(QStringLiteral("%1: %2").arg(path, file.errorString()));
+        return read;
+    }
+    return parseServiceConfig(file.readAll(), path);
+}
+
+}  // namespace panel

@@ -1,0 +1,43 @@
+// The service's configuration file (INI): where it listens, its token file, its session log, how
+// often it polls. A fault is "FILE:LINE: reason", and any fault stops the start.
+#pragma once
+
+#include <QByteArray>
+#include <QHostAddress>
+#include <QString>
+#include <chrono>
+#include <optional>
+#include <vector>
+
+#include "fleet/fleet.h"
+
+namespace panel {
+
+inline constexpr quint16 kDefaultServicePort = 8470;
+
+struct ServiceConfig {
+    QHostAddress address{QHostAddress::LocalHost};  // only the machine itself, unless told
+    quint16 port = kDefaultServicePort;
+    QString tokenFile = QStringLiteral("/var/lib/projector-panel/tokens");
+    QString logFile;  // no session log when empty
+    std::chrono::seconds poll = kDefaultPoll;
+};
+
+struct ConfigRead {
+    ServiceConfig config;
+    std::vector<QString> problems;  // "FILE:LINE: what is wrong", in the file's order
+};
+
+inline const QString kDefaultServiceConfig = QStringLiteral("/etc/projector-panel/service.ini");
+inline const QString kDefaultServiceProjectors =
+    QStringLiteral("/etc/projector-panel/projectors.ini");
+
+// Relative paths in the file are taken from the file's own folder.
+ConfigRead parseServiceConfig(const QByteArray& text, const QString& path);
+// A missing or unreadable file is a problem too: the service never runs on guesses.
+ConfigRead readServiceConfig(const QString& path);
+
+// "ADDRESS:PORT", "[IPV6]:PORT": the reason when it is neither.
+std::optional<QString> parseListen(const QString& text, QHostAddress& address, quint16& port);
+
+}  // namespace panel

@@ -1,0 +1,10 @@
+// Runs the service's suites inside a QCoreApplication: the service has no window, nor its tests.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
