@@ -12,21 +12,25 @@ namespace {
 
 constexpr int kLongestPollSeconds = 24 * 60 * 60;
 
-using Setter = std::function<std::optional<QString>(ServiceConfig&, const QString&)>;
+// A value's reason for refusal, or nothing. The line is there for settings that keep it, so that a
+// later check (a rule naming an unknown projector, say) can still point at it.
+using Setter = std::function<std::optional<QString>(ServiceConfig&, const QString&, int line)>;
 
 struct Key {
+    const char* section;
     const char* name;
     Setter set;
+    bool repeats = false;  // a list, one entry a line, rather than one value
 };
 
-std::optional<QString> refuseTls(ServiceConfig&, const QString& value) {
+std::optional<QString> refuseTls(ServiceConfig&, const QString& value, int) {
     if (value.isEmpty()) return std::nullopt;
     return QStringLiteral(
         "TLS is not supported yet: leave the certificate and key out, listen on 127.0.0.1 and put "
         "a reverse proxy in front for HTTPS");
 }
 
-std::optional<QString> setPoll(ServiceConfig& config, const QString& value) {
+std::optional<QString> setPoll(ServiceConfig& config, const QString& value, int) {
     bool ok = false;
     const int seconds = value.toInt(&ok);
     if (!ok || seconds < 1 || seconds > kLongestPollSeconds)
@@ -43,17 +47,29 @@ std::optional<QString> setPath(QString& target, const QString& value, const char
     return std::nullopt;
 }
 
+// Every section and key the file may hold; keys before the first section are [service]'s.
 const std::array kKeys{
-    Key{"listen",
-        [](ServiceConfig& c, const QString& v) { return parseListen(v, c.address, c.port); }},
-    Key{"token_file",
-        [](ServiceConfig& c, const QString& v) { return setPath(c.tokenFile, v, "token_file"); }},
-    Key{"log_file",
-        [](ServiceConfig& c, const QString& v) { return setPath(c.logFile, v, "log_file"); }},
-    Key{"poll_seconds", &setPoll},
-    Key{"tls_certificate", &refuseTls},
-    Key{"tls_key", &refuseTls},
+    Key{"service", "listen",
+        [](ServiceConfig& c, const QString& v, int) { return parseListen(v, c.address, c.port); }},
+    Key{"service", "token_file",
+        [](ServiceConfig& c, const QString& v, int) {
+            return setPath(c.tokenFile, v, "token_file");
+        }},
+    Key{"service", "log_file",
+        [](ServiceConfig& c, const QString& v, int) { return setPath(c.logFile, v, "log_file"); }},
+    Key{"service", "poll_seconds", &setPoll},
+    Key{"service", "tls_certificate", &refuseTls},
+    Key{"service", "tls_key", &refuseTls},
 };
+
+QString sectionNames() {
+    QStringList names;
+    for (const Key& key : kKeys) {
+        const QString name = QStringLiteral("[%1]").arg(QLatin1String(key.section));
+        if (!names.contains(name)) names.append(name);
+    }
+    return names.join(QStringLiteral(", "));
+}
 
 QString besideFile(const QString& path, const QString& file) {
     if (file.isEmpty() || QDir::isAbsolutePath(file)) return file;
@@ -82,7 +98,8 @@ std::optional<QString> parseListen(const QString& text, QHostAddress& address, q
 
 ConfigRead parseServiceConfig(const QByteArray& text, const QString& path) {
     ConfigRead read;
-    std::vector<QString> seen;
+    std::vector<const Key*> seen;
+    QString section = QStringLiteral("service");
     const QList<QByteArray> lines = text.split('\n');
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const int number = static_cast<int>(i) + 1;
@@ -94,9 +111,14 @@ ConfigRead parseServiceConfig(const QByteArray& text, const QString& path) {
             line.startsWith(QLatin1Char(';')))
             continue;
         if (line.startsWith(QLatin1Char('['))) {
-            if (line != QLatin1String("[service]"))
-                problem(
-                    QStringLiteral("unknown section %1 (the file has only [service])").arg(line));
+            section = line.endsWith(QLatin1Char(']')) ? line.mid(1, line.size() - 2).trimmed()
+                                                      : QString();
+            const bool known = std::any_of(kKeys.begin(), kKeys.end(), [&](const Key& k) {
+                return section == QLatin1String(k.section);
+            });
+            if (!known)
+                problem(QStringLiteral("unknown section %1 (the file has %2)")
+                            .arg(line, sectionNames()));
             continue;
         }
         const qsizetype equals = line.indexOf(QLatin1Char('='));
@@ -106,15 +128,17 @@ ConfigRead parseServiceConfig(const QByteArray& text, const QString& path) {
         }
         const QString key = line.left(equals).trimmed();
         const QString value = line.mid(equals + 1).trimmed();
-        const auto known = std::find_if(kKeys.begin(), kKeys.end(),
-                                        [&](const Key& k) { return key == QLatin1String(k.name); });
+        const auto known = std::find_if(kKeys.begin(), kKeys.end(), [&](const Key& k) {
+            return section == QLatin1String(k.section) && key == QLatin1String(k.name);
+        });
         if (known == kKeys.end()) {
-            problem(QStringLiteral("unknown key '%1'").arg(key));
-        } else if (std::find(seen.begin(), seen.end(), key) != seen.end()) {
+            problem(QStringLiteral("unknown key '%1' in [%2]").arg(key, section));
+        } else if (!known->repeats && std::find(seen.begin(), seen.end(), &*known) != seen.end()) {
             problem(QStringLiteral("'%1' is given twice").arg(key));
         } else {
-            seen.push_back(key);
-            if (std::optional<QString> wrong = known->set(read.config, value)) problem(*wrong);
+            seen.push_back(&*known);
+            if (std::optional<QString> wrong = known->set(read.config, value, number))
+                problem(*wrong);
         }
     }
     read.config.tokenFile = besideFile(path, read.config.tokenFile);

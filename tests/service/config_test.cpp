@@ -41,10 +41,10 @@ INSTANTIATE_TEST_SUITE_P(
                    ""},
         ConfigCase{"OtherSection", "[fleet]\n",
                    "/etc/s.ini:1: unknown section [fleet] (the file "
-                   "has only [service])"},
+                   "has [service])"},
         ConfigCase{"NoEquals", "\nlisten\n",
                    "/etc/s.ini:2: expected 'key = value', found 'listen'"},
-        ConfigCase{"UnknownKey", "port = 1\n", "/etc/s.ini:1: unknown key 'port'"},
+        ConfigCase{"UnknownKey", "port = 1\n", "/etc/s.ini:1: unknown key 'port' in [service]"},
         ConfigCase{"Twice", "poll_seconds = 1\npoll_seconds = 2\n",
                    "/etc/s.ini:2: 'poll_seconds' is given twice"},
         ConfigCase{"PollZero", "poll_seconds = 0\n",

@@ -280,7 +280,7 @@ TEST_P(DaemonStartTest, ABadFileStopsTheStartWithItsLineAndReason) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, DaemonStartTest,
     ::testing::Values(StartCase{"UnknownKey", "listen = 127.0.0.1:0\nport = 1\n", "",
-                                "{dir}/service.ini:2: unknown key 'port'"},
+                                "{dir}/service.ini:2: unknown key 'port' in [service]"},
                       StartCase{"Tls", "listen = 127.0.0.1:0\ntls_key = k.pem\n", "",
                                 "{dir}/service.ini:2: TLS is not supported yet"},
                       StartCase{"BadProjector", "listen = 127.0.0.1:0\n", "[A]\nspeed = 1\n",
