@@ -38,6 +38,7 @@ struct AnswerCase {
     Step query;
     std::string expected;
     bool noSignal = false;
+    bool lampFault = false;
     friend void PrintTo(const AnswerCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -47,10 +48,20 @@ TEST_P(ModelAnswerTest, AnswersQueryAfterScript) {
     const auto& c = GetParam();
     ModelSettings settings;  // warm-up and cool-down of 3 s each
     settings.noSignal = c.noSignal;
+    settings.lampFault = c.lampFault;
     ProjectorModel model(settings, kModelStart);
     for (const auto& step : c.before) model.answer(step.frame, at(step.when));
     EXPECT_EQ(model.answer(c.query.frame, at(c.query.when)), c.expected);
 }
+
+// A failed lamp: the status names it and the projector never strikes one.
+INSTANTIATE_TEST_SUITE_P(
+    LampFault, ModelAnswerTest,
+    testing::Values(AnswerCase{"StandbyWithAllLampsFailed", {}, {0s, "CR0"}, cr("81"), false, true},
+                    AnswerCase{
+                        "PowerOnIsIgnored", {{0s, "C00"}}, {1s, "CR0"}, cr("81"), false, true},
+                    AnswerCase{"NoLampLit", {{0s, "C00"}}, {4s, "CR7"}, cr("00"), false, true}),
+    [](const auto& info) { return info.param.name; });
 
 // Power sequencing over the warm-up and cool-down, read through CR0.
 INSTANTIATE_TEST_SUITE_P(

@@ -45,9 +45,10 @@ INSTANTIATE_TEST_SUITE_P(
                      o.cooldownSeconds = 0;
                  }},
         GoodCase{"Flags",
-                 {"--no-signal", "--no-reply", "--split"},
+                 {"--no-signal", "--no-reply", "--split", "--lamp-fault"},
                  [](SimOptions& o) {
                      o.noSignal = true;
+                     o.lampFault = true;
                      o.noReply = true;
                      o.split = true;
                  }},

@@ -164,7 +164,7 @@ void ProjectorModel::control(std::string_view frame, Micros now) {
     switch (effectOf(frame)) {
         case Effect::PowerOn:
             // Ignored while cooling down: the lamp must cool before it may strike again.
-            if (power_ == Power::Standby) enter(Power::Warming, latest_);
+            if (power_ == Power::Standby && !settings_.lampFault) enter(Power::Warming, latest_);
             break;
         case Effect::PowerOff:
             if (power_ == Power::Warming || power_ == Power::On) enter(Power::Cooling, latest_);
@@ -204,6 +204,8 @@ std::string ProjectorModel::query(std::string_view frame, Micros now) {
     settle(now);
     char text[48];
     if (frame == "CR0") {
+        if (settings_.lampFault && power_ == Power::Standby) return withCr("81");
+        if (settings_.lampFault && power_ == Power::Cooling) return withCr("21");
         switch (power_) {
             case Power::Standby:
                 return withCr("80");

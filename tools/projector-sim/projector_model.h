@@ -21,6 +21,7 @@ struct ModelSettings {
     Micros warmup = std::chrono::seconds(3);
     Micros cooldown = std::chrono::seconds(3);
     bool noSignal = false;
+    bool lampFault = false;  // no lamp strikes, and the status says so
     int lampHoursAtStart = 1234;
 };
 

@@ -44,7 +44,8 @@ ParsedOptions parseOptions(std::span<const std::string_view> args) {
             name = name.substr(0, eq);
         }
         const bool flag = name == "--help" || name == "-h" || name == "--no-signal" ||
-                          name == "--no-reply" || name == "--split" || name == "--log-speed";
+                          name == "--lamp-fault" || name == "--no-reply" || name == "--split" ||
+                          name == "--log-speed";
         if (flag) {
             if (inlineValue) {
                 parsed.error = std::string(name) + " takes no value";
@@ -52,6 +53,7 @@ ParsedOptions parseOptions(std::span<const std::string_view> args) {
             }
             if (name == "--help" || name == "-h") o.help = true;
             if (name == "--no-signal") o.noSignal = true;
+            if (name == "--lamp-fault") o.lampFault = true;
             if (name == "--no-reply") o.noReply = true;
             if (name == "--split") o.split = true;
             if (name == "--log-speed") o.logSpeed = true;
@@ -160,6 +162,8 @@ Options:
   --warmup SECONDS       length of the warm-up after C00 (default 3; decimals allowed)
   --cooldown SECONDS     length of the cool-down after C01 (default 3)
   --no-signal            CRA answers "80" (no input signal) while on
+  --lamp-fault           every lamp has failed: C00 is ignored, and CR0 answers "81"
+                         (standby, all lamps failed), or "21" while cooling down
   --no-reply             obey commands but never answer
   --latency MS           send each answer MS milliseconds after its frame came in
   --split                send each answer of two bytes or more in two pieces, the

@@ -14,6 +14,7 @@ struct SimOptions {
     double warmupSeconds = 3.0;
     double cooldownSeconds = 3.0;
     bool noSignal = false;
+    bool lampFault = false;
     bool noReply = false;
     std::int64_t latencyMs = 0;
     bool split = false;

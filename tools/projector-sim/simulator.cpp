@@ -26,6 +26,7 @@ ModelSettings modelSettings(const SimOptions& o) {
     s.warmup = fromSeconds(o.warmupSeconds);
     s.cooldown = fromSeconds(o.cooldownSeconds);
     s.noSignal = o.noSignal;
+    s.lampFault = o.lampFault;
     return s;
 }
 
