@@ -6,14 +6,14 @@
 
 namespace panel {
 
-enum class SessionEventKind { Open, Sent, Received, Answer, Speed, Lost, Reopened, Closed };
+enum class SessionEventKind { Open, Sent, Received, Answer, Speed, Lost, Reopened, Closed, Note };
 
 struct SessionEvent {
     SessionEventKind kind;
     int port;  // the controller's port number: 1 is COM1, 2 is COM2
     // Sent and Received: the bytes exactly. Open, Speed and Reopened: the line settings
     // ("19200,N,8,1"). Answer: the decoded answer, " X X X X" when nothing came. Lost: the
-    // reason. Closed: empty.
+    // reason. Closed: empty. Note: what a program did beside the line (a scheduled run).
     std::string_view data;
 };
 

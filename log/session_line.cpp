@@ -9,8 +9,8 @@
 namespace panel {
 namespace {
 
-constexpr std::array<std::string_view, 8> kKindNames{
-    "open", "sent", "received", "answer", "speed", "lost", "reopened", "closed",
+constexpr std::array<std::string_view, 9> kKindNames{
+    "open", "sent", "received", "answer", "speed", "lost", "reopened", "closed", "note",
 };
 
 std::string_view kindName(SessionEventKind kind) {

@@ -19,4 +19,10 @@ std::shared_ptr<SessionObserver> ActionLog::observer(const std::string& actor,
         log_, LoggedPort{projector.com + " by " + actor, projector.device});
 }
 
+void ActionLog::note(const std::string& actor, const std::string& projector,
+                     const std::string& text) {
+    const std::string name = projector.empty() ? actor : projector + " by " + actor;
+    log_.record(LoggedPort{name, std::string()}, SessionEvent{SessionEventKind::Note, 1, text});
+}
+
 }  // namespace panel

@@ -36,6 +36,10 @@ public:
     std::shared_ptr<SessionObserver> observer(const std::string& actor,
                                               const LoggedPort& projector);
 
+    // A line of its own for what `actor` did beside the line ("runs Mon-Fri 07:45 ..."), under
+    // the projector's name, or the actor's alone when `projector` is empty.
+    void note(const std::string& actor, const std::string& projector, const std::string& text);
+
 private:
     SessionLog log_;
 };

@@ -37,6 +37,12 @@ void EventStreams::publish(const QString& projector, const QByteArray& key,
     prune();
 }
 
+void EventStreams::publishEvent(const QByteArray& type, const QByteArray& data) {
+    const QByteArray bytes = "event: " + type + "\ndata: " + data + "\n\n";
+    for (const HttpReply& client : clients_) client.write(bytes);
+    prune();
+}
+
 void EventStreams::closeAll() {
     for (const HttpReply& client : clients_) client.close();
     clients_.clear();

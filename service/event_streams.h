@@ -27,6 +27,8 @@ public:
     void add(const HttpReply& reply, const std::vector<QByteArray>& snapshot);
     // Sent to every client, unless the projector's `key` (what a change means) is as last sent.
     void publish(const QString& projector, const QByteArray& key, const QByteArray& data);
+    // Sent to every client as it is, as an event of its own `type` ("schedule", "alert").
+    void publishEvent(const QByteArray& type, const QByteArray& data);
     void closeAll();
     std::size_t clients();
 
