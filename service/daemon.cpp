@@ -1,6 +1,7 @@
 #include "service/daemon.h"
 
 #include <QFile>
+#include <QJsonDocument>
 
 #include "fleet/projectors_file.h"
 
@@ -21,8 +22,37 @@ Daemon::Daemon(DaemonOptions options, QTextStream& err, QObject* parent)
     : QObject(parent),
       options_(std::move(options)),
       err_(err),
-      log_(std::string(kProgram) + ' ' + PANEL_VERSION) {
+      log_(std::string(kProgram) + ' ' + PANEL_VERSION),
+      scheduler_(fleet_, log_) {
     log_.setFailureHandler([this](const std::string& text) { tell(QString::fromStdString(text)); });
+    wireScheduleAndAlerts();
+}
+
+void Daemon::wireScheduleAndAlerts() {
+    auto publish = [this](const QByteArray& type, const QJsonObject& object) {
+        if (api_)
+            api_->events().publishEvent(type, QJsonDocument(object).toJson(QJsonDocument::Compact));
+    };
+    scheduler_.tell = [this](const QString& text) { tell(text); };
+    scheduler_.event = [publish](const QJsonObject& object) { publish("schedule", object); };
+    scheduler_.outcome = [this](const QString& projector, const QString& problem) {
+        alerts_.scheduleOutcome(projector, problem);
+    };
+    alerts_.changed = [this, publish](const AlertMessage& message) {
+        log_.note("alerts", message.projector.toStdString(),
+                  (message.raised ? "raised: " : "cleared: ") + message.text.toStdString());
+        publish("alert", alertJson(message));
+        outbox_.post(message);
+    };
+    // Lines the journal reads with their priority, as sd-daemon's prefix gives it.
+    outbox_.journal = [this](int priority, const QString& text) {
+        err_ << '<' << priority << '>' << kProgram << ": " << text << '\n';
+        err_.flush();
+    };
+    outbox_.tell = [this](const QString& text) {
+        tell(text);
+        log_.note("alerts", std::string(), text.toStdString());
+    };
 }
 
 Daemon::~Daemon() {
@@ -51,6 +81,13 @@ std::optional<Daemon::Loaded> Daemon::load() {
     problems.insert(problems.end(), projectors.problems.begin(), projectors.problems.end());
     loaded.projectors = std::move(projectors.projectors);
     if (problems.empty()) {
+        std::vector<QString> names;
+        for (const Projector& p : loaded.projectors) names.push_back(p.name);
+        const std::vector<QString> unknown = unknownProjectors(
+            loaded.config.schedule, names, options_.configFile, options_.projectorsFile);
+        problems.insert(problems.end(), unknown.begin(), unknown.end());
+    }
+    if (problems.empty()) {
         TokenRead tokens = TokenStore::read(loaded.config.tokenFile);
         problems = tokens.problems;
         loaded.tokens = std::move(tokens.tokens);
@@ -78,8 +115,15 @@ void Daemon::apply(Loaded loaded) {
                             "with --add-token NAME ROLE")
                  .arg(loaded.config.tokenFile));
     tokens_.setTokens(std::move(loaded.tokens));
+    std::vector<QString> names;
+    for (const Projector& p : loaded.projectors) names.push_back(p.name);
     fleet_.setProjectors(std::move(loaded.projectors));
     fleet_.setPollInterval(loaded.config.poll);
+    alerts_.setSettings(loaded.config.alerts.settings);
+    alerts_.keepOnly(names);
+    outbox_.setDelivery(loaded.config.alerts.delivery);
+    scheduler_.setRules(loaded.config.schedule.rules, loaded.config.schedule.zone,
+                        loaded.config.schedule.stateFile);
     config_ = std::move(loaded.config);
 }
 
@@ -90,6 +134,14 @@ bool Daemon::start() {
     const quint16 wanted = loaded->config.port;
     apply(std::move(*loaded));
     api_ = std::make_unique<ServiceApi>(fleet_, tokens_, throttle_, log_);
+    api_->scheduleListing = [this] { return scheduler_.listing(); };
+    api_->alertListing = [this] { return alerts_.listing(); };
+    // The alerts see each row after the API has: its end of an exchange is a reading.
+    fleet_.rowChanged = [this, shown = fleet_.rowChanged](int row) {
+        if (shown) shown(row);
+        if (row >= 0 && static_cast<std::size_t>(row) < fleet_.rows().size())
+            alerts_.rowChanged(fleet_.rows()[static_cast<std::size_t>(row)]);
+    };
     http_ =
         std::make_unique<HttpServer>([this](const HttpRequest& request, const HttpReply& reply) {
             api_->handle(request, reply);
@@ -129,6 +181,7 @@ void Daemon::stop() {
     if (api_) api_->events().closeAll();
     // The server first, so that what the fleet still tells the API reaches no client.
     http_.reset();
+    scheduler_.stop();
     fleet_.setProjectors({});  // every exchange cancelled, every line closed
     api_.reset();
     log_.stop();

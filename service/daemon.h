@@ -11,8 +11,11 @@
 
 #include "fleet/fleet.h"
 #include "service/action_log.h"
+#include "service/alert_book.h"
+#include "service/alert_outbox.h"
 #include "service/failure_throttle.h"
 #include "service/http_server.h"
+#include "service/scheduler.h"
 #include "service/service_api.h"
 #include "service/service_config.h"
 #include "service/token_store.h"
@@ -36,6 +39,7 @@ public:
     bool start();
     quint16 port() const { return http_ ? http_->port() : 0; }
     const Fleet& fleet() const { return fleet_; }
+    Scheduler& scheduler() { return scheduler_; }
 
     // Both files again. A file that is now bad is told and changes nothing.
     void reload();
@@ -50,6 +54,7 @@ private:
     std::optional<Loaded> load();
     void apply(Loaded loaded);
     void tell(const QString& text);
+    void wireScheduleAndAlerts();
 
     DaemonOptions options_;
     QTextStream& err_;
@@ -58,6 +63,10 @@ private:
     TokenStore tokens_;
     FailureThrottle throttle_;
     Fleet fleet_;
+    // After the fleet, so that they are gone before it: its lines' ends call into them.
+    Scheduler scheduler_;
+    AlertBook alerts_;
+    AlertOutbox outbox_;
     std::unique_ptr<ServiceApi> api_;
     std::unique_ptr<HttpServer> http_;
 };

@@ -170,13 +170,15 @@ void ServiceApi::refuse(const HttpReply& reply, int status, const QString& why) 
 }
 
 void ServiceApi::handle(const HttpRequest& request, const HttpReply& reply) {
-    static const std::array<Route, 6> kRoutes{
+    static const std::array<Route, 8> kRoutes{
         Route{"GET", {"api", "v1", "projectors"}, Role::Viewer, &ServiceApi::listProjectors},
         Route{"GET", {"api", "v1", "projectors", "*"}, Role::Viewer, &ServiceApi::showProjector},
         Route{"POST", {"api", "v1", "projectors", "*", "send"}, Role::Operator, &ServiceApi::send},
         Route{"POST", {"api", "v1", "power"}, Role::Operator, &ServiceApi::power},
         Route{"GET", {"api", "v1", "events"}, Role::Viewer, &ServiceApi::streamEvents},
         Route{"GET", {"metrics"}, Role::Viewer, &ServiceApi::metrics},
+        Route{"GET", {"api", "v1", "schedule"}, Role::Viewer, &ServiceApi::listSchedule},
+        Route{"GET", {"api", "v1", "alerts"}, Role::Viewer, &ServiceApi::listAlerts},
     };
     if (request.path == "/healthz") {
         if (request.method == "GET")
@@ -352,6 +354,16 @@ void ServiceApi::metrics(const HttpRequest&, const HttpReply& reply, const Calle
                          const QString&) {
     answerText(reply, 200, "text/plain; version=0.0.4; charset=utf-8",
                prometheusText(fleet_.rows(), figures_));
+}
+
+void ServiceApi::listSchedule(const HttpRequest&, const HttpReply& reply, const Caller&,
+                              const QString&) {
+    answer(reply, 200, scheduleListing ? scheduleListing() : QJsonObject{{"rules", QJsonArray()}});
+}
+
+void ServiceApi::listAlerts(const HttpRequest&, const HttpReply& reply, const Caller&,
+                            const QString&) {
+    answer(reply, 200, alertListing ? alertListing() : QJsonObject{{"alerts", QJsonArray()}});
 }
 
 void ServiceApi::rowChanged(int row) {

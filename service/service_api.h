@@ -34,6 +34,10 @@ public:
     EventStreams& events() { return events_; }
     const ServiceFigures& figures() const { return figures_; }
 
+    // What GET /api/v1/schedule and /api/v1/alerts answer; empty lists when unset.
+    std::function<QJsonObject()> scheduleListing;
+    std::function<QJsonObject()> alertListing;
+
 private:
     struct Caller;
     struct Route;
@@ -51,6 +55,8 @@ private:
     void power(const HttpRequest&, const HttpReply&, const Caller&, const QString&);
     void streamEvents(const HttpRequest&, const HttpReply&, const Caller&, const QString&);
     void metrics(const HttpRequest&, const HttpReply&, const Caller&, const QString&);
+    void listSchedule(const HttpRequest&, const HttpReply&, const Caller&, const QString&);
+    void listAlerts(const HttpRequest&, const HttpReply&, const Caller&, const QString&);
 
     void rowChanged(int row);
 

@@ -47,6 +47,14 @@ std::optional<QString> setPath(QString& target, const QString& value, const char
     return std::nullopt;
 }
 
+Key alertKey(const char* name, bool repeats = false) {
+    return Key{"alerts", name,
+               [name](ServiceConfig& c, const QString& v, int) {
+                   return setAlertKey(c.alerts, QLatin1String(name), v);
+               },
+               repeats};
+}
+
 // Every section and key the file may hold; keys before the first section are [service]'s.
 const std::array kKeys{
     Key{"service", "listen",
@@ -60,6 +68,27 @@ const std::array kKeys{
     Key{"service", "poll_seconds", &setPoll},
     Key{"service", "tls_certificate", &refuseTls},
     Key{"service", "tls_key", &refuseTls},
+    Key{"schedule", "rule",
+        [](ServiceConfig& c, const QString& v, int line) {
+            return addScheduleRule(c.schedule, v, line);
+        },
+        true},
+    Key{"schedule", "time_zone",
+        [](ServiceConfig& c, const QString& v, int) { return setTimeZone(c.schedule, v); }},
+    Key{"schedule", "state_file",
+        [](ServiceConfig& c, const QString& v, int) {
+            return setPath(c.schedule.stateFile, v, "state_file");
+        }},
+    alertKey("webhook", true),
+    alertKey("mail_to", true),
+    alertKey("mail_from"),
+    alertKey("sendmail"),
+    alertKey("journal"),
+    alertKey("queue_limit"),
+    alertKey("retry_ms"),
+    alertKey("retry_most_ms"),
+    alertKey("no_answer_polls"),
+    alertKey("lamp_hours_above"),
 };
 
 QString sectionNames() {
@@ -143,6 +172,7 @@ ConfigRead parseServiceConfig(const QByteArray& text, const QString& path) {
     }
     read.config.tokenFile = besideFile(path, read.config.tokenFile);
     read.config.logFile = besideFile(path, read.config.logFile);
+    read.config.schedule.stateFile = besideFile(path, read.config.schedule.stateFile);
     return read;
 }
 

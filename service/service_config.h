@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "fleet/fleet.h"
+#include "service/alert_config.h"
+#include "service/schedule_config.h"
 
 namespace panel {
 
@@ -21,6 +23,8 @@ struct ServiceConfig {
     QString tokenFile = QStringLiteral("/var/lib/projector-panel/tokens");
     QString logFile;  // no session log when empty
     std::chrono::seconds poll = kDefaultPoll;
+    ScheduleConfig schedule;
+    AlertConfig alerts;
 };
 
 struct ConfigRead {

@@ -60,7 +60,9 @@ INSTANTIATE_TEST_SUITE_P(
                       RouteCase{"Power", "POST", "/api/v1/power",
                                 R"({"on":false,"projectors":["Hall A"]})", 403, 200, "results"},
                       RouteCase{"Events", "GET", "/api/v1/events", "", 200, 200, ""},
-                      RouteCase{"Metrics", "GET", "/metrics", "", 200, 200, ""}),
+                      RouteCase{"Metrics", "GET", "/metrics", "", 200, 200, ""},
+                      RouteCase{"Schedule", "GET", "/api/v1/schedule", "", 200, 200, "rules"},
+                      RouteCase{"Alerts", "GET", "/api/v1/alerts", "", 200, 200, "alerts"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct BadCase {

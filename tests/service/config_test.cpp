@@ -41,7 +41,7 @@ INSTANTIATE_TEST_SUITE_P(
                    ""},
         ConfigCase{"OtherSection", "[fleet]\n",
                    "/etc/s.ini:1: unknown section [fleet] (the file "
-                   "has [service])"},
+                   "has [service], [schedule], [alerts])"},
         ConfigCase{"NoEquals", "\nlisten\n",
                    "/etc/s.ini:2: expected 'key = value', found 'listen'"},
         ConfigCase{"UnknownKey", "port = 1\n", "/etc/s.ini:1: unknown key 'port' in [service]"},
@@ -61,7 +61,36 @@ INSTANTIATE_TEST_SUITE_P(
         ConfigCase{"EmptyTokenFile", "token_file =\n", "/etc/s.ini:1: token_file needs a path"},
         ConfigCase{"TlsNotYet", "tls_certificate = /c.pem\n",
                    "/etc/s.ini:1: TLS is not supported yet: leave the certificate and key out, "
-                   "listen on 127.0.0.1 and put a reverse proxy in front for HTTPS"}),
+                   "listen on 127.0.0.1 and put a reverse proxy in front for HTTPS"},
+        ConfigCase{"ScheduleAndAlerts",
+                   "[schedule]\nrule = daily 07:00 power on A\nrule = Sat 08:00 codes C00 to A\n"
+                   "time_zone = Europe/Berlin\nstate_file = s\n[alerts]\n"
+                   "webhook = https://ntfy.example/topic\nwebhook = http://127.0.0.1:9/x\n"
+                   "mail_to = a@b.example\nmail_to = c@d.example\nmail_from = p@b.example\n"
+                   "sendmail = /usr/sbin/sendmail\njournal = no\nqueue_limit = 10\n"
+                   "retry_ms = 100\nretry_most_ms = 1000\nno_answer_polls = 2\n"
+                   "lamp_hours_above = 2500\n",
+                   ""},
+        ConfigCase{"RuleKeepsItsLine",
+                   "[schedule]\n\nrule = daily 07:00 power on A\nrule = often\n",
+                   "/etc/s.ini:4: a rule is 'DAYS HH:MM power on|power off NAME, NAME|all' or "
+                   "'DAYS HH:MM codes CODE... to NAME, NAME|all'"},
+        ConfigCase{"TimeZoneTwice", "[schedule]\ntime_zone = UTC\ntime_zone = UTC\n",
+                   "/etc/s.ini:3: 'time_zone' is given twice"},
+        ConfigCase{"UnknownTimeZone", "[schedule]\ntime_zone = Europe/Gotham\n",
+                   "/etc/s.ini:2: 'Europe/Gotham' is no time zone this machine knows (such as "
+                   "Europe/Berlin)"},
+        ConfigCase{"WebhookNotHttp", "[alerts]\nwebhook = file:///etc/passwd\n",
+                   "/etc/s.ini:2: 'file:///etc/passwd' is no http:// or https:// URL"},
+        ConfigCase{"MailWithASecondRecipient", "[alerts]\nmail_to = a@b.example, c@d.example\n",
+                   "/etc/s.ini:2: 'a@b.example, c@d.example' is no mail address"},
+        ConfigCase{"JournalMaybe", "[alerts]\njournal = maybe\n",
+                   "/etc/s.ini:2: journal must be yes or no, not 'maybe'"},
+        ConfigCase{"NoAnswerPollsZero", "[alerts]\nno_answer_polls = 0\n",
+                   "/etc/s.ini:2: no_answer_polls must be a whole number from 1 to 100000, not "
+                   "'0'"},
+        ConfigCase{"AlertKeyInService", "webhook = http://a.example/\n",
+                   "/etc/s.ini:1: unknown key 'webhook' in [service]"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ServiceConfigDefaults, LocalhostUnlessToldAndPathsBesideTheFile) {

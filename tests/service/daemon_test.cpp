@@ -17,9 +17,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
+#include <iostream>
 
 #include "testkit/ser2net_process.h"
 #include "tests/fleet/sim_bank.h"
+#include "tests/service/webhook_receiver.h"
 
 namespace panel {
 namespace {
@@ -257,6 +259,58 @@ TEST_F(DaemonTest, SighupReadsTheFilesAgainAndSigtermEndsCleanlyWithTheLogWritte
     EXPECT_TRUE(log.readAll().contains("\tRoom C by desk\t"));
 }
 
+TEST_F(DaemonTest, ALampFaultRaisesOneAlertAndOneClearedOnceMended) {
+    test::WebhookReceiver receiver;
+    write("service.ini",
+          "listen = 127.0.0.1:0\ntoken_file = tokens\npoll_seconds = 1\n"
+          "[alerts]\nwebhook = " +
+              receiver.url() + "\nno_answer_polls = 1000\nretry_ms = 100\n");
+    sims_.stop(2);
+    sims_.start(2, {"--lamp-fault"});
+    Daemon daemon(dir_);
+    const quint16 port = daemon.port();
+    ASSERT_NE(port, 0) << daemon.err().toStdString();
+    const auto lampPosts = [&](const char* state) {
+        std::vector<test::ReceivedPost> found;
+        for (const test::ReceivedPost& post : receiver.posts()) {
+            const QJsonObject body = QJsonDocument::fromJson(post.body).object();
+            if (body.value("alert") == QLatin1String("lamp-fault") &&
+                body.value("state") == QLatin1String(state))
+                found.push_back(post);
+        }
+        return found;
+    };
+    // From the poll that saw it (its first frame at the simulator, and its last) to the receiver.
+    const auto delayMs = [&](const test::ReceivedPost& post) {
+        std::int64_t first = 0;
+        std::int64_t last = 0;
+        for (const std::int64_t us : sims_.log(2).times("CR0"))
+            if (us / 1000 <= post.monotonicMs) first = us;
+        for (const std::int64_t us : sims_.log(2).times("CR3"))
+            if (us / 1000 <= post.monotonicMs) last = us;
+        return std::to_string(post.monotonicMs - first / 1000) + " ms from its first code, " +
+               std::to_string(post.monotonicMs - last / 1000) + " ms from its last";
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return lampPosts("raised").size() == 1; }, kPatienceMs))
+        << daemon.err().toStdString();
+    std::cout << "[ figure ] poll to webhook, raised: " << delayMs(lampPosts("raised")[0]) << '\n';
+    const QJsonArray open = call(port, "GET", "/api/v1/alerts").json.value("alerts").toArray();
+    ASSERT_EQ(open.size(), 1);
+    EXPECT_EQ(open[0].toObject().value("projector").toString(), QStringLiteral("Room C"));
+    sims_.stop(2);
+    sims_.start(2);  // a new lamp
+    ASSERT_TRUE(QTest::qWaitFor([&] { return lampPosts("cleared").size() == 1; }, kPatienceMs));
+    std::cout << "[ figure ] poll to webhook, cleared: " << delayMs(lampPosts("cleared")[0])
+              << '\n';
+    QTest::qWait(2500);  // two polls more: nothing is told again
+    EXPECT_EQ(receiver.posts().size(), 2U);
+    EXPECT_EQ(call(port, "GET", "/api/v1/alerts").json.value("alerts").toArray().size(), 0);
+    EXPECT_EQ(
+        daemon.err().count(QLatin1String("<4>projector-paneld: alert raised: Room C: lamp fault")),
+        1)
+        << daemon.err().toStdString();
+}
+
 struct StartCase {
     const char* name;
     const char* config;
@@ -285,6 +339,15 @@ INSTANTIATE_TEST_SUITE_P(
                                 "{dir}/service.ini:2: TLS is not supported yet"},
                       StartCase{"BadProjector", "listen = 127.0.0.1:0\n", "[A]\nspeed = 1\n",
                                 "{dir}/projectors.ini:1: "},
+                      StartCase{"ARuleForAnUnknownProjector",
+                                "listen = 127.0.0.1:0\n[schedule]\n# the first\n"
+                                "rule = daily 07:00 power on all\n"
+                                "rule = Mon-Fri 07:45 power on Hall Z\n",
+                                "",
+                                "{dir}/service.ini:5: the rule names 'Hall Z', which is not in "
+                                "{dir}/projectors.ini"},
+                      StartCase{"ABadRule", "listen = 127.0.0.1:0\n[schedule]\nrule = daily 7 on\n",
+                                "", "{dir}/service.ini:3: a rule is"},
                       StartCase{"TokensOthersRead",
                                 "listen = 127.0.0.1:0\ntoken_file = /etc/hostname\n", "",
                                 "/etc/hostname: others may read or write it"}),
