@@ -174,5 +174,48 @@ TEST(SchedulerOnASimulator, TwentyRunsEachReachTheSimulatorOnce) {
               << " ms, least " << delays.front() << " ms\n";
 }
 
+// A projector warming up is tried again until it is on, or until the time for it is up.
+TEST(SchedulerOnASimulator, AProjectorWarmingUpIsTriedAgainThenReported) {
+    struct Case {
+        const char* name;
+        const char* warmup;
+        std::chrono::milliseconds retryFor;
+        const char* problem;  // the start of the outcome's
+        std::size_t offs;     // C01 frames at the simulator
+    };
+    using std::chrono::milliseconds;
+    const Case cases[]{{"OnInTime", "1", milliseconds(8000), "", 1},
+                       {"StillWarming", "60", milliseconds(1500), "still warming up after 1 s", 0}};
+    for (const Case& c : cases) {
+        test::SimBank sims{1, {"--warmup", c.warmup}};
+        ASSERT_TRUE(sims.ok());
+        ActionLog log("projector-paneld 1");
+        Fleet fleet({Projector{QStringLiteral("Hall A"), sims.link(0), 19200, 0}});
+        fleet.setPollInterval(std::chrono::seconds(1));
+        fleet.startPolling();
+        fleet.power({0}, PowerCommand::On);
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return phaseOf(fleet.rows()[0].status) == PowerPhase::WarmingUp; }, 20000))
+            << c.name;
+        QDateTime now = QDateTime::currentDateTimeUtc();
+        Scheduler scheduler(fleet, log, [&] { return now; });
+        scheduler.retryEvery = milliseconds(300);
+        scheduler.retryFor = c.retryFor;
+        std::optional<QString> problem;
+        scheduler.outcome = [&](const QString&, const QString& p) { problem = p; };
+        const QTime minute(now.time().hour(), now.time().minute());
+        const QString text = QStringLiteral("daily %1 power off Hall A")
+                                 .arg(minute.addSecs(60).toString(QStringLiteral("HH:mm")));
+        scheduler.setRules({*parseScheduleRule(text, 1).rule}, QTimeZone::utc(), {});
+        now = QDateTime(now.date().addDays(minute.hour() == 23 && minute.minute() == 59 ? 1 : 0),
+                        minute.addSecs(60), Qt::UTC);
+        scheduler.recheck();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return problem.has_value(); }, 20000)) << c.name;
+        EXPECT_TRUE(*c.problem ? problem->startsWith(QLatin1String(c.problem)) : problem->isEmpty())
+            << c.name << ": " << problem->toStdString();
+        EXPECT_EQ(sims.log(0).count("C01"), c.offs) << c.name;
+    }
+}
+
 }  // namespace
 }  // namespace panel
