@@ -8,8 +8,8 @@ namespace panel {
 namespace {
 
 constexpr std::array<const char*, 7> kDayNames{"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
-constexpr int kMaxCodes = 32;
-constexpr int kMaxCodeLength = 64;
+constexpr int kMostRuleCodes = 32;
+constexpr int kLongestRuleCode = 64;
 
 int dayIndex(const QString& name) {
     for (std::size_t i = 0; i < kDayNames.size(); ++i)
@@ -42,7 +42,7 @@ std::optional<std::bitset<7>> parseDays(const QString& text) {
 }
 
 bool printableWord(const QString& code) {
-    if (code.isEmpty() || code.size() > kMaxCodeLength) return false;
+    if (code.isEmpty() || code.size() > kLongestRuleCode) return false;
     for (const QChar c : code)
         if (c.unicode() <= 0x20 || c.unicode() > 0x7E) return false;
     return true;
@@ -114,16 +114,16 @@ RuleRead parseScheduleRule(const QString& text, int line) {
                 QStringLiteral("codes need 'to' before the projectors: '%1'").arg(grammar);
             return read;
         }
-        if (to > kMaxCodes) {
-            read.problem = QStringLiteral("a rule sends %1 codes at most").arg(kMaxCodes);
+        if (to > kMostRuleCodes) {
+            read.problem = QStringLiteral("a rule sends %1 codes at most").arg(kMostRuleCodes);
             return read;
         }
         for (qsizetype i = 0; i < to; ++i) {
             if (!printableWord(words[i])) {
                 read.problem =
                     QStringLiteral("'%1' is no code: printable ASCII, 1 to %2 characters")
-                        .arg(words[i].left(kMaxCodeLength))
-                        .arg(kMaxCodeLength);
+                        .arg(words[i].left(kLongestRuleCode))
+                        .arg(kLongestRuleCode);
                 return read;
             }
             rule.codes.push_back(words[i].toStdString());
