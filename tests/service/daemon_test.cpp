@@ -311,6 +311,30 @@ TEST_F(DaemonTest, ALampFaultRaisesOneAlertAndOneClearedOnceMended) {
         << daemon.err().toStdString();
 }
 
+TEST_F(DaemonTest, ARuleForAnUnknownProjectorOnSighupIsToldAndTheOldRulesStay) {
+    const QByteArray head =
+        "listen = 127.0.0.1:0\ntoken_file = tokens\npoll_seconds = 3600\n"
+        "[schedule]\nstate_file = schedule.state\n";
+    write("service.ini", head + "rule = daily 07:45 power on Hall A\n");
+    Daemon daemon(dir_);
+    const quint16 port = daemon.port();
+    ASSERT_NE(port, 0) << daemon.err().toStdString();
+    write("service.ini", head +
+                             "rule = daily 07:45 power on Hall A\n"
+                             "rule = Mon-Fri 08:00 power on Hall A, Hall Q\n");
+    daemon.signal(SIGHUP);
+    const QString told = dir_.filePath("service.ini") +
+                         QStringLiteral(":7: the rule names 'Hall Q', which is not in ") +
+                         dir_.filePath("projectors.ini");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return daemon.err().contains(told); }, kPatienceMs))
+        << daemon.err().toStdString();
+    const QJsonArray rules = call(port, "GET", "/api/v1/schedule").json.value("rules").toArray();
+    ASSERT_EQ(rules.size(), 1);
+    EXPECT_EQ(rules[0].toObject().value("rule").toString(),
+              QStringLiteral("daily 07:45 power on Hall A"));
+    EXPECT_TRUE(QFile::exists(dir_.filePath("schedule.state")));
+}
+
 struct StartCase {
     const char* name;
     const char* config;
