@@ -1,5 +1,6 @@
 #include "ui/fleet_table_model.h"
 
+#include "fleet/fleet_columns.h"
 #include "fleet/state_words.h"
 
 #include <QBrush>
@@ -8,9 +9,6 @@
 
 namespace panel {
 namespace {
-
-constexpr std::array kHeaders{"Name",       "Port",        "State", "Input",
-                              "Lamp hours", "Last answer", "Note"};
 
 // Light enough behind black text for the contrast a reader needs.
 const QColor kNoAnswerColour(0xF4, 0xC7, 0xC3);
@@ -118,7 +116,7 @@ QVariant FleetTableModel::data(const QModelIndex& index, int role) const {
 QVariant FleetTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation == Qt::Horizontal && section >= 0 && section < ColumnCount &&
         (role == Qt::DisplayRole || role == Qt::AccessibleTextRole))
-        return QString::fromLatin1(kHeaders[static_cast<std::size_t>(section)]);
+        return QString::fromLatin1(fleetColumns()[static_cast<std::size_t>(section)].title);
     return QAbstractTableModel::headerData(section, orientation, role);
 }
 

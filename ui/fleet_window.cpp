@@ -6,13 +6,13 @@
 #include <QMessageBox>
 #include <QVBoxLayout>
 
+#include "fleet/fleet_columns.h"
 #include "serial/line_stack.h"
 #include "ui/form1.h"
 
 namespace panel {
 namespace {
 
-constexpr int kDefaultLampThreshold = 2000;
 constexpr int kLongestPollSeconds = 86'400;
 
 QPushButton* button(const char* name, const QString& caption, QWidget* parent) {
