@@ -142,6 +142,7 @@ bool Daemon::start() {
         if (row >= 0 && static_cast<std::size_t>(row) < fleet_.rows().size())
             alerts_.rowChanged(fleet_.rows()[static_cast<std::size_t>(row)]);
     };
+    api_->setWeb(config_.web);
     http_ =
         std::make_unique<HttpServer>([this](const HttpRequest& request, const HttpReply& reply) {
             api_->handle(request, reply);
@@ -173,6 +174,7 @@ void Daemon::reload() {
     loaded->config.address = config_.address;
     loaded->config.port = config_.port;
     apply(std::move(*loaded));
+    if (api_) api_->setWeb(config_.web);
     fleet_.pollNow();
     tell(QStringLiteral("read again: %1 projectors").arg(fleet_.rows().size()));
 }

@@ -27,6 +27,7 @@ struct HttpExchange {
     bool streamEnded = false;
     bool streamDropped = false;  // its client did not read
     QByteArray backlog;
+    std::vector<std::pair<QByteArray, QByteArray>> headers;  // added to any answer
 };
 
 namespace {
@@ -129,6 +130,10 @@ void HttpReply::close() const {
     if (exchange.suspended) exchange.server->resume(exchange);
 }
 
+void HttpReply::addHeader(QByteArray name, QByteArray value) const {
+    exchange_->headers.emplace_back(std::move(name), std::move(value));
+}
+
 bool HttpReply::open() const {
     return exchange_->server != nullptr && !exchange_->streamEnded && !exchange_->streamDropped;
 }
@@ -223,6 +228,7 @@ int HttpServer::access(MHD_Connection* connection, const char* url, const char* 
         request.method = method;
         request.path = url;
         request.authorization = header(connection, MHD_HTTP_HEADER_AUTHORIZATION);
+        request.origin = header(connection, MHD_HTTP_HEADER_ORIGIN);
         request.peer = peerOf(connection);
         bool known = false;
         const qulonglong length =
@@ -270,6 +276,8 @@ int HttpServer::answer(const std::shared_ptr<HttpExchange>& shared) {
                                 answer.contentType.constData());
         for (const auto& [name, value] : answer.headers)
             MHD_add_response_header(response, name.constData(), value.constData());
+        for (const auto& [name, value] : exchange.headers)
+            MHD_add_response_header(response, name.constData(), value.constData());
         const MHD_Result queued =
             MHD_queue_response(exchange.connection, static_cast<unsigned>(answer.status), response);
         MHD_destroy_response(response);
@@ -282,6 +290,8 @@ int HttpServer::answer(const std::shared_ptr<HttpExchange>& shared) {
         if (!response) return 0;
         MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, "text/event-stream");
         MHD_add_response_header(response, MHD_HTTP_HEADER_CACHE_CONTROL, "no-store");
+        for (const auto& [name, value] : exchange.headers)
+            MHD_add_response_header(response, name.constData(), value.constData());
         const MHD_Result queued = MHD_queue_response(exchange.connection, MHD_HTTP_OK, response);
         MHD_destroy_response(response);
         exchange.queued = queued == MHD_YES;

@@ -25,6 +25,7 @@ struct HttpRequest {
     QByteArray method;
     QByteArray path;  // as sent: still percent-encoded, without the query
     QByteArray authorization;
+    QByteArray origin;  // the Origin header, when a browser sent one
     QByteArray body;
     bool bodyTooLarge = false;  // reading stopped at the limit; `body` is empty
     QHostAddress peer;
@@ -54,6 +55,8 @@ public:
     void write(const QByteArray& bytes) const;
     // Ends the stream.
     void close() const;
+    // A header for whatever answer follows, a stream's too.
+    void addHeader(QByteArray name, QByteArray value) const;
     // The client is still there, as far as the server knows.
     bool open() const;
     bool operator==(const HttpReply& other) const { return exchange_ == other.exchange_; }

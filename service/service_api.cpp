@@ -8,6 +8,7 @@
 
 #include "fleet/answer_json.h"
 #include "fleet/state_words.h"
+#include "service/web_catalogue.h"
 
 namespace panel {
 
@@ -170,7 +171,7 @@ void ServiceApi::refuse(const HttpReply& reply, int status, const QString& why) 
 }
 
 void ServiceApi::handle(const HttpRequest& request, const HttpReply& reply) {
-    static const std::array<Route, 8> kRoutes{
+    static const std::array<Route, 10> kRoutes{
         Route{"GET", {"api", "v1", "projectors"}, Role::Viewer, &ServiceApi::listProjectors},
         Route{"GET", {"api", "v1", "projectors", "*"}, Role::Viewer, &ServiceApi::showProjector},
         Route{"POST", {"api", "v1", "projectors", "*", "send"}, Role::Operator, &ServiceApi::send},
@@ -179,7 +180,18 @@ void ServiceApi::handle(const HttpRequest& request, const HttpReply& reply) {
         Route{"GET", {"metrics"}, Role::Viewer, &ServiceApi::metrics},
         Route{"GET", {"api", "v1", "schedule"}, Role::Viewer, &ServiceApi::listSchedule},
         Route{"GET", {"api", "v1", "alerts"}, Role::Viewer, &ServiceApi::listAlerts},
+        Route{"GET", {"api", "v1", "commands"}, Role::Viewer, &ServiceApi::commands},
+        Route{"GET", {"api", "v1", "page"}, Role::Viewer, &ServiceApi::page},
     };
+    for (auto& [name, value] : webHeaders_.headersFor(request)) reply.addHeader(name, value);
+    if (std::optional<HttpResponse> file = webFiles_.serve(request)) {
+        ++figures_.requestsByStatus[file->status];
+        return reply.send(std::move(*file));
+    }
+    if (std::optional<HttpResponse> preflight = webHeaders_.preflight(request)) {
+        ++figures_.requestsByStatus[preflight->status];
+        return reply.send(std::move(*preflight));
+    }
     if (request.path == "/healthz") {
         if (request.method == "GET")
             answer(reply, 200, QJsonObject{{"status", "ok"}});
@@ -364,6 +376,21 @@ void ServiceApi::listSchedule(const HttpRequest&, const HttpReply& reply, const 
 void ServiceApi::listAlerts(const HttpRequest&, const HttpReply& reply, const Caller&,
                             const QString&) {
     answer(reply, 200, alertListing ? alertListing() : QJsonObject{{"alerts", QJsonArray()}});
+}
+
+void ServiceApi::setWeb(WebConfig web) {
+    webHeaders_ = WebHeaders(web.corsOrigins);
+    web_ = std::move(web);
+}
+
+void ServiceApi::commands(const HttpRequest&, const HttpReply& reply, const Caller&,
+                          const QString&) {
+    answer(reply, 200, commandsJson());
+}
+
+void ServiceApi::page(const HttpRequest&, const HttpReply& reply, const Caller& caller,
+                      const QString&) {
+    answer(reply, 200, pageJson(web_, caller.role, caller.name));
 }
 
 void ServiceApi::rowChanged(int row) {

@@ -13,6 +13,9 @@
 #include "service/http_server.h"
 #include "service/metrics.h"
 #include "service/token_store.h"
+#include "service/web_config.h"
+#include "service/web_files.h"
+#include "service/web_headers.h"
 
 namespace panel {
 
@@ -33,6 +36,8 @@ public:
     void handle(const HttpRequest& request, const HttpReply& reply);
     EventStreams& events() { return events_; }
     const ServiceFigures& figures() const { return figures_; }
+    // The configuration's [web] section: the origins let in, the lamp mark.
+    void setWeb(WebConfig web);
 
     // What GET /api/v1/schedule and /api/v1/alerts answer; empty lists when unset.
     std::function<QJsonObject()> scheduleListing;
@@ -57,6 +62,8 @@ private:
     void metrics(const HttpRequest&, const HttpReply&, const Caller&, const QString&);
     void listSchedule(const HttpRequest&, const HttpReply&, const Caller&, const QString&);
     void listAlerts(const HttpRequest&, const HttpReply&, const Caller&, const QString&);
+    void commands(const HttpRequest&, const HttpReply&, const Caller&, const QString&);
+    void page(const HttpRequest&, const HttpReply&, const Caller&, const QString&);
 
     void rowChanged(int row);
 
@@ -66,6 +73,9 @@ private:
     ActionLog& log_;
     EventStreams events_;
     ServiceFigures figures_;
+    WebConfig web_;
+    WebHeaders webHeaders_;
+    WebFiles webFiles_;
 };
 
 }  // namespace panel

@@ -89,6 +89,10 @@ const std::array kKeys{
     alertKey("retry_most_ms"),
     alertKey("no_answer_polls"),
     alertKey("lamp_hours_above"),
+    Key{"web", "cors_origins",
+        [](ServiceConfig& c, const QString& v, int) { return addCorsOrigins(c.web, v); }, true},
+    Key{"web", "lamp_hours_threshold",
+        [](ServiceConfig& c, const QString& v, int) { return setLampHoursThreshold(c.web, v); }},
 };
 
 QString sectionNames() {

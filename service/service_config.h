@@ -12,6 +12,7 @@
 #include "fleet/fleet.h"
 #include "service/alert_config.h"
 #include "service/schedule_config.h"
+#include "service/web_config.h"
 
 namespace panel {
 
@@ -25,6 +26,7 @@ struct ServiceConfig {
     std::chrono::seconds poll = kDefaultPoll;
     ScheduleConfig schedule;
     AlertConfig alerts;
+    WebConfig web;  // [web]
 };
 
 struct ConfigRead {
