@@ -102,7 +102,7 @@ export class FleetTable {
         const d = entry.data;
         this.columns.forEach((column, i) => {
             const td = entry.tr.cells[i + 1];
-            td.className = "";
+            td.className = column.key.replace("_", "-");
             td.removeAttribute("title");
             const value = d[column.key];
             switch (column.key) {
@@ -117,12 +117,12 @@ export class FleetTable {
                 // The first line, as the window shows it; the whole in the tooltip.
                 td.textContent = (value || "").split("\n")[0];
                 td.title = value || "";
-                td.className = `state state-${d.state}`;
+                td.classList.add(`state-${d.state}`);
                 break;
             case "lamp_hours":
                 if (value !== null && value !== undefined && value > this.threshold) {
                     td.textContent = `${value} (over ${this.threshold})`;
-                    td.className = "lamp-over";
+                    td.classList.add("lamp-over");
                 } else {
                     td.textContent = value === null || value === undefined ? "" : String(value);
                 }
@@ -131,7 +131,6 @@ export class FleetTable {
                 td.textContent = clock(value);
                 break;
             case "note": {
-                td.className = "note";
                 td.textContent = value || "";
                 const result = this.results.get(d.name);
                 if (result) {

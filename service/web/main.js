@@ -87,7 +87,8 @@ async function power(on) {
         let refused = 0;
         for (const result of json.results || []) {
             if (result.status !== 200) refused += 1;
-            table.setResult(result.projector, result.status === 200 ? `${what}: sent` : `${what}: ${result.error || "refused"}`);
+            // A sent command shows in the row's own note; a refusal is told here, with its reason.
+            table.setResult(result.projector, result.status === 200 ? "" : `${what}: ${result.error || "refused"}`);
         }
         $("action-message").textContent = `${what}: ${names.length - refused} sent, ${refused} refused.`;
     } catch (error) {
