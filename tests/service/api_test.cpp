@@ -62,7 +62,9 @@ INSTANTIATE_TEST_SUITE_P(
                       RouteCase{"Events", "GET", "/api/v1/events", "", 200, 200, ""},
                       RouteCase{"Metrics", "GET", "/metrics", "", 200, 200, ""},
                       RouteCase{"Schedule", "GET", "/api/v1/schedule", "", 200, 200, "rules"},
-                      RouteCase{"Alerts", "GET", "/api/v1/alerts", "", 200, 200, "alerts"}),
+                      RouteCase{"Alerts", "GET", "/api/v1/alerts", "", 200, 200, "alerts"},
+                      RouteCase{"Commands", "GET", "/api/v1/commands", "", 200, 200, "commands"},
+                      RouteCase{"Page", "GET", "/api/v1/page", "", 200, 200, "columns"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct BadCase {
@@ -133,6 +135,147 @@ INSTANTIATE_TEST_SUITE_P(
                 400},
         BadCase{"PowerUnknownName", "POST", "/api/v1/power",
                 R"({"on":false,"projectors":["Hall A","Hall Z"]})", 404}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// What a browser is told with every answer: the page's files without a token, the API with one;
+// a policy that runs only the service's own scripts everywhere; CORS only for a named origin.
+struct HeaderCase {
+    const char* name;
+    const char* method;
+    const char* path;
+    const char* origin;  // sent as Origin when not empty
+    bool token;          // the operator's
+    bool named;          // the configuration names https://desk.example
+    int status;
+    std::vector<const char*> present;
+    std::vector<const char*> absent;
+};
+
+class HeaderTest : public ServiceFixture, public ::testing::WithParamInterface<HeaderCase> {};
+
+const char* const kPolicy =
+    "\r\nContent-Security-Policy: default-src 'self'; script-src 'self'; object-src 'none'; "
+    "frame-ancestors 'none'; base-uri 'none'";
+const char* const kNoSniff = "\r\nX-Content-Type-Options: nosniff\r\n";
+const char* const kNoReferrer = "\r\nReferrer-Policy: no-referrer\r\n";
+const char* const kAnyOrigin = "Access-Control-Allow-Origin";
+const char* const kDesk = "\r\nAccess-Control-Allow-Origin: https://desk.example\r\n";
+
+TEST_P(HeaderTest, SaysWhatTheBrowserMayDo) {
+    const HeaderCase& c = GetParam();
+    if (c.named) {
+        WebConfig web;
+        ASSERT_FALSE(addCorsOrigins(web, QStringLiteral("https://desk.example")));
+        api_->setWeb(web);
+    }
+    QByteArray request =
+        QByteArray(c.method) + ' ' + c.path + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n";
+    if (*c.origin != '\0') request += QByteArray("Origin: ") + c.origin + "\r\n";
+    if (c.token) request += "Authorization: Bearer " + operator_ + "\r\n";
+    // Each is answered at once and closed, but the stream, which is read for a moment only.
+    const Answer a = raw(request + "\r\n", 1500);
+    EXPECT_EQ(a.status, c.status) << a.head.toStdString();
+    for (const char* header : c.present)
+        EXPECT_TRUE(a.head.contains(header)) << header << "\n" << a.head.toStdString();
+    for (const char* header : c.absent)
+        EXPECT_FALSE(a.head.contains(header)) << header << "\n" << a.head.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HeaderTest,
+    ::testing::Values(
+        HeaderCase{"PageWithoutAToken",
+                   "GET",
+                   "/",
+                   "",
+                   false,
+                   false,
+                   200,
+                   {kPolicy, kNoSniff, kNoReferrer, "Content-Type: text/html"},
+                   {kAnyOrigin}},
+        HeaderCase{"ScriptWithoutAToken",
+                   "GET",
+                   "/ui/main.js",
+                   "",
+                   false,
+                   false,
+                   200,
+                   {kPolicy, kNoSniff, "Content-Type: text/javascript"},
+                   {}},
+        HeaderCase{"NoSuchFileIsNoFile", "GET", "/ui/nothing.js", "", false, false, 401, {}, {}},
+        HeaderCase{"PagePostedTo", "POST", "/", "", false, false, 405, {kPolicy}, {}},
+        HeaderCase{"RefusalToo",
+                   "GET",
+                   "/api/v1/projectors",
+                   "",
+                   false,
+                   false,
+                   401,
+                   {kPolicy, kNoSniff, kNoReferrer},
+                   {}},
+        HeaderCase{"NoCorsByDefault",
+                   "GET",
+                   "/api/v1/projectors",
+                   "https://desk.example",
+                   true,
+                   false,
+                   200,
+                   {kNoSniff},
+                   {kAnyOrigin, "Vary: Origin"}},
+        HeaderCase{"NoPreflightByDefault",
+                   "OPTIONS",
+                   "/api/v1/power",
+                   "https://desk.example",
+                   false,
+                   false,
+                   401,
+                   {},
+                   {kAnyOrigin}},
+        HeaderCase{"CorsForANamedOrigin",
+                   "GET",
+                   "/api/v1/projectors",
+                   "https://desk.example",
+                   true,
+                   true,
+                   200,
+                   {kDesk, "\r\nVary: Origin\r\n"},
+                   {}},
+        HeaderCase{"NoCorsForAnother",
+                   "GET",
+                   "/api/v1/projectors",
+                   "https://evil.example",
+                   true,
+                   true,
+                   200,
+                   {"\r\nVary: Origin\r\n"},
+                   {kAnyOrigin}},
+        HeaderCase{"PreflightOfANamedOrigin",
+                   "OPTIONS",
+                   "/api/v1/power",
+                   "https://desk.example",
+                   false,
+                   true,
+                   204,
+                   {kDesk, "\r\nAccess-Control-Allow-Headers: Authorization, Content-Type\r\n"},
+                   {}},
+        HeaderCase{"NoPreflightForAnother",
+                   "OPTIONS",
+                   "/api/v1/power",
+                   "https://evil.example",
+                   false,
+                   true,
+                   401,
+                   {},
+                   {kAnyOrigin}},
+        HeaderCase{"StreamToo",
+                   "GET",
+                   "/api/v1/events",
+                   "https://desk.example",
+                   true,
+                   true,
+                   200,
+                   {kDesk, kNoSniff},
+                   {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ServiceFixture, ABodyOverTheLimitWithoutALengthIsRefusedAsItComes) {

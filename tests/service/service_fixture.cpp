@@ -91,6 +91,7 @@ Answer ServiceFixture::raw(const QByteArray& request, int patienceMs) {
     if (got.startsWith("HTTP/1.")) answer.status = got.mid(9, 3).toInt();
     const qsizetype end = got.indexOf("\r\n\r\n");
     answer.body = end < 0 ? QByteArray() : got.mid(end + 4);
+    answer.head = end < 0 ? got : got.left(end + 2);
     answer.json = QJsonDocument::fromJson(answer.body).object();
     return answer;
 }

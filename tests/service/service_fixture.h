@@ -26,6 +26,7 @@ struct Answer {
     int status = 0;
     QByteArray body;
     QJsonObject json;
+    QByteArray head;  // the status line and headers, from raw() only
 };
 
 enum class Caller { Nobody, Stranger, Viewer, Operator };
