@@ -25,9 +25,6 @@ export class FleetTable {
     setColumns(columns, threshold) {
         this.columns = columns;
         this.threshold = threshold;
-        const select = document.createElement("th");
-        select.scope = "col";
-        select.textContent = "Select";
         const headers = columns.map((column) => {
             const th = document.createElement("th");
             th.scope = "col";
@@ -39,7 +36,7 @@ export class FleetTable {
             th.append(button);
             return th;
         });
-        this.head.replaceChildren(select, ...headers);
+        this.head.replaceChildren(...headers);
         this.clear();
         this.markSort();
     }
@@ -80,9 +77,9 @@ export class FleetTable {
         this.order();
     }
 
+    // The name's cell holds the row's selection too, so the columns stay the window's.
     newRow(name) {
         const tr = document.createElement("tr");
-        const cell = document.createElement("td");
         const checkbox = document.createElement("input");
         checkbox.type = "checkbox";
         checkbox.setAttribute("aria-label", `Select ${name}`);
@@ -92,8 +89,12 @@ export class FleetTable {
             else this.selected.delete(name);
             this.onSelect();
         });
-        cell.append(checkbox);
-        tr.append(cell, ...this.columns.map(() => document.createElement("td")));
+        const link = document.createElement("a");
+        link.href = `#projector/${encodeURIComponent(name)}`;
+        link.textContent = name;
+        tr.append(...this.columns.map(() => document.createElement("td")));
+        const nameCell = tr.cells[this.columns.findIndex((column) => column.key === "name")];
+        if (nameCell) nameCell.append(checkbox, link);
         tr.dataset.name = name;
         return { tr, checkbox, data: null };
     }
@@ -101,18 +102,13 @@ export class FleetTable {
     fill(entry) {
         const d = entry.data;
         this.columns.forEach((column, i) => {
-            const td = entry.tr.cells[i + 1];
+            const td = entry.tr.cells[i];
             td.className = column.key.replace("_", "-");
             td.removeAttribute("title");
             const value = d[column.key];
             switch (column.key) {
-            case "name": {
-                const link = document.createElement("a");
-                link.href = `#projector/${encodeURIComponent(d.name)}`;
-                link.textContent = d.name;
-                td.replaceChildren(link);
+            case "name":
                 break;
-            }
             case "state_text":
                 // The first line, as the window shows it; the whole in the tooltip.
                 td.textContent = (value || "").split("\n")[0];
@@ -133,7 +129,10 @@ export class FleetTable {
             case "note": {
                 td.textContent = value || "";
                 const result = this.results.get(d.name);
-                if (result) {
+                // The fleet's own note may tell the same already: the action is named only then.
+                if (result && value && result.endsWith(`: ${value}`)) {
+                    td.textContent = result;
+                } else if (result) {
                     const span = document.createElement("span");
                     span.className = "result";
                     span.textContent = result;

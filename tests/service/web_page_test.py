@@ -135,8 +135,8 @@ class Page:
         return self.driver.execute_script("""
             const rows = {};
             for (const tr of document.querySelectorAll('#fleet-body tr'))
-                rows[tr.dataset.name] = [tr.cells[3].textContent, tr.cells[3].className,
-                                         tr.cells[7].textContent];
+                rows[tr.dataset.name] = [tr.cells[2].textContent, tr.cells[2].className,
+                                         tr.cells[6].textContent];
             return rows;""")
 
     def answered(self, names):
@@ -212,7 +212,7 @@ def the_rows_appear_and_the_hostile_name_is_text(page, world):
           f"lamp hours over the configured mark are marked, in words too: {lamp.text}")
     headers = page.driver.find_elements(By.CSS_SELECTOR, "#fleet-head th")
     check([h.text for h in headers] ==
-          ["Select", "Name", "Port", "State", "Input", "Lamp hours", "Last answer", "Note"] and
+          ["Name", "Port", "State", "Input", "Lamp hours", "Last answer", "Note"] and
           all(h.get_attribute("scope") == "col" for h in headers),
           "the window's columns, as header cells of a real table")
 
@@ -260,6 +260,23 @@ def a_projectors_page_shows_the_traces(page, world):
     page.wait("the typed command's answer", lambda: "CR1: answered" in page.by_id("command-message").text)
     check(world.count(0, "CR1") >= 1, "a typed command reaches the projector")
     page.by_id("back").click()
+
+
+def every_control_has_a_name(page, world):
+    page.driver.execute_script("location.hash = '#projector/' + encodeURIComponent(arguments[0])",
+                               HOSTILE)
+    page.wait("the hostile name's page", lambda: page.by_id("projector-title").text == HOSTILE)
+    check(not page.driver.find_elements(By.TAG_NAME, "img") and page.no_alert(),
+          "its own page shows the hostile name as text too")
+    unnamed = [e.get_attribute("outerHTML")
+               for e in page.driver.find_elements(By.CSS_SELECTOR, "button, input, a[href]")
+               if e.is_displayed() and not e.accessible_name.strip()]
+    page.by_id("back").click()
+    page.wait("the fleet", lambda: page.by_id("fleet").is_displayed())
+    unnamed += [e.get_attribute("outerHTML")
+                for e in page.driver.find_elements(By.CSS_SELECTOR, "button, input, a[href]")
+                if e.is_displayed() and not e.accessible_name.strip()]
+    check(not unnamed, f"every button, field and link has an accessible name: {unnamed}")
 
 
 def a_killed_simulator_changes_its_row_without_a_reload(page, world):
@@ -317,6 +334,7 @@ def main():
             sorting_by_a_column(page, world)
             power_off_reaches_only_the_selected(page, world)
             a_projectors_page_shows_the_traces(page, world)
+            every_control_has_a_name(page, world)
             a_killed_simulator_changes_its_row_without_a_reload(page, world)
             pictures_and_no_sideways_scroll(page, world, args.shots)
             a_lost_service_is_told_and_rejoined(page, world)
