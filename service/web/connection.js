@@ -91,6 +91,7 @@ export class EventStream {
     constructor({ onOpen, onEvent, onDown, onRefused }) {
         Object.assign(this, { onOpen, onEvent, onDown, onRefused });
         this.stopped = true;
+        this.generation = 0;
     }
 
     start() {
@@ -101,22 +102,27 @@ export class EventStream {
 
     stop() {
         this.stopped = true;
+        this.generation += 1;  // a loop of an earlier start ends
         if (this.abort) this.abort.abort();
         clearTimeout(this.wait);
     }
 
     async run() {
         const steps = reconnectSteps();
+        const generation = this.generation;
+        const current = () => !this.stopped && generation === this.generation;
         let attempt = 0;
-        while (!this.stopped) {
-            this.abort = new AbortController();
+        while (current()) {
+            const abort = new AbortController();
+            this.abort = abort;
             let watchdog = 0;
             const heard = () => {
                 clearTimeout(watchdog);
-                watchdog = setTimeout(() => this.abort.abort(), SILENCE_MS);
+                watchdog = setTimeout(() => abort.abort(), SILENCE_MS);
             };
             try {
-                const response = await fetch("/api/v1/events", request("GET", undefined, this.abort.signal));
+                const response = await fetch("/api/v1/events", request("GET", undefined, abort.signal));
+                if (!current()) return;
                 if (response.status === 401 || response.status === 403 || response.status === 429) {
                     const json = await response.json().catch(() => ({}));
                     this.stopped = true;
@@ -133,7 +139,7 @@ export class EventStream {
                 // Lost, refused or silent: told below, and tried again.
             }
             clearTimeout(watchdog);
-            if (this.stopped) return;
+            if (!current()) return;
             const wait = steps[Math.min(attempt, steps.length - 1)];
             attempt += 1;
             this.onDown(wait);
