@@ -71,16 +71,32 @@ class World:
                    "--projectors", os.path.join(self.folder, "projectors.ini")]
         if listen:
             command += ["--listen", listen]
-        self.daemon = subprocess.Popen(command, stderr=subprocess.PIPE, text=True)
-        line = self.daemon.stderr.readline()
-        found = re.search(r"listening on 127\.0\.0\.1:(\d+)", line)
-        assert found, f"projector-paneld did not start: {line}"
-        self.port = int(found.group(1))
+        # Its messages go to a file: a sanitizer's report at its end must not fill a pipe.
+        self.err = os.path.join(self.folder, f"paneld-{time.monotonic_ns()}.err")
+        with open(self.err, "w", encoding="utf-8") as err:
+            self.daemon = subprocess.Popen(command, stderr=err)
+        deadline = time.monotonic() + PATIENCE
+        while time.monotonic() < deadline and self.daemon.poll() is None:
+            found = re.search(r"listening on 127\.0\.0\.1:(\d+)", self.messages())
+            if found:
+                self.port = int(found.group(1))
+                return
+            time.sleep(0.05)
+        raise AssertionError(f"projector-paneld did not start: {self.messages()}")
+
+    def messages(self):
+        with open(self.err, encoding="utf-8", errors="replace") as err:
+            return err.read()
 
     def stop(self):
+        """Ends the service as its service manager would: cleanly, and with nothing to report."""
         if self.daemon and self.daemon.poll() is None:
             self.daemon.terminate()
             self.daemon.wait(PATIENCE)
+            if self.daemon.returncode != 0:
+                raise AssertionError(f"the service ended with {self.daemon.returncode}:\n"
+                                     f"{self.messages()[-4000:]}")
+            print("ok: the service ended cleanly")
 
     def ask(self, line):
         self.world.stdin.write(line + "\n")
@@ -90,9 +106,11 @@ class World:
         return int(self.ask(f"count {sim} {frame}"))
 
     def close(self):
-        self.stop()
-        self.world.stdin.close()
-        self.world.wait(PATIENCE)
+        try:
+            self.stop()
+        finally:
+            self.world.stdin.close()
+            self.world.wait(PATIENCE)
 
 
 class Page:
