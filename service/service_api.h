@@ -12,6 +12,7 @@
 #include "service/failure_throttle.h"
 #include "service/http_server.h"
 #include "service/metrics.h"
+#include "service/projector_documents.h"
 #include "service/token_store.h"
 
 namespace panel {
@@ -60,6 +61,7 @@ private:
     ActionLog& log_;
     EventStreams events_;
     ServiceFigures figures_;
+    ProjectorDocuments documents_;
 };
 
 }  // namespace panel
