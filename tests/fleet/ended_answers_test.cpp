@@ -19,6 +19,7 @@ constexpr auto kThreeWindows = 3 * kLayoutPair.replyWindow;
 
 struct EndedPollCase {
     const char* name;
+    friend void PrintTo(const EndedPollCase& c, std::ostream* os) { *os << c.name; }
     std::vector<std::string> simOptions;
     Reading reading;
     bool withinTheWindows;  // the poll ends before three reply windows have passed
@@ -57,6 +58,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct EndedExchangeCase {
     const char* name;
+    friend void PrintTo(const EndedExchangeCase& c, std::ostream* os) { *os << c.name; }
     bool completeWhenEnded;
     bool withinTheWindow;
 };
