@@ -15,11 +15,18 @@ public:
         : inner_(inner), afterTick_(std::move(afterTick)) {}
 
     void setTickHandler(std::function<void()> handler) override {
-        if (!handler) return inner_.setTickHandler({});
-        inner_.setTickHandler([this, handler = std::move(handler)] {
-            handler();
-            afterTick_();
-        });
+        if (!handler) {
+            handler_ = {};
+            return inner_.setTickHandler({});
+        }
+        handler_ = std::move(handler);
+        inner_.setTickHandler([this] { tickNow(); });
+    }
+    // The tick, early: the handler and the step after it, as if the interval had passed.
+    void tickNow() {
+        if (!handler_) return;
+        handler_();
+        afterTick_();
     }
     void setInterval(std::chrono::milliseconds interval) override { inner_.setInterval(interval); }
     std::chrono::milliseconds interval() const override { return inner_.interval(); }
@@ -28,6 +35,7 @@ public:
 
 private:
     Timer& inner_;
+    std::function<void()> handler_;
     std::function<void()> afterTick_;
 };
 

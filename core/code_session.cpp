@@ -2,20 +2,35 @@
 
 #include <utility>
 
+#include "core/replies.h"
+
 namespace panel {
 
 PortResult CodeSession::SessionPort::output(std::string_view bytes) {
     sinceWrite_.clear();
     written_ = true;
+    ended_ = false;
     return TimedPort::output(bytes);
 }
 
 PortResult CodeSession::SessionPort::input(std::string& bytes) {
     PortResult result = TimedPort::input(bytes);
-    if (!result) {
-        sinceWrite_ += bytes;
-        everything_ += bytes;
+    if (result) return result;
+    everything_ += bytes;
+    if (written_ && answerEnd_) {
+        // Behind an ended answer, the controller is given nothing: it would trace and decode it
+        // as the answer's.
+        std::size_t keep = bytes.size();
+        if (ended_) {
+            keep = 0;
+        } else if (const auto end = answerEnd_(sinceWrite_ + bytes)) {
+            keep = *end - sinceWrite_.size();
+            ended_ = justEnded_ = true;
+        }
+        late_.append(bytes, keep);
+        bytes.resize(keep);
     }
+    sinceWrite_ += bytes;
     return result;
 }
 
@@ -25,7 +40,14 @@ void CodeSession::SessionPort::onPortOpened() {
 }
 
 void CodeSession::SessionPort::onComm(int kind) {
-    if (written_ || kind != kCommEventReceived) return TimedPort::onComm(kind);
+    if (written_ || kind != kCommEventReceived) {
+        TimedPort::onComm(kind);
+        // Told last: the session may close the reply window and the line.
+        const bool ended = std::exchange(justEnded_, false);
+        if ((ended || !late_.empty()) && afterReceive_)
+            afterReceive_(ended, std::exchange(late_, {}));
+        return;
+    }
     // Taken here, it never reaches the controller's received trace, where it would stand in front
     // of the first answer and its decoder, which reads from the start, would find nothing.
     std::string early;
@@ -36,7 +58,16 @@ CodeSession::CodeSession(SerialPort& line, Timers timers, Timer& quiet, SessionR
                          SessionEvents events)
     : request_(std::move(request)),
       events_(std::move(events)),
-      port_(line, [this] { openSettled(); }),
+      port_(
+          line, [this] { openSettled(); },
+          request_.completeWhenEnded ? std::function<std::optional<std::size_t>(std::string_view)>(
+                                           [this](std::string_view received) {
+                                               return AnswerEnd(controller_.state().SendData,
+                                                                controller_.state().CmdPrefix,
+                                                                received);
+                                           })
+                                     : nullptr,
+          [this](bool ended, const std::string& late) { afterReceive(ended, late); }),
       replyWindow_(timers.replyWindow, [this] { replyWindowClosed(); }),
       quiet_(quiet),
       controller_(port_, Timers{timers.repeat, replyWindow_, timers.selectorHide, timers.clearing},
@@ -74,7 +105,22 @@ void CodeSession::openSettled() {
 
 void CodeSession::quietEnded() {
     quiet_.setEnabled(false);
+    if (std::exchange(closingEarly_, false)) {
+        // Closes the window as its tick would, then reads the answer and sends the next code.
+        if (replyWindow_.isEnabled()) replyWindow_.tickNow();
+        return;
+    }
     sendNext();
+}
+
+void CodeSession::afterReceive(bool ended, const std::string& late) {
+    if (!late.empty() && observer_)
+        observer_->record(SessionEvent{SessionEventKind::Late, port_.commPort(), late});
+    if (!ended || finished_ || !replyWindow_.isEnabled()) return;
+    // Not closed here, inside the line's own receive handler.
+    closingEarly_ = true;
+    quiet_.setInterval(kQuietAfterEndedAnswer);
+    quiet_.setEnabled(true);
 }
 
 void CodeSession::showPortSelectionFailure(const std::string& description) {
@@ -88,6 +134,7 @@ void CodeSession::sendNext() {
 
 void CodeSession::replyWindowClosed() {
     if (finished_) return;
+    if (std::exchange(closingEarly_, false)) quiet_.setEnabled(false);
     const std::optional<CodeAnswer> answer =
         codes_.windowClosed(port_.firstByte(), port_.sinceWrite());
     if (!answer) return;

@@ -1,7 +1,8 @@
 // One turn of codes on a line, taken as the window takes it: start-up opens COM1 (at 9600 through
 // the window's own speed option), each code goes out as a click of its button would send it, its
-// answer is read when its reply window closes, and the line is closed at the end. The shell, the
-// fleet and any later front door drive a projector through it; they only show what it tells.
+// answer is read when its reply window closes (or, if asked, as soon as it has ended), and the line
+// is closed at the end. The shell, the fleet and any later front door drive a projector through
+// it; they only show what it tells.
 #pragma once
 
 #include <chrono>
@@ -24,12 +25,18 @@ struct SessionRequest {
     std::vector<std::string> codes;
     std::optional<int> waitMs;  // replaces every code's reply window
     int speed = 19200;          // or 9600
+    // A code's answer is complete once it has ended (see AnswerEnd), not when its reply window
+    // closes; the window stays the limit for one that does not end. What comes after an answer
+    // has ended belongs to no code: it is told to the session observer as late and kept from the
+    // next code. The window and the shell leave it off, their traces and late decoding being
+    // what the operator expects.
+    bool completeWhenEnded = false;
 };
 
 // What a session tells, each from within its line's or its timers' handlers: the owner must not
 // destroy the session inside them.
 struct SessionEvents {
-    // One code's answer, when its reply window closes.
+    // One code's answer, when its reply window closes or the answer has ended.
     std::function<void(const CodeAnswer& answer)> answered;
     // Once, last, with the line closed. For PortFailed, `problem` is what failed, after the
     // device's name.
@@ -43,8 +50,12 @@ public:
     // 20 ms (its chardelay-max) before passing it on. The first code waits this long, and what
     // comes before it is no answer.
     static constexpr std::chrono::milliseconds kQuietBeforeFirstCode{50};
+    // With completeWhenEnded, the next code waits this long after an answer has ended: what the
+    // far end sends on behind the end (a LF after the CR) comes in that time and is no answer to
+    // the next code.
+    static constexpr std::chrono::milliseconds kQuietAfterEndedAnswer{5};
 
-    // `quiet` times the wait before the first code.
+    // `quiet` times the wait before the first code, and the one after an ended answer.
     CodeSession(SerialPort& line, Timers timers, Timer& quiet, SessionRequest request,
                 SessionEvents events);
     // Closes the line when the end has not.
@@ -53,7 +64,10 @@ public:
     CodeSession& operator=(const CodeSession&) = delete;
 
     // Who hears of the line's events (the session log); before start(). Not owned.
-    void setSessionObserver(SessionObserver* observer) { controller_.setSessionObserver(observer); }
+    void setSessionObserver(SessionObserver* observer) {
+        observer_ = observer;
+        controller_.setSessionObserver(observer);
+    }
     void start();
     // Everything the line brought since the start, as it came: a device server's refusal shows
     // here.
@@ -64,8 +78,16 @@ private:
     // and tells the session when an open that finishes later has opened.
     class SessionPort final : public TimedPort {
     public:
-        SessionPort(SerialPort& inner, std::function<void()> opened)
-            : TimedPort(inner), opened_(std::move(opened)) {}
+        // `answerEnd` finds where the answer to the last write ends, when it is to be looked for;
+        // `afterReceive` hears of an answer that has ended and of late bytes, once the controller
+        // has taken what it was given.
+        SessionPort(SerialPort& inner, std::function<void()> opened,
+                    std::function<std::optional<std::size_t>(std::string_view)> answerEnd,
+                    std::function<void(bool ended, const std::string& late)> afterReceive)
+            : TimedPort(inner),
+              opened_(std::move(opened)),
+              answerEnd_(std::move(answerEnd)),
+              afterReceive_(std::move(afterReceive)) {}
 
         PortResult output(std::string_view bytes) override;
         PortResult input(std::string& bytes) override;
@@ -78,9 +100,14 @@ private:
         void onComm(int kind) override;
 
         std::function<void()> opened_;
+        std::function<std::optional<std::size_t>(std::string_view)> answerEnd_;
+        std::function<void(bool ended, const std::string& late)> afterReceive_;
         std::string sinceWrite_;
         std::string everything_;
+        std::string late_;  // what came after the answer had ended, not yet told
         bool written_ = false;
+        bool ended_ = false;  // the answer to the last write has ended
+        bool justEnded_ = false;
     };
 
     void captionChanged(LabelId label, const std::string& caption) override {
@@ -98,6 +125,7 @@ private:
     void quietEnded();
     void sendNext();
     void replyWindowClosed();
+    void afterReceive(bool ended, const std::string& late);
     void finish(SessionEnd end, const std::string& problem);
 
     SessionRequest request_;
@@ -107,7 +135,9 @@ private:
     Timer& quiet_;
     Controller controller_;
     CodeSequence codes_;
+    SessionObserver* observer_ = nullptr;
     bool waitingForOpen_ = false;
+    bool closingEarly_ = false;  // an answer has ended: the quiet timer closes its window
     bool finished_ = false;
 };
 

@@ -293,4 +293,15 @@ Decoded DecodeReply(std::string_view sendData, std::string_view cmdPrefix, std::
     return out;
 }
 
+std::optional<std::size_t> AnswerEnd(std::string_view sendData, std::string_view cmdPrefix,
+                                     std::string_view received) {
+    // CR, and ACK after it for a command: the characters that end an answer.
+    static constexpr std::string_view kEnds{"\r\x06", 2};
+    const bool query =
+        sendData.starts_with(cmdPrefix) && sendData.substr(cmdPrefix.size()).starts_with("CR");
+    const std::size_t end = received.find_first_of(query ? kEnds.substr(0, 1) : kEnds);
+    if (end == std::string_view::npos) return std::nullopt;
+    return end + 1;
+}
+
 }  // namespace panel

@@ -17,6 +17,12 @@ struct Decoded {
 // Runs every decoder in order against the last frame sent. `trace` is Label12's caption.
 Decoded DecodeReply(std::string_view sendData, std::string_view cmdPrefix, std::string_view trace);
 
+// Where the answer to the last frame sent ends in what came back since it was written (its length,
+// the end byte included), or nothing while it has not ended. Every answer ends at its CR; an
+// answer to a command (a code that is not a query "CR...") also ends at its ACK.
+std::optional<std::size_t> AnswerEnd(std::string_view sendData, std::string_view cmdPrefix,
+                                     std::string_view received);
+
 // The number at the start of `text`, read as the pressure decoder reads it: blanks (space, TAB, LF)
 // skipped wherever they stand, an optional sign, digits with at most one decimal point, an optional
 // exponent (E or D), or an "&H" / "&O" integer. No digit gives 0. Not finite when out of range.

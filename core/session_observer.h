@@ -6,12 +6,24 @@
 
 namespace panel {
 
-enum class SessionEventKind { Open, Sent, Received, Answer, Speed, Lost, Reopened, Closed, Note };
+enum class SessionEventKind {
+    Open,
+    Sent,
+    Received,
+    Answer,
+    Speed,
+    Lost,
+    Reopened,
+    Closed,
+    Note,
+    Late
+};
 
 struct SessionEvent {
     SessionEventKind kind;
     int port;  // the controller's port number: 1 is COM1, 2 is COM2
-    // Sent and Received: the bytes exactly. Open, Speed and Reopened: the line settings
+    // Sent, Received and Late (bytes after an answer that had ended, which belong to no code): the
+    // bytes exactly. Open, Speed and Reopened: the line settings
     // ("19200,N,8,1"). Answer: the decoded answer, " X X X X" when nothing came. Lost: the
     // reason. Closed: empty. Note: what a program did beside the line (a scheduled run).
     std::string_view data;

@@ -225,7 +225,9 @@ void Fleet::startQueued() {
 void Fleet::startJob(std::size_t index) {
     Line& line = *lines_[index];
     ProjectorRow& row = rows_[index];
-    ExchangeRequest request{row.projector.port, row.projector.speed, {}, {}, nullptr};
+    // The fleet's polls and commands take an answer as soon as it has ended: a hundred lines
+    // waiting out three reply windows each kept every poll at a second and a half.
+    ExchangeRequest request{row.projector.port, row.projector.speed, {}, {}, nullptr, true};
     if (!line.wanted.empty()) {
         line.runningJob = std::move(line.wanted.front());
         line.wanted.pop_front();

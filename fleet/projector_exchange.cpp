@@ -12,7 +12,8 @@ public:
         : done_(std::move(done)),
           session_(
               PortDevices{request.device, request.device},
-              SessionRequest{request.codes, request.waitMs, request.speed},
+              SessionRequest{request.codes, request.waitMs, request.speed,
+                             request.completeWhenEnded},
               SessionEvents{
                   [this](const CodeAnswer& answer) { result_.answers.push_back(answer); },
                   [this](SessionEnd end, const std::string& problem) { finish(end, problem); }}) {

@@ -20,6 +20,7 @@ struct ExchangeRequest {
     std::vector<std::string> codes;
     std::optional<int> waitMs;            // replaces every code's reply window
     SessionObserver* observer = nullptr;  // hears the session's events; not owned, outlives it
+    bool completeWhenEnded = false;       // an answer is complete once it has ended
 };
 
 enum class ExchangeEnd {

@@ -9,8 +9,8 @@
 namespace panel {
 namespace {
 
-constexpr std::array<std::string_view, 9> kKindNames{
-    "open", "sent", "received", "answer", "speed", "lost", "reopened", "closed", "note",
+constexpr std::array<std::string_view, 10> kKindNames{
+    "open", "sent", "received", "answer", "speed", "lost", "reopened", "closed", "note", "late",
 };
 
 std::string_view kindName(SessionEventKind kind) {
@@ -44,7 +44,8 @@ void AppendSessionLine(std::string& out, std::string_view stamp, const LoggedPor
     out += '\t';
     out += kindName(event.kind);
     out += '\t';
-    if (event.kind == SessionEventKind::Sent || event.kind == SessionEventKind::Received) {
+    if (event.kind == SessionEventKind::Sent || event.kind == SessionEventKind::Received ||
+        event.kind == SessionEventKind::Late) {
         out += ' ';
         AppendTrace(out, event.data);
         out += '\t';

@@ -42,10 +42,6 @@ QByteArray changeKey(QJsonObject object) {
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
-QByteArray compact(const QJsonObject& object) {
-    return QJsonDocument(object).toJson(QJsonDocument::Compact);
-}
-
 // A piece of the path decoded: percent-encoded UTF-8, or nothing when it is not valid UTF-8 (a
 // name no projector has). A decoded "/", ".." or NUL is just part of a name.
 QString decodedName(const QByteArray& piece) {
@@ -138,6 +134,7 @@ QJsonObject projectorJson(const ProjectorRow& row) {
 ServiceApi::ServiceApi(Fleet& fleet, const TokenStore& tokens, FailureThrottle& throttle,
                        ActionLog& log, QObject* parent)
     : QObject(parent), fleet_(fleet), tokens_(tokens), throttle_(throttle), log_(log) {
+    documents_.listChanged(fleet_.rows());
     fleet_.rowChanged = [this](int row) { rowChanged(row); };
     fleet_.listChanged = [this] {
         for (std::size_t i = 0; i < fleet_.rows().size(); ++i) rowChanged(static_cast<int>(i));
@@ -240,16 +237,18 @@ void ServiceApi::handle(const HttpRequest& request, const HttpReply& reply) {
 
 void ServiceApi::listProjectors(const HttpRequest&, const HttpReply& reply, const Caller&,
                                 const QString&) {
-    QJsonArray list;
-    for (const ProjectorRow& row : fleet_.rows()) list.append(projectorJson(row));
-    answer(reply, 200, QJsonObject{{"projectors", list}});
+    // Made on each change of a row, not on each read: a read came to several milliseconds with a
+    // hundred projectors, the time conversions of their last answers the most of it.
+    if (documents_.size() != fleet_.rows().size()) documents_.listChanged(fleet_.rows());
+    answerText(reply, 200, kJson, documents_.list());
 }
 
 void ServiceApi::showProjector(const HttpRequest&, const HttpReply& reply, const Caller&,
                                const QString& name) {
     const int row = name.isNull() ? -1 : fleet_.rowOf(name);
     if (row < 0) return refuse(reply, 404, QStringLiteral("no projector of that name"));
-    answer(reply, 200, projectorJson(fleet_.rows()[static_cast<std::size_t>(row)]));
+    if (documents_.size() != fleet_.rows().size()) documents_.listChanged(fleet_.rows());
+    answerText(reply, 200, kJson, documents_.row(static_cast<std::size_t>(row)) + '\n');
 }
 
 void ServiceApi::send(const HttpRequest& request, const HttpReply& reply, const Caller& caller,
@@ -357,8 +356,9 @@ void ServiceApi::power(const HttpRequest& request, const HttpReply& reply, const
 void ServiceApi::streamEvents(const HttpRequest&, const HttpReply& reply, const Caller&,
                               const QString&) {
     ++figures_.requestsByStatus[200];
+    if (documents_.size() != fleet_.rows().size()) documents_.listChanged(fleet_.rows());
     std::vector<QByteArray> snapshot;
-    for (const ProjectorRow& row : fleet_.rows()) snapshot.push_back(compact(projectorJson(row)));
+    for (std::size_t i = 0; i < documents_.size(); ++i) snapshot.push_back(documents_.row(i));
     events_.add(reply, snapshot);
 }
 
@@ -397,7 +397,9 @@ void ServiceApi::rowChanged(int row) {
     if (row < 0 || static_cast<std::size_t>(row) >= fleet_.rows().size()) return;
     const ProjectorRow& r = fleet_.rows()[static_cast<std::size_t>(row)];
     const QJsonObject object = projectorJson(r);
-    events_.publish(r.projector.name, changeKey(object), compact(object));
+    documents_.rowChanged(fleet_.rows(), static_cast<std::size_t>(row));
+    events_.publish(r.projector.name, changeKey(object),
+                    documents_.row(static_cast<std::size_t>(row)));
 }
 
 }  // namespace panel

@@ -12,6 +12,7 @@
 #include "service/failure_throttle.h"
 #include "service/http_server.h"
 #include "service/metrics.h"
+#include "service/projector_documents.h"
 #include "service/token_store.h"
 #include "service/web_config.h"
 #include "service/web_files.h"
@@ -76,6 +77,7 @@ private:
     WebConfig web_;
     WebHeaders webHeaders_;
     WebFiles webFiles_;
+    ProjectorDocuments documents_;
 };
 
 }  // namespace panel

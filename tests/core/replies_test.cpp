@@ -232,5 +232,40 @@ TEST(PressureFromReading, EveryCarriedReadingStaysInItsRange) {
     }
 }
 
+struct EndCase {
+    const char* name;
+    const char* sent;
+    std::string received;
+    std::optional<std::size_t> end;
+};
+
+class AnswerEndTest : public testing::TestWithParam<EndCase> {};
+
+TEST_P(AnswerEndTest, AnAnswerEndsAtWhatTheDecoderKnowsToEndIt) {
+    EXPECT_EQ(AnswerEnd(GetParam().sent, "", GetParam().received), GetParam().end);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, AnswerEndTest,
+    testing::Values(EndCase{"QueryAtItsCr", "CR0\r", "00\r", 3},
+                    EndCase{"QueryNotYet", "CR3\r", "0123", std::nullopt},
+                    EndCase{"QueryAtItsFirstCr", "CR1\r", "1\r2\r", 2},
+                    EndCase{"QueryNotEndedByAck", "CR0\r", "\x06", std::nullopt},
+                    EndCase{"WordedQueryAtItsCr", "CR PRESSURE\r", "512\r", 4},
+                    EndCase{"CommandAtItsAck", "C00\r", "\x06", 1},
+                    EndCase{"CommandAckBeforeMore", "C00\r",
+                            "\x06"
+                            "00\r",
+                            1},
+                    EndCase{"CommandRefusedAtItsCr", "C00\r", "?\r", 2},
+                    EndCase{"TypedCommandAtItsAck", "CF FANMODE L1\r", "\x06", 1},
+                    EndCase{"NothingYet", "C00\r", "", std::nullopt}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(AnswerEnd, TheCommandPrefixStandsBeforeTheQuery) {
+    EXPECT_EQ(AnswerEnd("01CR0\r", "01", "\x06"), std::nullopt);
+    EXPECT_EQ(AnswerEnd("01C00\r", "01", "\x06"), 1U);
+}
+
 }  // namespace
 }  // namespace panel

@@ -18,8 +18,8 @@ protected:
         ControllerFixture::SetUp();
     }
     void record(const SessionEvent& e) override {
-        static constexpr const char* kNames[] = {"open",  "sent", "received", "answer",
-                                                 "speed", "lost", "reopened", "closed"};
+        static constexpr const char* kNames[] = {"open", "sent",     "received", "answer", "speed",
+                                                 "lost", "reopened", "closed",   "note",   "late"};
         seen.push_back(std::string(kNames[static_cast<int>(e.kind)]) + ' ' +
                        std::to_string(e.port) + ' ' + std::string(e.data));
     }

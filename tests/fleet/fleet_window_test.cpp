@@ -115,7 +115,10 @@ TEST_P(FleetPhaseTest, GetsNoPowerCommandAndItsRowSaysWhy) {
     fleet.power({0}, PowerCommand::On);
     ASSERT_TRUE(notesSettle(*window, {0}));
     if (cooling) {
-        QTest::qWait(300);
+        // The poll that follows the command ends within the short warm-up and shows it: polled
+        // again until the row shows the projector on.
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return pollOnce(*window) && steadyAndIdle(*window, {0}); }, kPatienceMs));
         fleet.power({0}, PowerCommand::Off);
         ASSERT_TRUE(notesSettle(*window, {0}));
     }

@@ -8,6 +8,8 @@
 //   panel-measure returns [--network] [--returns N]
 //   panel-measure slow-opens
 //   panel-measure fleet --projectors FILE [--cycles N]
+//   panel-measure service --url URL --token TOKEN --manifest FILE --daemon PID
+//       [--poll-seconds N] [--seconds N]
 #include <QApplication>
 #include <cstdio>
 #include <cstring>
@@ -31,7 +33,9 @@ int usage() {
         "       [--rounds N]\n"
         "       panel-measure returns [--network] [--returns N]\n"
         "       panel-measure slow-opens\n"
-        "       panel-measure fleet --projectors FILE [--cycles N]\n",
+        "       panel-measure fleet --projectors FILE [--cycles N]\n"
+        "       panel-measure service --url URL --token TOKEN --manifest FILE --daemon PID\n"
+        "       [--poll-seconds N] [--seconds N]\n",
         stderr);
     return 2;
 }
@@ -43,6 +47,14 @@ int main(int argc, char** argv) {
     if (argc < 2) return usage();
     const std::string mode = argv[1];
 
+    if (mode == "service") {
+        QCoreApplication app(argc, argv);
+        return MeasureService(ServiceRun{option(argc, argv, "--url"), option(argc, argv, "--token"),
+                                         option(argc, argv, "--manifest"),
+                                         static_cast<pid_t>(option(argc, argv, "--daemon").toInt()),
+                                         option(argc, argv, "--poll-seconds", "5").toInt(),
+                                         option(argc, argv, "--seconds", "50").toInt()});
+    }
     // These make their own lines and servers, or read a projectors file.
     if (mode == "returns" || mode == "slow-opens" || mode == "fleet") {
         panel::test::UseOffscreenQuietly();

@@ -1,6 +1,7 @@
 // The measurements of panel-measure; each prints its part of the table and returns an exit code.
 #pragma once
 
+#include <sys/types.h>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -38,5 +39,17 @@ int MeasureLineReturns(bool network, int returns);
 int MeasureSlowOpens();
 // The fleet window over every projector of `projectorsFile`, `cycles` polls.
 int MeasureFleet(const QString& projectorsFile, int cycles);
+
+// projector-paneld at `url`, already running with every simulator of `manifest` behind it.
+struct ServiceRun {
+    QString url;
+    QString token;     // an operator's
+    QString manifest;  // a line a simulator: name, process id, frame log; tab-separated
+    pid_t daemon = 0;
+    int pollSeconds = 5;  // the daemon's poll interval
+    int seconds = 50;     // of reading at 200 requests a second
+};
+// The goals table of the service, each with PASS or FAIL; exit status 3 when any failed.
+int MeasureService(const ServiceRun& run);
 
 }  // namespace panel::measure
