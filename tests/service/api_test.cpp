@@ -370,6 +370,11 @@ TEST_F(ServiceFixture, PowerReachesOnlyTheNamedAndIsRefusedWhileWarmingUp) {
     EXPECT_EQ(sent(1, "C01"), 1U);
     a = call("POST", "/api/v1/power", Caller::Operator, R"({"on":false,"projectors":["Hall A"]})");
     EXPECT_EQ(a.status, 409);
+    // Each refusal is in the session log, with whose token asked.
+    QFile log(dir_.filePath(QStringLiteral("session.log")));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_EQ(log.readAll().count("\tHall A by desk\t\tnote\tpower off: not sent: warming up\n"),
+              2);
 }
 
 TEST_F(ServiceFixture, TenBadTokensBlockTheAddressButNotTheHealthCheck) {
