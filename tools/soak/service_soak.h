@@ -50,8 +50,10 @@ private:
     struct Client;
     struct Power {
         int reached = 0;  // answered 200, or 503 for want of an answer: it went out
-        int dropped = 0;  // its client left before the answer: it may have gone out
-        int refused = 0;  // 409: warming up or cooling down
+        // Its client left before the answer, or its line failed on the way: it may have gone out.
+        int maybe = 0;
+        int refused = 0;             // 409: warming up or cooling down
+        std::vector<QString> story;  // each request's start, caller and answer, for a report
     };
 
     bool prepare();

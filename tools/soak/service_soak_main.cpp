@@ -40,7 +40,11 @@ int main(int argc, char** argv) {
         panel::soak::ServiceSoak soak(std::move(options));
         status = soak.run();
     }
+    // A broken run keeps its files (the service's session log, the simulators' frame logs).
     std::error_code ignored;
-    std::filesystem::remove_all(pattern, ignored);
+    if (status == 0)
+        std::filesystem::remove_all(pattern, ignored);
+    else
+        std::printf("its files are kept in %s\n", pattern);
     return status;
 }
