@@ -377,6 +377,40 @@ TEST_F(ServiceFixture, PowerReachesOnlyTheNamedAndIsRefusedWhileWarmingUp) {
               2);
 }
 
+// Two power actions queued on one line at once, both while the projector stood by: the second
+// waits for the poll after the first, which shows the warm-up the first began, and is refused.
+struct QueuedPowerCase {
+    const char* name;
+    PowerCommand second;
+    const char* code;  // the second's, which must not reach the line
+};
+
+class QueuedPowerTest : public ServiceFixture,
+                        public ::testing::WithParamInterface<QueuedPowerCase> {};
+
+TEST_P(QueuedPowerTest, TheSecondMeetsTheWarmUpTheFirstBeganAndIsNotSent) {
+    const int row = fleet_->rowOf(QStringLiteral("Hall A"));
+    int ended = 0;
+    int refused = 0;
+    CommandHooks hooks;
+    hooks.done = [&](const ExchangeResult* result) {
+        ++ended;
+        refused += result ? 0 : 1;
+    };
+    fleet_->power({row}, PowerCommand::On, hooks);
+    fleet_->power({row}, GetParam().second, hooks);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ended == 2; }, test::kPatienceMs));
+    EXPECT_EQ(refused, 1);
+    EXPECT_EQ(fleet_->rows()[static_cast<std::size_t>(row)].note,
+              QStringLiteral("not sent: warming up"));
+    EXPECT_EQ(sent(0, GetParam().code), GetParam().second == PowerCommand::On ? 1U : 0U);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, QueuedPowerTest,
+                         ::testing::Values(QueuedPowerCase{"OffBehindOn", PowerCommand::Off, "C01"},
+                                           QueuedPowerCase{"OnBehindOn", PowerCommand::On, "C00"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(ServiceFixture, TenBadTokensBlockTheAddressButNotTheHealthCheck) {
     for (int i = 0; i < FailureThrottle::kFailures; ++i)
         EXPECT_EQ(call("GET", "/api/v1/projectors", Caller::Stranger).status, 401);
