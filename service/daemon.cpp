@@ -213,6 +213,7 @@ void Daemon::reload() {
     apply(std::move(*loaded));
     if (api_) api_->setWeb(config_.web);
     if (tls != tls_ && http_) relisten(std::move(tls));
+    if (failed_) return;
     fleet_.pollNow();
     tell(QStringLiteral("read again: %1 projectors").arg(fleet_.rows().size()));
 }
