@@ -184,6 +184,11 @@ std::optional<QString> HttpServer::listen(const QHostAddress& address, quint16 p
         return QStringLiteral("'%1' is no IPv4 or IPv6 address").arg(address.toString());
     }
     std::vector<MHD_OptionItem> tlsOptions;
+    // Debian's is built with GnuTLS; another build might not be, and would fail without a word.
+    if (tls() && MHD_is_feature_supported(MHD_FEATURE_TLS) != MHD_YES)
+        return QStringLiteral(
+            "this libmicrohttpd was built without TLS: leave tls_certificate and "
+            "tls_key out and put a reverse proxy in front for HTTPS");
     if (tls()) {
         flags |= MHD_USE_TLS;
         tlsOptions = {
