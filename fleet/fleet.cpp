@@ -174,14 +174,30 @@ void Fleet::pollNow() {
     if (cycle.left > 0) cycles_.push_back(std::move(cycle));
 }
 
+namespace {
+
+// Why a power command may not go to this projector now, from its last poll that answered.
+std::optional<QString> phaseRefusal(const ProjectorRow& row) {
+    if (row.reading != Reading::Answered) return std::nullopt;
+    switch (phaseOf(row.status)) {
+        case PowerPhase::WarmingUp:
+            return QStringLiteral("not sent: warming up");
+        case PowerPhase::CoolingDown:
+            return QStringLiteral("not sent: cooling down");
+        case PowerPhase::Steady:
+            break;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
 void Fleet::power(const std::vector<int>& rows, PowerCommand command, const CommandHooks& hooks) {
     for (int r : rows) {
         if (r < 0 || static_cast<std::size_t>(r) >= rows_.size()) continue;
         ProjectorRow& row = rows_[r];
-        const PowerPhase phase = phaseOf(row.status);
-        if (row.reading == Reading::Answered && phase != PowerPhase::Steady) {
-            row.note = phase == PowerPhase::WarmingUp ? QStringLiteral("not sent: warming up")
-                                                      : QStringLiteral("not sent: cooling down");
+        if (std::optional<QString> refused = phaseRefusal(row)) {
+            row.note = *refused;
             changed(r);
             if (hooks.done) hooks.done(nullptr);
             continue;
@@ -228,7 +244,21 @@ void Fleet::startJob(std::size_t index) {
     // The fleet's polls and commands take an answer as soon as it has ended: a hundred lines
     // waiting out three reply windows each kept every poll at a second and a half.
     ExchangeRequest request{row.projector.port, row.projector.speed, {}, {}, nullptr, true};
-    if (!line.wanted.empty()) {
+    // A power command waits for the poll wanted before it (the one that shows what a power
+    // command ahead of it did), and is checked again: that one may have started a warm-up.
+    const bool powerNext = !line.wanted.empty() && line.wanted.front().power;
+    if (powerNext && !line.pollWanted) {
+        if (std::optional<QString> refused = phaseRefusal(row)) {
+            Job job = std::move(line.wanted.front());
+            line.wanted.pop_front();
+            row.note = *refused;
+            changed(index);
+            startJob(index);
+            if (job.hooks.done) job.hooks.done(nullptr);
+            return;
+        }
+    }
+    if (!line.wanted.empty() && !(powerNext && line.pollWanted)) {
         line.runningJob = std::move(line.wanted.front());
         line.wanted.pop_front();
         request.codes = line.runningJob->codes;

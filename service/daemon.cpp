@@ -2,8 +2,10 @@
 
 #include <QFile>
 #include <QJsonDocument>
+#include <utility>
 
 #include "fleet/projectors_file.h"
+#include "service/tls_files.h"
 
 namespace panel {
 
@@ -16,6 +18,7 @@ struct Daemon::Loaded {
     ServiceConfig config;
     std::vector<Projector> projectors;
     std::vector<Token> tokens;
+    std::optional<TlsPem> tls;
 };
 
 Daemon::Daemon(DaemonOptions options, QTextStream& err, QObject* parent)
@@ -91,6 +94,9 @@ std::optional<Daemon::Loaded> Daemon::load() {
         TokenRead tokens = TokenStore::read(loaded.config.tokenFile);
         problems = tokens.problems;
         loaded.tokens = std::move(tokens.tokens);
+        TlsRead tls = readTlsFiles(config);
+        problems.insert(problems.end(), tls.problems.begin(), tls.problems.end());
+        loaded.tls = std::move(tls.pem);
     }
     for (const QString& problem : problems) tell(problem);
     if (!problems.empty()) return std::nullopt;
@@ -127,11 +133,45 @@ void Daemon::apply(Loaded loaded) {
     config_ = std::move(loaded.config);
 }
 
+std::optional<QString> Daemon::listen(const QHostAddress& address, quint16 port) {
+    http_ =
+        std::make_unique<HttpServer>([this](const HttpRequest& request, const HttpReply& reply) {
+            api_->handle(request, reply);
+        });
+    if (tls_) http_->useTls(tls_->certificate, tls_->key);
+    std::optional<QString> refused = http_->listen(address, port);
+    if (refused) http_.reset();
+    return refused;
+}
+
+void Daemon::relisten(std::optional<TlsPem> tls) {
+    const quint16 port = http_ ? http_->port() : config_.port;
+    std::optional<TlsPem> before = std::exchange(tls_, std::move(tls));
+    // libmicrohttpd takes its certificate only as it starts: the listener starts again on the
+    // same port, and the requests open on the old one (the event streams too) are cut.
+    if (api_) api_->events().closeAll();
+    http_.reset();
+    std::optional<QString> refused = listen(config_.address, port);
+    if (!refused) {
+        tell(tls_ ? QStringLiteral("listening again with the new certificate")
+                  : QStringLiteral("listening again, without TLS"));
+        return;
+    }
+    tell(QStringLiteral("%1; back to the certificate before").arg(*refused));
+    tls_ = std::move(before);
+    if (std::optional<QString> again = listen(config_.address, port)) {
+        tell(*again);
+        failed_ = true;
+        stop();
+    }
+}
+
 bool Daemon::start() {
     std::optional<Loaded> loaded = load();
     if (!loaded) return false;
     const QHostAddress address = loaded->config.address;
     const quint16 wanted = loaded->config.port;
+    tls_ = std::move(loaded->tls);
     apply(std::move(*loaded));
     api_ = std::make_unique<ServiceApi>(fleet_, tokens_, throttle_, log_);
     api_->scheduleListing = [this] { return scheduler_.listing(); };
@@ -143,21 +183,17 @@ bool Daemon::start() {
             alerts_.rowChanged(fleet_.rows()[static_cast<std::size_t>(row)]);
     };
     api_->setWeb(config_.web);
-    http_ =
-        std::make_unique<HttpServer>([this](const HttpRequest& request, const HttpReply& reply) {
-            api_->handle(request, reply);
-        });
-    if (std::optional<QString> refused = http_->listen(address, wanted)) {
+    if (std::optional<QString> refused = listen(address, wanted)) {
         tell(*refused);
-        http_.reset();
         return false;
     }
     const QString shown = address.protocol() == QAbstractSocket::IPv6Protocol
                               ? QStringLiteral("[%1]").arg(address.toString())
                               : address.toString();
-    tell(QStringLiteral("listening on %1:%2, %3 projectors")
+    tell(QStringLiteral("listening on %1:%2%3, %4 projectors")
              .arg(shown)
              .arg(http_->port())
+             .arg(tls_ ? QStringLiteral(" over HTTPS") : QString())
              .arg(fleet_.rows().size()));
     fleet_.startPolling();
     return true;
@@ -173,8 +209,11 @@ void Daemon::reload() {
         tell(QStringLiteral("a new listening address is taken up at the next start"));
     loaded->config.address = config_.address;
     loaded->config.port = config_.port;
+    std::optional<TlsPem> tls = std::move(loaded->tls);
     apply(std::move(*loaded));
     if (api_) api_->setWeb(config_.web);
+    if (tls != tls_ && http_) relisten(std::move(tls));
+    if (failed_) return;
     fleet_.pollNow();
     tell(QStringLiteral("read again: %1 projectors").arg(fleet_.rows().size()));
 }

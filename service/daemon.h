@@ -18,6 +18,7 @@
 #include "service/scheduler.h"
 #include "service/service_api.h"
 #include "service/service_config.h"
+#include "service/tls_files.h"
 #include "service/token_store.h"
 
 namespace panel {
@@ -41,10 +42,13 @@ public:
     const Fleet& fleet() const { return fleet_; }
     Scheduler& scheduler() { return scheduler_; }
 
-    // Both files again. A file that is now bad is told and changes nothing.
+    // Both files again. A file that is now bad is told and changes nothing. A new certificate or
+    // key starts the listener again.
     void reload();
     // Every stream ended, every line closed, the log closed; then finished().
     void stop();
+    // Stopped because it could listen no more.
+    bool failed() const { return failed_; }
 
 signals:
     void finished();
@@ -55,6 +59,8 @@ private:
     void apply(Loaded loaded);
     void tell(const QString& text);
     void wireScheduleAndAlerts();
+    std::optional<QString> listen(const QHostAddress& address, quint16 port);
+    void relisten(std::optional<TlsPem> tls);
 
     DaemonOptions options_;
     QTextStream& err_;
@@ -69,6 +75,8 @@ private:
     AlertOutbox outbox_;
     std::unique_ptr<ServiceApi> api_;
     std::unique_ptr<HttpServer> http_;
+    std::optional<TlsPem> tls_;  // what http_ serves with
+    bool failed_ = false;
 };
 
 }  // namespace panel

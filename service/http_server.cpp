@@ -38,6 +38,8 @@ constexpr std::size_t kStreamBlock = 4096;
 // Longest wait between two runs when libmicrohttpd has no timeout of its own pending: it keeps the
 // loop's wake-ups rare.
 constexpr qint64 kLongestWaitMs = 60 * 1000;
+// TLS 1.2 and 1.3 only: every client of today speaks one of them, and the older ones are broken.
+constexpr const char* kTlsPriorities = "NORMAL:-VERS-ALL:+VERS-TLS1.3:+VERS-TLS1.2";
 
 MHD_Result accessCallback(void* cls, MHD_Connection* connection, const char* url,
                           const char* method, const char*, const char* uploadData,
@@ -158,6 +160,11 @@ HttpServer::~HttpServer() {
     MHD_stop_daemon(daemon_);
 }
 
+void HttpServer::useTls(QByteArray certificate, QByteArray key) {
+    certificate_ = std::move(certificate);
+    key_ = std::move(key);
+}
+
 std::optional<QString> HttpServer::listen(const QHostAddress& address, quint16 port) {
     sockaddr_storage storage{};
     unsigned flags = MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ERROR_LOG;
@@ -176,13 +183,29 @@ std::optional<QString> HttpServer::listen(const QHostAddress& address, quint16 p
     } else {
         return QStringLiteral("'%1' is no IPv4 or IPv6 address").arg(address.toString());
     }
+    std::vector<MHD_OptionItem> tlsOptions;
+    // Debian's is built with GnuTLS; another build might not be, and would fail without a word.
+    if (tls() && MHD_is_feature_supported(MHD_FEATURE_TLS) != MHD_YES)
+        return QStringLiteral(
+            "this libmicrohttpd was built without TLS: leave tls_certificate and "
+            "tls_key out and put a reverse proxy in front for HTTPS");
+    if (tls()) {
+        flags |= MHD_USE_TLS;
+        tlsOptions = {
+            {MHD_OPTION_HTTPS_MEM_CERT, 0, const_cast<char*>(certificate_.constData())},
+            {MHD_OPTION_HTTPS_MEM_KEY, 0, const_cast<char*>(key_.constData())},
+            {MHD_OPTION_HTTPS_PRIORITIES, 0, const_cast<char*>(kTlsPriorities)},
+        };
+    }
+    tlsOptions.push_back({MHD_OPTION_END, 0, nullptr});
     daemon_ = MHD_start_daemon(
-        flags, port, nullptr, nullptr, &accessCallback, this, MHD_OPTION_SOCK_ADDR, &storage,
-        MHD_OPTION_NOTIFY_COMPLETED, &completedCallback, this, MHD_OPTION_UNESCAPE_CALLBACK,
-        &keepEscapes, nullptr, MHD_OPTION_EXTERNAL_LOGGER, &logCallback, nullptr,
-        MHD_OPTION_CONNECTION_TIMEOUT, static_cast<unsigned>(limits_.idleTimeout.count()),
-        MHD_OPTION_CONNECTION_LIMIT, limits_.connections, MHD_OPTION_PER_IP_CONNECTION_LIMIT,
-        limits_.connectionsPerAddress, MHD_OPTION_END);
+        flags, port, nullptr, nullptr, &accessCallback, this, MHD_OPTION_ARRAY, tlsOptions.data(),
+        MHD_OPTION_SOCK_ADDR, &storage, MHD_OPTION_NOTIFY_COMPLETED, &completedCallback, this,
+        MHD_OPTION_UNESCAPE_CALLBACK, &keepEscapes, nullptr, MHD_OPTION_EXTERNAL_LOGGER,
+        &logCallback, nullptr, MHD_OPTION_CONNECTION_TIMEOUT,
+        static_cast<unsigned>(limits_.idleTimeout.count()), MHD_OPTION_CONNECTION_LIMIT,
+        limits_.connections, MHD_OPTION_PER_IP_CONNECTION_LIMIT, limits_.connectionsPerAddress,
+        MHD_OPTION_END);
     if (!daemon_)
         return QStringLiteral("cannot listen on %1 port %2 (%3)")
             .arg(address.toString())

@@ -82,6 +82,9 @@ public:
     explicit HttpServer(Handler handler, HttpLimits limits = {}, QObject* parent = nullptr);
     ~HttpServer() override;
 
+    // HTTPS from the next listen() on, with these PEM texts (checked already: see tls_files.h).
+    void useTls(QByteArray certificate, QByteArray key);
+    bool tls() const { return !certificate_.isEmpty(); }
     // Listens on `address`:`port` (0 picks a free port); the reason when it cannot.
     std::optional<QString> listen(const QHostAddress& address, quint16 port);
     quint16 port() const { return port_; }
@@ -106,6 +109,9 @@ private:
     QTimer timer_;
     quint16 port_ = 0;
     bool running_ = false;
+    // libmicrohttpd reads them while it starts; kept for as long as it runs all the same.
+    QByteArray certificate_;
+    QByteArray key_;
     std::unordered_set<HttpExchange*> live_;  // requests whose client may still be there
 };
 

@@ -94,5 +94,5 @@ int main(int argc, char* argv[]) {
                      Qt::QueuedConnection);
     const int status = QCoreApplication::exec();
     err << "projector-paneld: stopped\n";
-    return status;
+    return daemon.failed() ? kFailed : status;
 }

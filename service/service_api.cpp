@@ -326,13 +326,20 @@ void ServiceApi::power(const HttpRequest& request, const HttpReply& reply, const
         const int row = fleet_.rowOf(names[i]);
         const Projector& projector = fleet_.rows()[static_cast<std::size_t>(row)].projector;
         CommandHooks hooks;
-        hooks.observer =
-            log_.observer(caller.name.toStdString(),
-                          LoggedPort{projector.name.toStdString(), projector.port.toStdString()});
-        hooks.done = [this, reply, batch, i, name = names[i]](const ExchangeResult* result) {
+        const LoggedPort logged{projector.name.toStdString(), projector.port.toStdString()};
+        hooks.observer = log_.observer(caller.name.toStdString(), logged);
+        hooks.done = [this, reply, batch, i, name = names[i], actor = caller.name,
+                      action =
+                          on.toBool() ? "power on" : "power off"](const ExchangeResult* result) {
             const int now = fleet_.rowOf(name);
             const QString note =
                 now < 0 ? QString() : fleet_.rows()[static_cast<std::size_t>(now)].note;
+            // Sent nothing, so no line event tells of it: the log still knows who tried.
+            if (!result)
+                log_.note(actor.toStdString(), name.toStdString(),
+                          std::string(action) + ": " +
+                              (note.isEmpty() ? "not sent: taken out of the projectors file"
+                                              : note.toStdString()));
             const int status = result ? statusOf(*result) : 409;
             QJsonObject object{{"projector", name}, {"status", status}, {"note", orNull(note)}};
             if (result && result->end != ExchangeEnd::AllAnswered)

@@ -23,13 +23,6 @@ struct Key {
     bool repeats = false;  // a list, one entry a line, rather than one value
 };
 
-std::optional<QString> refuseTls(ServiceConfig&, const QString& value, int) {
-    if (value.isEmpty()) return std::nullopt;
-    return QStringLiteral(
-        "TLS is not supported yet: leave the certificate and key out, listen on 127.0.0.1 and put "
-        "a reverse proxy in front for HTTPS");
-}
-
 std::optional<QString> setPoll(ServiceConfig& config, const QString& value, int) {
     bool ok = false;
     const int seconds = value.toInt(&ok);
@@ -66,8 +59,17 @@ const std::array kKeys{
     Key{"service", "log_file",
         [](ServiceConfig& c, const QString& v, int) { return setPath(c.logFile, v, "log_file"); }},
     Key{"service", "poll_seconds", &setPoll},
-    Key{"service", "tls_certificate", &refuseTls},
-    Key{"service", "tls_key", &refuseTls},
+    // Empty means none, as if the key were left out.
+    Key{"service", "tls_certificate",
+        [](ServiceConfig& c, const QString& v, int) {
+            c.tlsCertificate = v;
+            return std::optional<QString>();
+        }},
+    Key{"service", "tls_key",
+        [](ServiceConfig& c, const QString& v, int) {
+            c.tlsKey = v;
+            return std::optional<QString>();
+        }},
     Key{"schedule", "rule",
         [](ServiceConfig& c, const QString& v, int line) {
             return addScheduleRule(c.schedule, v, line);
@@ -170,14 +172,35 @@ ConfigRead parseServiceConfig(const QByteArray& text, const QString& path) {
             problem(QStringLiteral("'%1' is given twice").arg(key));
         } else {
             seen.push_back(&*known);
+            read.lines.emplace_back(key, number);
             if (std::optional<QString> wrong = known->set(read.config, value, number))
                 problem(*wrong);
         }
     }
-    read.config.tokenFile = besideFile(path, read.config.tokenFile);
-    read.config.logFile = besideFile(path, read.config.logFile);
-    read.config.schedule.stateFile = besideFile(path, read.config.schedule.stateFile);
+    read.path = path;
+    ServiceConfig& c = read.config;
+    // A certificate without its key would serve nothing; plain HTTP instead would be a surprise.
+    if (c.tlsCertificate.isEmpty() != c.tlsKey.isEmpty()) {
+        const bool keyMissing = c.tlsKey.isEmpty();
+        read.problems.push_back(
+            QStringLiteral("%1: %2 is given without %3: HTTPS needs both")
+                .arg(read.where(keyMissing ? QStringLiteral("tls_certificate")
+                                           : QStringLiteral("tls_key")),
+                     keyMissing ? QStringLiteral("tls_certificate") : QStringLiteral("tls_key"),
+                     keyMissing ? QStringLiteral("tls_key") : QStringLiteral("tls_certificate")));
+    }
+    c.tokenFile = besideFile(path, c.tokenFile);
+    c.logFile = besideFile(path, c.logFile);
+    c.tlsCertificate = besideFile(path, c.tlsCertificate);
+    c.tlsKey = besideFile(path, c.tlsKey);
+    c.schedule.stateFile = besideFile(path, c.schedule.stateFile);
     return read;
+}
+
+QString ConfigRead::where(const QString& key) const {
+    for (const auto& [name, line] : lines)
+        if (name == key) return QStringLiteral("%1:%2").arg(path).arg(line);
+    return path;
 }
 
 ConfigRead readServiceConfig(const QString& path) {

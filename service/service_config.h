@@ -27,11 +27,19 @@ struct ServiceConfig {
     ScheduleConfig schedule;
     AlertConfig alerts;
     WebConfig web;  // [web]
+    // HTTPS with these PEM files when both are named; plain HTTP when neither is.
+    QString tlsCertificate;
+    QString tlsKey;
 };
 
 struct ConfigRead {
     ServiceConfig config;
-    std::vector<QString> problems;  // "FILE:LINE: what is wrong", in the file's order
+    std::vector<QString> problems;               // "FILE:LINE: what is wrong", in the file's order
+    std::vector<std::pair<QString, int>> lines;  // each key given, and its line
+
+    // "FILE:LINE" of `key`, for a problem found later with what it names (a file it points at).
+    QString where(const QString& key) const;
+    QString path;
 };
 
 inline const QString kDefaultServiceConfig = QStringLiteral("/etc/projector-panel/service.ini");

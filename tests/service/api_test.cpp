@@ -370,7 +370,46 @@ TEST_F(ServiceFixture, PowerReachesOnlyTheNamedAndIsRefusedWhileWarmingUp) {
     EXPECT_EQ(sent(1, "C01"), 1U);
     a = call("POST", "/api/v1/power", Caller::Operator, R"({"on":false,"projectors":["Hall A"]})");
     EXPECT_EQ(a.status, 409);
+    // Each refusal is in the session log, with whose token asked.
+    QFile log(dir_.filePath(QStringLiteral("session.log")));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_EQ(log.readAll().count("\tHall A by desk\t\tnote\tpower off: not sent: warming up\n"),
+              2);
 }
+
+// Two power actions queued on one line at once, both while the projector stood by: the second
+// waits for the poll after the first, which shows the warm-up the first began, and is refused.
+struct QueuedPowerCase {
+    const char* name;
+    PowerCommand second;
+    const char* code;  // the second's, which must not reach the line
+};
+
+class QueuedPowerTest : public ServiceFixture,
+                        public ::testing::WithParamInterface<QueuedPowerCase> {};
+
+TEST_P(QueuedPowerTest, TheSecondMeetsTheWarmUpTheFirstBeganAndIsNotSent) {
+    const int row = fleet_->rowOf(QStringLiteral("Hall A"));
+    int ended = 0;
+    int refused = 0;
+    CommandHooks hooks;
+    hooks.done = [&](const ExchangeResult* result) {
+        ++ended;
+        refused += result ? 0 : 1;
+    };
+    fleet_->power({row}, PowerCommand::On, hooks);
+    fleet_->power({row}, GetParam().second, hooks);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ended == 2; }, test::kPatienceMs));
+    EXPECT_EQ(refused, 1);
+    EXPECT_EQ(fleet_->rows()[static_cast<std::size_t>(row)].note,
+              QStringLiteral("not sent: warming up"));
+    EXPECT_EQ(sent(0, GetParam().code), GetParam().second == PowerCommand::On ? 1U : 0U);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, QueuedPowerTest,
+                         ::testing::Values(QueuedPowerCase{"OffBehindOn", PowerCommand::Off, "C01"},
+                                           QueuedPowerCase{"OnBehindOn", PowerCommand::On, "C00"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ServiceFixture, TenBadTokensBlockTheAddressButNotTheHealthCheck) {
     for (int i = 0; i < FailureThrottle::kFailures; ++i)

@@ -59,9 +59,6 @@ INSTANTIATE_TEST_SUITE_P(
         ConfigCase{"ListenBigPort", "listen = 127.0.0.1:65536\n",
                    "/etc/s.ini:1: '127.0.0.1:65536' is no ADDRESS:PORT"},
         ConfigCase{"EmptyTokenFile", "token_file =\n", "/etc/s.ini:1: token_file needs a path"},
-        ConfigCase{"TlsNotYet", "tls_certificate = /c.pem\n",
-                   "/etc/s.ini:1: TLS is not supported yet: leave the certificate and key out, "
-                   "listen on 127.0.0.1 and put a reverse proxy in front for HTTPS"},
         ConfigCase{"ScheduleAndAlerts",
                    "[schedule]\nrule = daily 07:00 power on A\nrule = Sat 08:00 codes C00 to A\n"
                    "time_zone = Europe/Berlin\nstate_file = s\n[alerts]\n"
@@ -90,7 +87,11 @@ INSTANTIATE_TEST_SUITE_P(
                    "/etc/s.ini:2: no_answer_polls must be a whole number from 1 to 100000, not "
                    "'0'"},
         ConfigCase{"AlertKeyInService", "webhook = http://a.example/\n",
-                   "/etc/s.ini:1: unknown key 'webhook' in [service]"}),
+                   "/etc/s.ini:1: unknown key 'webhook' in [service]"},
+        ConfigCase{"TlsCertificateWithoutKey", "tls_certificate = /c.pem\n",
+                   "/etc/s.ini:1: tls_certificate is given without tls_key: HTTPS needs both"},
+        ConfigCase{"TlsKeyWithoutCertificate", "poll_seconds = 5\ntls_key = k.pem\n",
+                   "/etc/s.ini:2: tls_key is given without tls_certificate: HTTPS needs both"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ServiceConfigDefaults, LocalhostUnlessToldAndPathsBesideTheFile) {
