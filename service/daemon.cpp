@@ -61,6 +61,8 @@ void Daemon::wireScheduleAndAlerts() {
 Daemon::~Daemon() {
     // The server first: nothing may call into the API once it is gone.
     http_.reset();
+    mqtt_.reset();
+    mqttClient_.reset();
     api_.reset();
 }
 
@@ -97,6 +99,8 @@ std::optional<Daemon::Loaded> Daemon::load() {
         TlsRead tls = readTlsFiles(config);
         problems.insert(problems.end(), tls.problems.begin(), tls.problems.end());
         loaded.tls = std::move(tls.pem);
+        if (std::optional<QString> wrong = loadMqttPassword(loaded.config.mqtt))
+            problems.push_back(*wrong);
     }
     for (const QString& problem : problems) tell(problem);
     if (!problems.empty()) return std::nullopt;
@@ -195,8 +199,31 @@ bool Daemon::start() {
              .arg(http_->port())
              .arg(tls_ ? QStringLiteral(" over HTTPS") : QString())
              .arg(fleet_.rows().size()));
+    startMqtt();
     fleet_.startPolling();
     return true;
+}
+
+void Daemon::startMqtt() {
+    const MqttConfig& mqtt = config_.mqtt;
+    if (!mqtt.enabled()) return;
+    MqttClientSettings settings{mqtt.host,
+                                mqtt.brokerPort(),
+                                mqtt.effectiveClientId(),
+                                mqtt.user,
+                                mqtt.password,
+                                mqtt.caFile,
+                                MqttTopics(mqtt.topicPrefix()).availability(),
+                                "offline"};
+    mqttClient_ = std::make_unique<MqttClient>(std::move(settings));
+    mqtt_ = std::make_unique<MqttBridge>(fleet_, log_, mqtt, *mqttClient_);
+    mqttClient_->start();
+    // The password is never told.
+    tell(QStringLiteral("MQTT: to %1:%2%3 as %4, topics under %5")
+             .arg(mqtt.host)
+             .arg(mqtt.brokerPort())
+             .arg(mqtt.caFile.isEmpty() ? QString() : QStringLiteral(" over TLS"))
+             .arg(mqtt.effectiveClientId(), mqtt.topicPrefix()));
 }
 
 void Daemon::reload() {
@@ -210,6 +237,12 @@ void Daemon::reload() {
     loaded->config.address = config_.address;
     loaded->config.port = config_.port;
     std::optional<TlsPem> tls = std::move(loaded->tls);
+    if (loaded->config.mqtt.host != config_.mqtt.host ||
+        loaded->config.mqtt.topicPrefix() != config_.mqtt.topicPrefix() ||
+        loaded->config.mqtt.user != config_.mqtt.user ||
+        loaded->config.mqtt.password != config_.mqtt.password)
+        tell(QStringLiteral("a new [mqtt] section is taken up at the next start"));
+    loaded->config.mqtt = config_.mqtt;
     apply(std::move(*loaded));
     if (api_) api_->setWeb(config_.web);
     if (tls != tls_ && http_) relisten(std::move(tls));
@@ -220,6 +253,7 @@ void Daemon::reload() {
 
 void Daemon::stop() {
     if (api_) api_->events().closeAll();
+    if (mqtt_) mqtt_->stop();
     // The server first, so that what the fleet still tells the API reaches no client.
     http_.reset();
     scheduler_.stop();

@@ -16,6 +16,8 @@
 #include "service/failure_throttle.h"
 #include "service/http_server.h"
 #include "service/scheduler.h"
+#include "service/mqtt_bridge.h"
+#include "service/mqtt_client.h"
 #include "service/service_api.h"
 #include "service/service_config.h"
 #include "service/tls_files.h"
@@ -61,6 +63,7 @@ private:
     void wireScheduleAndAlerts();
     std::optional<QString> listen(const QHostAddress& address, quint16 port);
     void relisten(std::optional<TlsPem> tls);
+    void startMqtt();
 
     DaemonOptions options_;
     QTextStream& err_;
@@ -77,6 +80,8 @@ private:
     std::unique_ptr<HttpServer> http_;
     std::optional<TlsPem> tls_;  // what http_ serves with
     bool failed_ = false;
+    std::unique_ptr<MqttClient> mqttClient_;
+    std::unique_ptr<MqttBridge> mqtt_;  // after the API: it chains onto the fleet hooks the API set
 };
 
 }  // namespace panel

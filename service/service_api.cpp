@@ -60,6 +60,8 @@ QByteArray bearerToken(const QByteArray& authorization) {
     return authorization.mid(scheme.size()).trimmed();
 }
 
+}  // namespace
+
 // A code the window's command field would send: printable ASCII, so nothing can end it early
 // and smuggle a second command onto the line.
 std::optional<QString> codeProblem(const QJsonValue& value, qsizetype index) {
@@ -77,6 +79,8 @@ std::optional<QString> codeProblem(const QJsonValue& value, qsizetype index) {
                 .arg(index + 1);
     return std::nullopt;
 }
+
+namespace {
 
 std::optional<QJsonObject> bodyObject(const QByteArray& body, QString& problem) {
     QJsonParseError error{};

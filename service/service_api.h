@@ -25,6 +25,8 @@ inline constexpr int kMaxCodeLength = 64;
 
 // A projector as the API and the event stream show it.
 QJsonObject projectorJson(const ProjectorRow& row);
+// Why the `index`th code of a request may not go onto a line, or nothing when it may.
+std::optional<QString> codeProblem(const QJsonValue& value, qsizetype index);
 
 class ServiceApi final : public QObject {
     Q_OBJECT

@@ -48,6 +48,38 @@ Key alertKey(const char* name, bool repeats = false) {
                repeats};
 }
 
+std::optional<QString> setMqttPort(ServiceConfig& config, const QString& value, int) {
+    bool ok = false;
+    const uint number = value.toUInt(&ok);
+    if (!ok || number < 1 || number > 65535)
+        return QStringLiteral("port must be a number from 1 to 65535, not '%1'").arg(value);
+    config.mqtt.port = static_cast<quint16>(number);
+    return std::nullopt;
+}
+
+std::optional<QString> setMqttText(QString& target, const QString& value, const char* key) {
+    if (value.isEmpty()) return QStringLiteral("%1 needs a value").arg(QLatin1String(key));
+    target = value;
+    return std::nullopt;
+}
+
+// A setter of one [mqtt] text key, and the check its value must pass.
+template <QString MqttConfig::*member>
+Setter mqttText(const char* key, std::optional<QString> (*check)(const QString&) = nullptr) {
+    return [key, check](ServiceConfig& c, const QString& v, int) -> std::optional<QString> {
+        if (check)
+            if (std::optional<QString> wrong = check(v)) return wrong;
+        return setMqttText(c.mqtt.*member, v, key);
+    };
+}
+
+std::optional<QString> setMqttDiscovery(ServiceConfig& config, const QString& value, int) {
+    if (value != QLatin1String("on") && value != QLatin1String("off"))
+        return QStringLiteral("discovery must be on or off, not '%1'").arg(value);
+    config.mqtt.discovery = value == QLatin1String("on");
+    return std::nullopt;
+}
+
 // Every section and key the file may hold; keys before the first section are [service]'s.
 const std::array kKeys{
     Key{"service", "listen",
@@ -95,6 +127,18 @@ const std::array kKeys{
         [](ServiceConfig& c, const QString& v, int) { return addCorsOrigins(c.web, v); }, true},
     Key{"web", "lamp_hours_threshold",
         [](ServiceConfig& c, const QString& v, int) { return setLampHoursThreshold(c.web, v); }},
+    Key{"mqtt", "host", mqttText<&MqttConfig::host>("host")},
+    Key{"mqtt", "port", &setMqttPort},
+    Key{"mqtt", "tls_ca_file", mqttText<&MqttConfig::caFile>("tls_ca_file")},
+    Key{"mqtt", "user", mqttText<&MqttConfig::user>("user")},
+    Key{"mqtt", "password", mqttText<&MqttConfig::password>("password")},
+    Key{"mqtt", "password_file", mqttText<&MqttConfig::passwordFile>("password_file")},
+    Key{"mqtt", "client_id", mqttText<&MqttConfig::clientId>("client_id")},
+    Key{"mqtt", "site", mqttText<&MqttConfig::site>("site", &siteProblem)},
+    Key{"mqtt", "prefix", mqttText<&MqttConfig::prefix>("prefix", &prefixProblem)},
+    Key{"mqtt", "discovery", &setMqttDiscovery},
+    Key{"mqtt", "discovery_prefix",
+        mqttText<&MqttConfig::discoveryPrefix>("discovery_prefix", &prefixProblem)},
 };
 
 QString sectionNames() {
@@ -194,6 +238,10 @@ ConfigRead parseServiceConfig(const QByteArray& text, const QString& path) {
     c.tlsCertificate = besideFile(path, c.tlsCertificate);
     c.tlsKey = besideFile(path, c.tlsKey);
     c.schedule.stateFile = besideFile(path, c.schedule.stateFile);
+    c.mqtt.caFile = besideFile(path, c.mqtt.caFile);
+    c.mqtt.passwordFile = besideFile(path, c.mqtt.passwordFile);
+    if (std::optional<QString> wrong = mqttSectionProblem(c.mqtt))
+        read.problems.push_back(QStringLiteral("%1: %2").arg(path, *wrong));
     return read;
 }
 

@@ -1,5 +1,5 @@
 // The service's configuration file (INI): where it listens, its token file, its session log, how
-// often it polls. A fault is "FILE:LINE: reason", and any fault stops the start.
+// often it polls, its MQTT broker. A fault is "FILE:LINE: reason", and any fault stops the start.
 #pragma once
 
 #include <QByteArray>
@@ -13,6 +13,7 @@
 #include "service/alert_config.h"
 #include "service/schedule_config.h"
 #include "service/web_config.h"
+#include "service/mqtt_config.h"
 
 namespace panel {
 
@@ -30,6 +31,7 @@ struct ServiceConfig {
     // HTTPS with these PEM files when both are named; plain HTTP when neither is.
     QString tlsCertificate;
     QString tlsKey;
+    MqttConfig mqtt;
 };
 
 struct ConfigRead {
