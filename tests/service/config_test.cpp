@@ -41,7 +41,7 @@ INSTANTIATE_TEST_SUITE_P(
                    ""},
         ConfigCase{"OtherSection", "[fleet]\n",
                    "/etc/s.ini:1: unknown section [fleet] (the file "
-                   "has [service], [schedule], [alerts], [web])"},
+                   "has [service], [schedule], [alerts], [web], [mqtt])"},
         ConfigCase{"NoEquals", "\nlisten\n",
                    "/etc/s.ini:2: expected 'key = value', found 'listen'"},
         ConfigCase{"UnknownKey", "port = 1\n", "/etc/s.ini:1: unknown key 'port' in [service]"},
