@@ -21,7 +21,10 @@ MosquittoProcess::MosquittoProcess(const QStringList& extraLines) : port_(freePo
     if (!config.open(QIODevice::WriteOnly)) return;
     const QStringList lines =
         QStringList{QStringLiteral("listener %1 127.0.0.1").arg(port_),
-                    QStringLiteral("allow_anonymous true"), QStringLiteral("persistence false")} +
+                    QStringLiteral("allow_anonymous true"), QStringLiteral("persistence false"),
+                    // Started by root, it would become the mosquitto user, who may not read the
+                    // test's own files.
+                    QStringLiteral("user root")} +
         extraLines;
     config.write(lines.join(QLatin1Char('\n')).toUtf8() + '\n');
     process_.setProcessChannelMode(QProcess::MergedChannels);
