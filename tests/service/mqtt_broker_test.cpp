@@ -281,5 +281,29 @@ TEST_F(MqttBrokerTest, AProjectorTakenOutOfTheFileLeavesNoRetainedTopicBehind) {
         watcher_->last(discoveryTopic({"hq", "homeassistant", &topics_}, "Hall A")).isEmpty());
 }
 
+TEST_F(MqttBrokerTest, AProjectorTakenOutWhileTheServiceWasAwayIsTakenAwayAtItsReturn) {
+    const DiscoverySite site{"hq", "homeassistant", &topics_};
+    // A discovery message of ours for a name the file no longer has, as a run before left it;
+    // and one of another site's, which is not ours to take away.
+    const DiscoverySite elsewhere{"west", "homeassistant", &topics_};
+    const QByteArray gone = discoveryTopic(site, "Old Hall");
+    const QByteArray theirs = discoveryTopic(elsewhere, "Old Hall");
+    ASSERT_TRUE(watcher_->waitFor(topics_.availability(), "online"));
+    bridge_.reset();
+    client_.reset();
+    watcher_->send(gone, QJsonDocument(discoveryPayload(site, "Old Hall")).toJson(), true);
+    watcher_->send(theirs, QJsonDocument(discoveryPayload(elsewhere, "Old Hall")).toJson(), true);
+    ASSERT_TRUE(watcher_->waitForAny(theirs));
+    client_ = std::make_unique<MqttClient>(MqttClientSettings{
+        config_.host, config_.port, QStringLiteral("paneld-hq"), {}, {}, {}, {}, {}});
+    bridge_ = std::make_unique<MqttBridge>(*fleet_, log_, config_, *client_);
+    client_->start();
+    EXPECT_TRUE(watcher_->waitFor(gone, ""));
+    // A command's result after both: the service has read every message that came before it.
+    watcher_->send(topic("Hall A", "codes/set"), "[\"CR0\"]");
+    EXPECT_EQ(watcher_->nextResult().value("status").toInt(), 200);
+    EXPECT_FALSE(watcher_->last(theirs).isEmpty());
+}
+
 }  // namespace
 }  // namespace panel
