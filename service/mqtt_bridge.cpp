@@ -238,26 +238,42 @@ void MqttBridge::command(const MqttCommandTopic& what, const QByteArray& payload
     }
 }
 
-CommandHooks MqttBridge::hooksFor(int row) {
+CommandHooks MqttBridge::hooksFor(int row, std::function<void(const ExchangeResult*)> done) {
     const Projector& projector = fleet_.rows()[static_cast<std::size_t>(row)].projector;
     CommandHooks hooks;
     hooks.observer = log_.observer(
         kActor, LoggedPort{projector.name.toStdString(), projector.port.toStdString()});
+    ++waiting_[projector.name];
+    // The fleet may end a command after the bridge has gone (a reload, the end of the service).
+    hooks.done = [this, alive = std::weak_ptr<bool>(alive_), name = projector.name,
+                  done = std::move(done)](const ExchangeResult* exchange) {
+        if (alive.expired()) return;
+        if (--waiting_[name] <= 0) waiting_.erase(name);
+        done(exchange);
+    };
     return hooks;
+}
+
+bool MqttBridge::crowded(const QString& name, const char* what) {
+    auto waiting = waiting_.find(name);
+    if (waiting == waiting_.end() || waiting->second < kMostWaiting) return false;
+    result(name, what, 429,
+           QStringLiteral("%1 commands already wait for this projector's line").arg(kMostWaiting));
+    return true;
 }
 
 void MqttBridge::power(int row, const QString& name, const QByteArray& payload) {
     const QByteArray word = payload.trimmed().toUpper();
     if (word != "ON" && word != "OFF")
         return result(name, "power", 400, QStringLiteral("the payload must be ON or OFF"));
-    CommandHooks hooks = hooksFor(row);
-    hooks.done = [this, name](const ExchangeResult* exchange) {
+    if (crowded(name, "power")) return;
+    CommandHooks hooks = hooksFor(row, [this, name](const ExchangeResult* exchange) {
         const int now = fleet_.rowOf(name);
         const QString note =
             now < 0 ? QString() : fleet_.rows()[static_cast<std::size_t>(now)].note;
         if (!exchange) return result(name, "power", 409, note);
         result(name, "power", statusOf(*exchange), errorOf(*exchange), {{"note", note}});
-    };
+    });
     fleet_.power({row}, word == "ON" ? PowerCommand::On : PowerCommand::Off, hooks);
 }
 
@@ -290,13 +306,13 @@ void MqttBridge::codes(int row, const QString& name, const QByteArray& payload) 
 
 void MqttBridge::sendCodes(int row, const QString& name, const char* what,
                            std::vector<std::string> codes) {
-    CommandHooks hooks = hooksFor(row);
-    hooks.done = [this, name, what](const ExchangeResult* exchange) {
+    if (crowded(name, what)) return;
+    CommandHooks hooks = hooksFor(row, [this, name, what](const ExchangeResult* exchange) {
         if (!exchange) return result(name, what, 404, QStringLiteral("no projector of that name"));
         QJsonArray answers;
         for (const CodeAnswer& a : exchange->answers) answers.append(jsonObject(a));
         result(name, what, statusOf(*exchange), errorOf(*exchange), {{"answers", answers}});
-    };
+    });
     fleet_.send(row, std::move(codes), std::move(hooks));
 }
 

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <functional>
 #include <map>
+#include <memory>
 #include <set>
 
 #include "fleet/fleet.h"
@@ -29,6 +30,9 @@ public:
     static constexpr const char* kActor = "mqtt";
     // A command's payload is a word or a short list; anything bigger is no command of ours.
     static constexpr qsizetype kLongestPayload = 4096;
+    // Commands for one projector that may wait for its line at once: a burst from a client that
+    // may command is refused, not queued for minutes of switching.
+    static constexpr int kMostWaiting = 4;
 
     MqttBridge(Fleet& fleet, ActionLog& log, const MqttConfig& config, MqttClient& client,
                QObject* parent = nullptr);
@@ -56,7 +60,10 @@ private:
     void sendCodes(int row, const QString& name, const char* what, std::vector<std::string> codes);
     void result(const QString& name, const char* what, int status, const QString& error,
                 QJsonObject extra = {});
-    CommandHooks hooksFor(int row);
+    // The session log's observer, and `done` called unless the bridge has gone by then.
+    CommandHooks hooksFor(int row, std::function<void(const ExchangeResult*)> done);
+    // Whether too many commands wait for the projector's line; if so, the refusal is told.
+    bool crowded(const QString& name, const char* what);
 
     Fleet& fleet_;
     ActionLog& log_;
@@ -66,6 +73,8 @@ private:
     DiscoverySite site_;
     std::map<QByteArray, QByteArray> published_;  // since this connection, topic to payload
     std::set<QString> announced_;                 // names whose discovery is out
+    std::map<QString, int> waiting_;              // commands given to the fleet and not yet ended
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     std::function<void(int)> previousRowChanged_;
     std::function<void()> previousListChanged_;
 };

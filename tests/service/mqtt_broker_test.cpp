@@ -213,6 +213,16 @@ TEST_F(MqttBrokerTest, BadCommandsAreAnsweredOnTheResultTopicAndNothingIsSent) {
     EXPECT_GE(polls, 1U);
 }
 
+TEST_F(MqttBrokerTest, ABurstOfCommandsForOneLineIsRefusedBeyondWhatMayWait) {
+    ASSERT_TRUE(watcher_->waitFor(topics_.availability(), "online"));
+    const int burst = MqttBridge::kMostWaiting + 2;
+    for (int i = 0; i < burst; ++i) watcher_->send(topic("Hall A", "codes/set"), "[\"CR1\"]");
+    std::map<int, int> statuses;
+    for (int i = 0; i < burst; ++i) ++statuses[watcher_->nextResult().value("status").toInt()];
+    EXPECT_GE(statuses[429], 1);
+    EXPECT_EQ(statuses[200] + statuses[429], burst);
+}
+
 TEST_F(MqttBrokerTest, AnInputByItsButtonNameAndAListOfCodesReachTheLine) {
     ASSERT_TRUE(watcher_->waitFor(topics_.availability(), "online"));
     watcher_->send(topic("Hall A", "input/set"), "Video");
