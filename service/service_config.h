@@ -11,9 +11,9 @@
 
 #include "fleet/fleet.h"
 #include "service/alert_config.h"
+#include "service/mqtt_config.h"
 #include "service/schedule_config.h"
 #include "service/web_config.h"
-#include "service/mqtt_config.h"
 
 namespace panel {
 
