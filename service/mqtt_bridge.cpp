@@ -54,24 +54,6 @@ QByteArray powerOf(StateKind kind) {
     }
 }
 
-int statusOf(const ExchangeResult& result) {
-    return result.end == ExchangeEnd::AllAnswered ? 200 : 503;
-}
-
-QString errorOf(const ExchangeResult& result) {
-    switch (result.end) {
-        case ExchangeEnd::AllAnswered:
-            return {};
-        case ExchangeEnd::SomeUnanswered:
-            return QStringLiteral("no answer");
-        case ExchangeEnd::InUse:
-            return QStringLiteral("in use: another client has the line");
-        case ExchangeEnd::PortFailed:
-            return result.problem;
-    }
-    return {};
-}
-
 }  // namespace
 
 MqttBridge::MqttBridge(Fleet& fleet, ActionLog& log, const MqttConfig& config, MqttClient& client,

@@ -98,6 +98,8 @@ std::optional<QJsonObject> bodyObject(const QByteArray& body, QString& problem) 
     return document.object();
 }
 
+}  // namespace
+
 int statusOf(const ExchangeResult& result) {
     return result.end == ExchangeEnd::AllAnswered ? 200 : 503;
 }
@@ -115,8 +117,6 @@ QString errorOf(const ExchangeResult& result) {
     }
     return {};
 }
-
-}  // namespace
 
 QJsonObject projectorJson(const ProjectorRow& row) {
     const StateWords state = stateWords(row);

@@ -27,6 +27,9 @@ inline constexpr int kMaxCodeLength = 64;
 QJsonObject projectorJson(const ProjectorRow& row);
 // Why the `index`th code of a request may not go onto a line, or nothing when it may.
 std::optional<QString> codeProblem(const QJsonValue& value, qsizetype index);
+// An exchange's end as every front door tells it: 200 when all was answered, else 503 and why.
+int statusOf(const ExchangeResult& result);
+QString errorOf(const ExchangeResult& result);
 
 class ServiceApi final : public QObject {
     Q_OBJECT
