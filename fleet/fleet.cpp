@@ -73,6 +73,8 @@ struct Fleet::Line {
     std::optional<Job> runningJob;  // empty while a poll runs
     std::unique_ptr<ProjectorExchange> running;
     bool pollWanted = false;
+    // A power command has ended and no poll since has shown what it started.
+    bool powerUnseen = false;
     std::deque<Job> wanted;  // commands, in the order given; they go before a poll
     int cycle = 0;           // the open cycle this line's poll counts in, 0 for none
     bool queued = false;     // in starts_
@@ -244,10 +246,12 @@ void Fleet::startJob(std::size_t index) {
     // The fleet's polls and commands take an answer as soon as it has ended: a hundred lines
     // waiting out three reply windows each kept every poll at a second and a half.
     ExchangeRequest request{row.projector.port, row.projector.speed, {}, {}, nullptr, true};
-    // A power command waits for the poll wanted before it (the one that shows what a power
-    // command ahead of it did), and is checked again: that one may have started a warm-up.
+    // A power command behind another waits for the poll that shows what that one did, and is
+    // checked then: it may have started a warm-up. Behind anything else it goes first, checked
+    // against the last poll, as every command does.
     const bool powerNext = !line.wanted.empty() && line.wanted.front().power;
-    if (powerNext && !line.pollWanted) {
+    const bool pollFirst = powerNext && line.powerUnseen && line.pollWanted;
+    if (powerNext && !pollFirst) {
         if (std::optional<QString> refused = phaseRefusal(row)) {
             Job job = std::move(line.wanted.front());
             line.wanted.pop_front();
@@ -258,7 +262,7 @@ void Fleet::startJob(std::size_t index) {
             return;
         }
     }
-    if (!line.wanted.empty() && !(powerNext && line.pollWanted)) {
+    if (!line.wanted.empty() && !pollFirst) {
         line.runningJob = std::move(line.wanted.front());
         line.wanted.pop_front();
         request.codes = line.runningJob->codes;
@@ -303,10 +307,12 @@ void Fleet::jobEnded(std::size_t index, const ExchangeResult& result) {
         if (job.power) {
             powerEnded(row, *job.power, result);
             line.pollWanted = true;  // show what the command did
+            line.powerUnseen = true;
         }
         done = std::move(job.hooks.done);
     } else {
         pollEnded(row, result);
+        line.powerUnseen = false;
         if (line.cycle != 0) lineFinishedCycle(std::exchange(line.cycle, 0));
     }
     changed(index);
