@@ -1,38 +1,24 @@
 // panel-fleet-soak: the fleet window against eight failing simulators behind one ser2net, for
 // minutes on end (scripts/soak --fleet):
 //   panel-fleet-soak [--minutes N] [--seed S]
-#include <stdlib.h>
-
 #include <QApplication>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
-#include <random>
 #include <string>
 
 #include "tools/soak/fleet_soak.h"
+#include "tools/soak/soak_start.h"
 
 int main(int argc, char** argv) {
     panel::soak::FleetSoakOptions options;
-    options.seed = std::random_device{}() * 0x100000000ull + std::random_device{}();
+    const std::optional<panel::soak::SoakStart> start =
+        panel::soak::startSoak(argc, argv, "fleet", options.minutes);
+    if (!start) return 2;
+    options.minutes = start->minutes;
+    options.seed = start->seed;
     options.simBinary = QStringLiteral(PROJECTOR_SIM_BINARY);
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (std::strcmp(argv[i], "--minutes") == 0) {
-            options.minutes = std::atof(argv[i + 1]);
-        } else if (std::strcmp(argv[i], "--seed") == 0) {
-            options.seed = std::strtoull(argv[i + 1], nullptr, 10);
-        } else {
-            std::fprintf(stderr, "usage: panel-fleet-soak [--minutes N] [--seed S]\n");
-            return 2;
-        }
-    }
-    std::printf("fleet soak seed: %llu\n", static_cast<unsigned long long>(options.seed));
-    std::fflush(stdout);
-    char pattern[] = "/tmp/panel-fleet-soak-XXXXXX";
-    if (!mkdtemp(pattern)) return 2;
-    options.workDir = QString::fromLocal8Bit(pattern);
-    // Never the machine's own remembered settings.
-    qputenv("XDG_CONFIG_HOME", (options.workDir + "/config").toUtf8());
+    const std::string pattern = start->workDir;
+    options.workDir = QString::fromStdString(pattern);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     int status = 0;
     {
