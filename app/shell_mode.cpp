@@ -58,7 +58,7 @@ public:
           out_(out),
           err_(err),
           log_(programLine(), loggedPorts(request, devices)),
-          session_(chosenFirst(request, devices),
+          session_(LineConfig{chosenFirst(request, devices)},
                    SessionRequest{request.codes, request.waitMs, request.speed},
                    SessionEvents{[this](const CodeAnswer& answer) { print(answer); },
                                  [this](SessionEnd end, const std::string& problem) {

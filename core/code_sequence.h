@@ -46,6 +46,8 @@ public:
     std::optional<CodeAnswer> windowClosed(std::optional<Clock::duration> firstByte,
                                            std::string bytes = {});
     bool anyUnanswered() const { return unanswered_; }
+    // The code whose window is open, or was sent last, is the last one.
+    bool atLast() const { return next_ + 1 >= codes_.size(); }
 
 private:
     std::vector<std::string> codes_;

@@ -73,7 +73,7 @@ CodeSession::CodeSession(SerialPort& line, Timers timers, Timer& quiet, SessionR
       controller_(port_, Timers{timers.repeat, replyWindow_, timers.selectorHide, timers.clearing},
                   *this),
       codes_(request_.codes, request_.waitMs, controller_) {
-    quiet_.setInterval(kQuietBeforeFirstCode);
+    quiet_.setInterval(request_.quiet.value_or(kQuietBeforeFirstCode));
     quiet_.setTickHandler([this] { quietEnded(); });
 }
 
@@ -89,17 +89,17 @@ void CodeSession::start() {
     if (!finished_ && request_.speed == 9600 && controller_.click("Option10") != Handled::Yes)
         finish(SessionEnd::PortFailed, "the speed selector is missing");
     if (finished_) return;
-    // A line still connecting: the first code waits for it, and a failure ends the session
+    // A line still connecting: the first code waits for it too, and a failure ends the session
     // through the selection's message.
-    if (port_.isOpening())
-        waitingForOpen_ = true;
-    else
-        quiet_.setEnabled(true);
+    waitingForOpen_ = port_.isOpening();
+    quiet_.setEnabled(true);
 }
 
 void CodeSession::openSettled() {
     // Only the start-up's open is waited for.
-    if (!std::exchange(waitingForOpen_, false)) return;
+    if (!std::exchange(waitingForOpen_, false) || !quietPassed_) return;
+    // Not from inside the open's handler: what the line held comes with the open, after it.
+    quiet_.setInterval(std::chrono::milliseconds{0});
     quiet_.setEnabled(true);
 }
 
@@ -110,16 +110,18 @@ void CodeSession::quietEnded() {
         if (replyWindow_.isEnabled()) replyWindow_.tickNow();
         return;
     }
-    sendNext();
+    quietPassed_ = true;
+    if (!waitingForOpen_) sendNext();
 }
 
 void CodeSession::afterReceive(bool ended, const std::string& late) {
     if (!late.empty() && observer_)
         observer_->record(SessionEvent{SessionEventKind::Late, port_.commPort(), late});
     if (!ended || finished_ || !replyWindow_.isEnabled()) return;
-    // Not closed here, inside the line's own receive handler.
+    // Not closed here, inside the line's own receive handler. Behind the last answer, what else
+    // comes is no code's either way, and the line is closed.
     closingEarly_ = true;
-    quiet_.setInterval(kQuietAfterEndedAnswer);
+    quiet_.setInterval(codes_.atLast() ? std::chrono::milliseconds{0} : kQuietAfterEndedAnswer);
     quiet_.setEnabled(true);
 }
 

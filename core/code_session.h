@@ -31,6 +31,8 @@ struct SessionRequest {
     // next code. The window and the shell leave it off, their traces and late decoding being
     // what the operator expects.
     bool completeWhenEnded = false;
+    // Replaces how long the first code waits for what the line held (kQuietBeforeFirstCode).
+    std::optional<std::chrono::milliseconds> quiet = std::nullopt;
 };
 
 // What a session tells, each from within its line's or its timers' handlers: the owner must not
@@ -47,8 +49,10 @@ class CodeSession final : private View {
 public:
     // What a line held before it was opened (a late answer to an earlier client, kept while no one
     // had it open) comes soon after the open: ser2net holds what it reads from a device up to
-    // 20 ms (its chardelay-max) before passing it on. The first code waits this long, and what
-    // comes before it is no answer.
+    // 20 ms (its chardelay-max) before passing it on. The first code waits this long from the
+    // start, and for the open, whichever is later; what comes before it is no answer. An open
+    // that takes time (a connection, its settings) listens meanwhile: what comes then is held
+    // and given as the open settles.
     static constexpr std::chrono::milliseconds kQuietBeforeFirstCode{50};
     // With completeWhenEnded, the next code waits this long after an answer has ended: what the
     // far end sends on behind the end (a LF after the CR) comes in that time and is no answer to
@@ -137,6 +141,7 @@ private:
     CodeSequence codes_;
     SessionObserver* observer_ = nullptr;
     bool waitingForOpen_ = false;
+    bool quietPassed_ = false;   // the quiet before the first code has passed
     bool closingEarly_ = false;  // an answer has ended: the quiet timer closes its window
     bool finished_ = false;
 };

@@ -55,6 +55,11 @@ struct CommandHooks {
 
 class Fleet final {
 public:
+    // What a line held, and a device server's refusal, come within a few milliseconds of the
+    // connection (6 ms and half a millisecond from ser2net on loopback): the fleet's first code
+    // listens this long for both at once, where the window and the shell give each its own wait.
+    static constexpr std::chrono::milliseconds kQuietBeforeFirstCode{25};
+
     explicit Fleet(std::vector<Projector> projectors = {});
     ~Fleet();
     Fleet(const Fleet&) = delete;

@@ -1,6 +1,7 @@
 #include "fleet/projector_exchange.h"
 
 #include "serial/line_session.h"
+#include "serial/ser2net_quirks.h"
 
 namespace panel {
 
@@ -10,10 +11,12 @@ class ProjectorExchange::Session final {
 public:
     Session(const ExchangeRequest& request, Done done)
         : done_(std::move(done)),
+          device_(request.device.toStdString()),
           session_(
-              PortDevices{request.device, request.device},
+              LineConfig{.devices = PortDevices{request.device, request.device},
+                         .refusalWindow = request.quiet.value_or(NetworkPort::kRefusalWindow)},
               SessionRequest{request.codes, request.waitMs, request.speed,
-                             request.completeWhenEnded},
+                             request.completeWhenEnded, request.quiet},
               SessionEvents{
                   [this](const CodeAnswer& answer) { result_.answers.push_back(answer); },
                   [this](SessionEnd end, const std::string& problem) { finish(end, problem); }}) {
@@ -26,6 +29,12 @@ private:
     void finish(SessionEnd end, const std::string& problem) {
         const bool inUse = session_.received().find(kServerInUse) != std::string::npos ||
                            problem.find(kServerInUse) != std::string::npos;
+        // A refusal that came after a short wait for it, behind the first code: its words are no
+        // answer, whatever the session made of them.
+        if (inUse && end != SessionEnd::PortFailed) {
+            end = SessionEnd::PortFailed;
+            result_.answers.clear();
+        }
         switch (end) {
             case SessionEnd::AllAnswered:
                 result_.end = ExchangeEnd::AllAnswered;
@@ -35,13 +44,17 @@ private:
                 break;
             case SessionEnd::PortFailed:
                 result_.end = inUse ? ExchangeEnd::InUse : ExchangeEnd::PortFailed;
-                result_.problem = QString::fromStdString(problem);
+                result_.problem = QString::fromStdString(
+                    problem.empty()
+                        ? device_ + ": " + Ser2netQuirks::closedByServer({}, kServerInUse)
+                        : problem);
                 break;
         }
         done_(result_);  // may destroy this
     }
 
     Done done_;
+    std::string device_;
     ExchangeResult result_;
     LineSession session_;
 };

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -21,6 +22,9 @@ struct ExchangeRequest {
     std::optional<int> waitMs;            // replaces every code's reply window
     SessionObserver* observer = nullptr;  // hears the session's events; not owned, outlives it
     bool completeWhenEnded = false;       // an answer is complete once it has ended
+    // How long the first code waits from the start for what the line held, and a socket:// open
+    // for a device server's refusal: both listen to the same fresh connection, at once.
+    std::optional<std::chrono::milliseconds> quiet = std::nullopt;
 };
 
 enum class ExchangeEnd {

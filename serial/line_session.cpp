@@ -4,9 +4,9 @@
 
 namespace panel {
 
-LineSession::LineSession(const PortDevices& devices, SessionRequest request, SessionEvents events)
+LineSession::LineSession(const LineConfig& line, SessionRequest request, SessionEvents events)
     : events_(std::move(events)),
-      line_(LineConfig{devices}),
+      line_(line),
       session_(line_.port(), Timers{repeat_, replyWindow_, selectorHide_, clearing_}, quiet_,
                std::move(request),
                SessionEvents{[this](const CodeAnswer& answer) {

@@ -14,8 +14,8 @@ namespace panel {
 
 class LineSession final {
 public:
-    // Start-up opens COM1 of `devices`, so the device to drive stands there.
-    LineSession(const PortDevices& devices, SessionRequest request, SessionEvents events);
+    // Start-up opens COM1 of the line's devices, so the device to drive stands there.
+    LineSession(const LineConfig& line, SessionRequest request, SessionEvents events);
     LineSession(const LineSession&) = delete;
     LineSession& operator=(const LineSession&) = delete;
 

@@ -17,6 +17,7 @@ LineStack::LineStack(const LineConfig& config)
       local_(config.devices),
       network_(config.devices),
       routed_(config.devices, local_, network_) {
+    network_.setRefusalWindow(config.refusalWindow);
     if (watcher_) routed_.reopenLostLines(*watcher_);
 }
 

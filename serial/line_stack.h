@@ -24,6 +24,8 @@ struct LineConfig {
     // A watcher the caller keeps, to follow its waits, in place of one of the stack's own: lost
     // lines are then reopened. Must outlive the stack.
     LineWatcher* watcher = nullptr;
+    // How long a socket:// open waits for a device server's refusal.
+    std::chrono::milliseconds refusalWindow = NetworkPort::kRefusalWindow;
 };
 
 class LineStack final {

@@ -28,9 +28,6 @@ using namespace std::chrono_literals;
 constexpr std::chrono::seconds kConnectTimeout{3};
 // QTcpSocket buffers without limit by default; bounded, TCP slows the server down instead.
 constexpr qint64 kSocketBuffer = 64 * 1024;
-// ser2net refuses a second client by writing why and closing, right after accepting it; over
-// socket:// nothing else tells a refusal from an open, so the open waits this long for one.
-constexpr auto kRefusalWindow = 200ms;
 
 // Names under .invalid never resolve (RFC 6761): answer at once, without asking any resolver.
 bool isReservedInvalid(const QString& host) {
@@ -160,7 +157,7 @@ void NetworkPort::onConnected() {
     if (url_.scheme == PortUrl::Scheme::Socket) {
         // The device server owns the line settings.
         phase_ = Phase::Negotiating;
-        QTimer::singleShot(kRefusalWindow, this, [this, connection = ++connections_] {
+        QTimer::singleShot(refusalWindow_, this, [this, connection = ++connections_] {
             if (connection == connections_ && phase_ == Phase::Negotiating && !outcomeQueued_)
                 settleOpen(std::nullopt);
         });
@@ -170,6 +167,7 @@ void NetworkPort::onConnected() {
         [this](std::string_view bytes) { writeFailed_ = !writeAll(bytes) || writeFailed_; });
     telnet_->start();
     phase_ = Phase::Negotiating;
+    acknowledgeAtOnce();
     requestSettings();
 }
 
@@ -208,6 +206,17 @@ PortResult NetworkPort::detectCutLine() {
                            std::strerror(errno));
 #endif
     return std::nullopt;
+}
+
+void NetworkPort::acknowledgeAtOnce() {
+#ifdef Q_OS_LINUX
+    // ser2net answers the settings in several small writes, each after our acknowledgement of the
+    // one before (Nagle's rule); a delayed acknowledgement kept every open 40 ms longer. The
+    // kernel falls back to delaying them by itself, so this is asked again after each read.
+    const int fd = static_cast<int>(socket_.socketDescriptor());
+    const int on = 1;
+    if (fd >= 0) (void)setsockopt(fd, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
+#endif
 }
 
 void NetworkPort::requestSettings() {
@@ -374,6 +383,7 @@ void NetworkPort::onReadyRead() {
     if (phase_ == Phase::Negotiating) {
         if (!telnet_) return;  // raw bytes wait in the socket until the open is told
         takeArrivals(true);
+        acknowledgeAtOnce();
         if (negotiationOverflow_ && !outcomeQueued_)
             return settleOpen(failure("the device server sent more than " +
                                       std::to_string(kNegotiationLimit / 1024) +

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QTcpSocket>
 #include <QTimer>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -51,6 +52,12 @@ public:
     PortResult output(std::string_view bytes) override;
     PortResult input(std::string& bytes) override;
 
+    // ser2net refuses a second client by writing why and closing, right after accepting it (half
+    // a millisecond on loopback); over socket:// nothing else tells a refusal from an open, so the
+    // open waits this long for one. A refusal that comes later is told as the line's loss.
+    static constexpr std::chrono::milliseconds kRefusalWindow{200};
+    void setRefusalWindow(std::chrono::milliseconds window) { refusalWindow_ = window; }
+
     const LineSettings& lineSettings() const { return settings_; }
     // Decoded bytes held for the listener at most; beyond it the socket stops being read, so
     // a flooding server is slowed by TCP instead of filling memory.
@@ -80,6 +87,7 @@ private:
     // The server refused the open under way because of our own connection just closed: the
     // same open connects again shortly.
     void connectAgain();
+    void acknowledgeAtOnce();
     void requestSettings();
     void checkNegotiation();
     void checkConfirmation();
@@ -115,6 +123,7 @@ private:
     std::uint64_t openCount_ = 0;
     // Connections made: the refusal window of an earlier one settles nothing.
     std::uint64_t connections_ = 0;
+    std::chrono::milliseconds refusalWindow_ = kRefusalWindow;
     Ser2netQuirks ser2net_;
     bool reconnectQueued_ = false;  // the open under way connects again shortly
 };

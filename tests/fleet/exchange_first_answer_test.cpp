@@ -3,10 +3,14 @@
 // after that code was sent, over either device-server scheme and over a local device.
 #include <gtest/gtest.h>
 
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
 #include <atomic>
 #include <thread>
 
+#include "fleet/fleet.h"
 #include "fleet/projector_exchange.h"
 #include "testkit/pseudo_terminal.h"
 #include "testkit/ser2net_process.h"
@@ -51,7 +55,8 @@ enum class Scheme { Rfc2217, Socket, Local };
 struct StaleCase {
     const char* name;
     Scheme scheme;
-    std::string stale;  // in the line before the exchange opens it
+    std::string stale;    // in the line before the exchange opens it
+    bool fleets = false;  // with the fleet's short quiet, each answer taken as it ends
 };
 
 void PrintTo(const StaleCase& c, std::ostream* os) {
@@ -82,7 +87,12 @@ TEST_P(ExchangeFirstAnswerTest, BytesFromBeforeTheOpenAreNoAnswer) {
     Responder projector(line);
 
     std::optional<ExchangeResult> result;
-    ProjectorExchange exchange(ExchangeRequest{device, 19200, {"CR0"}, 2000},
+    ExchangeRequest request{device, 19200, {"CR0"}, 2000};
+    if (c.fleets) {
+        request.completeWhenEnded = true;
+        request.quiet = Fleet::kQuietBeforeFirstCode;
+    }
+    ProjectorExchange exchange(std::move(request),
                                [&result](const ExchangeResult& r) { result = r; });
     exchange.start();
     ASSERT_TRUE(QTest::qWaitFor([&] { return result.has_value(); }, 10000));
@@ -100,8 +110,38 @@ INSTANTIATE_TEST_SUITE_P(Schemes, ExchangeFirstAnswerTest,
                                                      "\x06"},
                                            StaleCase{"SocketLateAnswer", Scheme::Socket, "1\r"},
                                            StaleCase{"LocalLateAnswer", Scheme::Local, "1\r"},
-                                           StaleCase{"Rfc2217NothingStale", Scheme::Rfc2217, ""}),
+                                           StaleCase{"Rfc2217NothingStale", Scheme::Rfc2217, ""},
+                                           StaleCase{"FleetRfc2217", Scheme::Rfc2217, "1\r", true},
+                                           StaleCase{"FleetSocket", Scheme::Socket, "1\r", true},
+                                           StaleCase{"FleetLocal", Scheme::Local, "1\r", true}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A device server that refuses only after the fleet's short wait for a refusal has passed: the
+// exchange has sent its code by then, and the refusal's words are no answer to it.
+TEST(ExchangeLateRefusalTest, IsToldAsInUseWithNoAnswer) {
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    QObject::connect(&server, &QTcpServer::newConnection, [&server] {
+        QTcpSocket* client = server.nextPendingConnection();
+        QTimer::singleShot(3 * Fleet::kQuietBeforeFirstCode, client, [client] {
+            client->write("Port already in use\r\n");
+            client->disconnectFromHost();
+        });
+    });
+    const QString device = QStringLiteral("socket://127.0.0.1:%1").arg(server.serverPort());
+    ExchangeRequest request{device, 19200, {"CR0"}, 2000};
+    request.completeWhenEnded = true;
+    request.quiet = Fleet::kQuietBeforeFirstCode;
+    std::optional<ExchangeResult> result;
+    ProjectorExchange exchange(std::move(request),
+                               [&result](const ExchangeResult& r) { result = r; });
+    exchange.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return result.has_value(); }, 5000));
+    EXPECT_EQ(result->end, ExchangeEnd::InUse) << result->problem.toStdString();
+    EXPECT_TRUE(result->answers.empty());
+    EXPECT_TRUE(result->problem.contains(QStringLiteral("already in use")))
+        << result->problem.toStdString();
+}
 
 }  // namespace
 }  // namespace panel
