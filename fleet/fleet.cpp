@@ -221,6 +221,11 @@ void Fleet::send(int row, std::vector<std::string> codes, CommandHooks hooks) {
     queueStart(static_cast<std::size_t>(row));
 }
 
+std::size_t Fleet::waiting(int row) const {
+    if (row < 0 || static_cast<std::size_t>(row) >= lines_.size()) return 0;
+    return lines_[static_cast<std::size_t>(row)]->wanted.size();
+}
+
 void Fleet::queueStart(std::size_t index) {
     Line& line = *lines_[index];
     if (line.running || line.queued) return;

@@ -69,6 +69,8 @@ public:
     void setProjectors(std::vector<Projector> projectors);
     const std::vector<ProjectorRow>& rows() const { return rows_; }
     int rowOf(const QString& name) const;
+    // Commands given for the row's line and not yet begun.
+    std::size_t waiting(int row) const;
 
     void setPollInterval(std::chrono::seconds interval);
     std::chrono::seconds pollInterval() const { return interval_; }

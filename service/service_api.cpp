@@ -273,6 +273,7 @@ void ServiceApi::send(const HttpRequest& request, const HttpReply& reply, const 
             return refuse(reply, 400, *wrong);
         sent.push_back(codes[i].toString().toStdString());
     }
+    if (std::optional<QString> full = lineFull(row)) return refuse(reply, 503, *full);
     const Projector& projector = fleet_.rows()[static_cast<std::size_t>(row)].projector;
     CommandHooks hooks;
     hooks.observer =
@@ -332,6 +333,15 @@ void ServiceApi::power(const HttpRequest& request, const HttpReply& reply, const
         CommandHooks hooks;
         const LoggedPort logged{projector.name.toStdString(), projector.port.toStdString()};
         hooks.observer = log_.observer(caller.name.toStdString(), logged);
+        if (std::optional<QString> full = lineFull(row)) {
+            log_.note(caller.name.toStdString(), names[i].toStdString(),
+                      std::string(on.toBool() ? "power on" : "power off") +
+                          ": not sent: " + full->toStdString());
+            batch->results[i] = QJsonObject{
+                {"projector", names[i]}, {"status", 503}, {"note", QJsonValue()}, {"error", *full}};
+            if (--batch->left == 0) finishPower(reply, batch->results);
+            continue;
+        }
         hooks.done = [this, reply, batch, i, name = names[i], actor = caller.name,
                       action =
                           on.toBool() ? "power on" : "power off"](const ExchangeResult* result) {
@@ -350,18 +360,27 @@ void ServiceApi::power(const HttpRequest& request, const HttpReply& reply, const
                 object.insert("error", errorOf(*result));
             if (!result) object.insert("error", note);
             batch->results[i] = object;
-            if (--batch->left > 0) return;
-            // One status for the whole when every projector had the same; else each tells its own.
-            int overall = batch->results.front().value("status").toInt();
-            QJsonArray results;
-            for (const QJsonObject& r : batch->results) {
-                if (r.value("status").toInt() != overall) overall = 200;
-                results.append(r);
-            }
-            answer(reply, overall, QJsonObject{{"results", results}});
+            if (--batch->left == 0) finishPower(reply, batch->results);
         };
         fleet_.power({row}, command, hooks);
     }
+}
+
+void ServiceApi::finishPower(const HttpReply& reply, const std::vector<QJsonObject>& each) {
+    // One status for the whole when every projector had the same; else each tells its own.
+    int overall = each.front().value("status").toInt();
+    QJsonArray results;
+    for (const QJsonObject& r : each) {
+        if (r.value("status").toInt() != overall) overall = 200;
+        results.append(r);
+    }
+    answer(reply, overall, QJsonObject{{"results", results}});
+}
+
+std::optional<QString> ServiceApi::lineFull(int row) const {
+    if (fleet_.waiting(row) < kMostWaitingCommands) return std::nullopt;
+    return QStringLiteral("%1 commands already wait for this projector's line")
+        .arg(kMostWaitingCommands);
 }
 
 void ServiceApi::streamEvents(const HttpRequest&, const HttpReply& reply, const Caller&,

@@ -4,7 +4,10 @@
 
 #include <QJsonObject>
 #include <QObject>
+#include <cstddef>
 #include <functional>
+#include <optional>
+#include <vector>
 
 #include "fleet/fleet.h"
 #include "service/action_log.h"
@@ -22,6 +25,9 @@ namespace panel {
 
 inline constexpr int kMaxCodes = 32;
 inline constexpr int kMaxCodeLength = 64;
+// Commands through the API and power actions that may wait for one projector's line: a client
+// that sends and goes away, again and again, would otherwise queue without end.
+inline constexpr std::size_t kMostWaitingCommands = 8;
 
 // A projector as the API and the event stream show it.
 QJsonObject projectorJson(const ProjectorRow& row);
@@ -64,6 +70,9 @@ private:
     void showProjector(const HttpRequest&, const HttpReply&, const Caller&, const QString& name);
     void send(const HttpRequest&, const HttpReply&, const Caller&, const QString& name);
     void power(const HttpRequest&, const HttpReply&, const Caller&, const QString&);
+    void finishPower(const HttpReply& reply, const std::vector<QJsonObject>& each);
+    // Why nothing more may wait for the row's line, when so.
+    std::optional<QString> lineFull(int row) const;
     void streamEvents(const HttpRequest&, const HttpReply&, const Caller&, const QString&);
     void metrics(const HttpRequest&, const HttpReply&, const Caller&, const QString&);
     void listSchedule(const HttpRequest&, const HttpReply&, const Caller&, const QString&);

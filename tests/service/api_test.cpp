@@ -411,6 +411,39 @@ INSTANTIATE_TEST_SUITE_P(Cases, QueuedPowerTest,
                                            QueuedPowerCase{"OnBehindOn", PowerCommand::On, "C00"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A line with its fill of commands waiting takes no more from the API, for a send or for power,
+// until they have gone: a client that sends and goes away, again and again, queues nothing more.
+TEST_F(ServiceFixture, ALineWithItsFillOfCommandsWaitingTakesNoMore) {
+    const int row = fleet_->rowOf(QStringLiteral("Hall A"));
+    int ended = 0;
+    CommandHooks hooks;
+    hooks.done = [&ended](const ExchangeResult*) { ++ended; };
+    // The first holds the line a while; the others wait behind it.
+    fleet_->send(row, std::vector<std::string>(kMaxCodes, "CR0"), hooks);
+    for (std::size_t i = 0; i < kMostWaitingCommands; ++i) fleet_->send(row, {"CR1"}, hooks);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sent(0, "CR0") > 0; }, test::kPatienceMs));
+    ASSERT_EQ(fleet_->waiting(row), kMostWaitingCommands);
+
+    const QString full = QStringLiteral("8 commands already wait for this projector's line");
+    const Answer send = call("POST", kHallA + "/send", Caller::Operator, R"({"codes":["CR3"]})");
+    EXPECT_EQ(send.status, 503);
+    EXPECT_EQ(send.json.value("error").toString(), full);
+    const Answer power =
+        call("POST", "/api/v1/power", Caller::Operator, R"({"on":true,"projectors":["Hall A"]})");
+    EXPECT_EQ(power.status, 503);
+    EXPECT_EQ(power.json.value("results").toArray()[0].toObject().value("error").toString(), full);
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ended == 1 + static_cast<int>(kMostWaitingCommands); },
+                                test::kPatienceMs));
+    EXPECT_EQ(sent(0, "CR3"), 0U);
+    EXPECT_EQ(sent(0, "C00"), 0U);
+    EXPECT_EQ(call("POST", kHallA + "/send", Caller::Operator, R"({"codes":["CR3"]})").status, 200);
+    QFile log(dir_.filePath(QStringLiteral("session.log")));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(
+        log.readAll().contains(("\tHall A by desk\t\tnote\tpower on: not sent: " + full).toUtf8()));
+}
+
 TEST_F(ServiceFixture, TenBadTokensBlockTheAddressButNotTheHealthCheck) {
     for (int i = 0; i < FailureThrottle::kFailures; ++i)
         EXPECT_EQ(call("GET", "/api/v1/projectors", Caller::Stranger).status, 401);
