@@ -1,5 +1,7 @@
 #include "service/event_streams.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <algorithm>
 
 namespace panel {
@@ -41,6 +43,12 @@ void EventStreams::publishEvent(const QByteArray& type, const QByteArray& data) 
     const QByteArray bytes = "event: " + type + "\ndata: " + data + "\n\n";
     for (const HttpReply& client : clients_) client.write(bytes);
     prune();
+}
+
+void EventStreams::removed(const QString& projector) {
+    lastKey_.remove(projector);
+    publishEvent("removed",
+                 QJsonDocument(QJsonObject{{"name", projector}}).toJson(QJsonDocument::Compact));
 }
 
 void EventStreams::closeAll() {

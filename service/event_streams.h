@@ -29,6 +29,9 @@ public:
     void publish(const QString& projector, const QByteArray& key, const QByteArray& data);
     // Sent to every client as it is, as an event of its own `type` ("schedule", "alert").
     void publishEvent(const QByteArray& type, const QByteArray& data);
+    // Tells every client that the projector is gone (`event: removed`, its name as data); a
+    // projector of that name added later is told in full.
+    void removed(const QString& projector);
     void closeAll();
     std::size_t clients();
 

@@ -140,9 +140,8 @@ ServiceApi::ServiceApi(Fleet& fleet, const TokenStore& tokens, FailureThrottle& 
     : QObject(parent), fleet_(fleet), tokens_(tokens), throttle_(throttle), log_(log) {
     documents_.listChanged(fleet_.rows());
     fleet_.rowChanged = [this](int row) { rowChanged(row); };
-    fleet_.listChanged = [this] {
-        for (std::size_t i = 0; i < fleet_.rows().size(); ++i) rowChanged(static_cast<int>(i));
-    };
+    for (const ProjectorRow& row : fleet_.rows()) shown_.insert(row.projector.name);
+    fleet_.listChanged = [this] { listChanged(); };
     fleet_.cycleFinished = [this](std::chrono::milliseconds wall) { figures_.lastPoll = wall; };
 }
 
@@ -421,6 +420,17 @@ void ServiceApi::commands(const HttpRequest&, const HttpReply& reply, const Call
 void ServiceApi::page(const HttpRequest&, const HttpReply& reply, const Caller& caller,
                       const QString&) {
     answer(reply, 200, pageJson(web_, caller.role, caller.name));
+}
+
+void ServiceApi::listChanged() {
+    // A page or a control system is told of a projector taken out of the file, or it would
+    // show its last state for good.
+    QSet<QString> now;
+    for (const ProjectorRow& row : fleet_.rows()) now.insert(row.projector.name);
+    for (const QString& name : std::as_const(shown_))
+        if (!now.contains(name)) events_.removed(name);
+    shown_ = std::move(now);
+    for (std::size_t i = 0; i < fleet_.rows().size(); ++i) rowChanged(static_cast<int>(i));
 }
 
 void ServiceApi::rowChanged(int row) {

@@ -4,6 +4,7 @@
 
 #include <QJsonObject>
 #include <QObject>
+#include <QSet>
 #include <cstddef>
 #include <functional>
 #include <optional>
@@ -80,9 +81,11 @@ private:
     void commands(const HttpRequest&, const HttpReply&, const Caller&, const QString&);
     void page(const HttpRequest&, const HttpReply&, const Caller&, const QString&);
 
+    void listChanged();
     void rowChanged(int row);
 
     Fleet& fleet_;
+    QSet<QString> shown_;  // the names on the event stream
     const TokenStore& tokens_;
     FailureThrottle& throttle_;
     ActionLog& log_;

@@ -77,6 +77,16 @@ export class FleetTable {
         this.order();
     }
 
+    // Taken out of the service's projectors file.
+    remove(name) {
+        const entry = this.rows.get(name);
+        if (!entry) return;
+        entry.tr.remove();
+        this.rows.delete(name);
+        this.results.delete(name);
+        if (this.selected.delete(name)) this.onSelect();
+    }
+
     // The name's cell holds the row's selection too, so the columns stay the window's.
     newRow(name) {
         const tr = document.createElement("tr");

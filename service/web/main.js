@@ -63,6 +63,12 @@ const stream = new EventStream({
         say("Connected: live");
     },
     onEvent: (name, data) => {
+        if (name === "removed") {
+            const gone = JSON.parse(data).name;
+            table.remove(gone);
+            if (page.name === gone && !$("projector").hidden) page.update(null);
+            return;
+        }
         if (name !== "projector") return;
         const row = JSON.parse(data);
         table.update(row);

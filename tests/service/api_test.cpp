@@ -451,7 +451,7 @@ TEST_F(ServiceFixture, TenBadTokensBlockTheAddressButNotTheHealthCheck) {
     EXPECT_TRUE(healthy());
 }
 
-TEST_F(ServiceFixture, TheEventStreamStartsWithEveryProjectorAndTellsAChange) {
+TEST_F(ServiceFixture, TheEventStreamStartsWithEveryProjectorAndTellsChangesAndRemovals) {
     QNetworkRequest request(
         QUrl("http://127.0.0.1:" + QString::number(server_->port()) + "/api/v1/events"));
     request.setRawHeader("Authorization", "Bearer " + viewer_);
@@ -469,6 +469,23 @@ TEST_F(ServiceFixture, TheEventStreamStartsWithEveryProjectorAndTellsAChange) {
         },
         test::kPatienceMs));
     EXPECT_EQ(api_->events().clients(), 1U);
+
+    // Taken out of the file, and put back: each is told.
+    std::vector<Projector> kept = {fleet_->rows()[1].projector, fleet_->rows()[2].projector};
+    const Projector hallA = fleet_->rows()[0].projector;
+    got.clear();
+    fleet_->setProjectors(kept);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return got.contains("event: removed\n"); }, test::kPatienceMs));
+    EXPECT_TRUE(got.contains("event: removed\ndata: {\"name\":\"Hall A\"}\n\n"))
+        << got.toStdString();
+    EXPECT_EQ(got.count("event: removed\n"), 1);
+    got.clear();
+    kept.push_back(hallA);
+    fleet_->setProjectors(kept);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return got.contains(R"("name":"Hall A")"); }, test::kPatienceMs));
+    EXPECT_FALSE(got.contains("event: removed\n"));
     reply->abort();
 }
 

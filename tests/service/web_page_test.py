@@ -9,6 +9,7 @@ import json
 import os
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -49,8 +50,10 @@ class World:
         self.write("service.ini", "listen = 127.0.0.1:0\ntoken_file = tokens\n"
                    "log_file = session.log\npoll_seconds = 1\n"
                    "[web]\nlamp_hours_threshold = 1000\n")
-        self.write("projectors.ini", f"[Hall A]\nport = {where['rfc2217']}\n"
-                   f"[Hall B]\nport = {where['socket']}\n[{HOSTILE}]\nport = {where['pty']}\n")
+        self.hall_b = f"[Hall B]\nport = {where['socket']}\n"
+        self.projectors = (f"[Hall A]\nport = {where['rfc2217']}\n{self.hall_b}"
+                           f"[{HOSTILE}]\nport = {where['pty']}\n")
+        self.write("projectors.ini", self.projectors)
         self.operator = self.add_token("desk", "operator")
         self.viewer = self.add_token("phone", "viewer")
         self.daemon = None
@@ -317,6 +320,15 @@ def pictures_and_no_sideways_scroll(page, world, shots):
     page.driver.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
 
 
+def a_projector_taken_out_of_the_file_leaves_the_page(page, world):
+    page.driver.execute_script("window.notReloaded = true")
+    world.write("projectors.ini", world.projectors.replace(world.hall_b, ""))
+    world.daemon.send_signal(signal.SIGHUP)
+    page.wait("Hall B gone", lambda: "Hall B" not in page.rows())
+    check("Hall A" in page.rows() and page.driver.execute_script("return window.notReloaded === true"),
+          "a projector taken out of the file leaves the table, with no reload")
+
+
 def a_lost_service_is_told_and_rejoined(page, world):
     port = world.port
     world.stop()
@@ -355,6 +367,7 @@ def main():
             every_control_has_a_name(page, world)
             a_killed_simulator_changes_its_row_without_a_reload(page, world)
             pictures_and_no_sideways_scroll(page, world, args.shots)
+            a_projector_taken_out_of_the_file_leaves_the_page(page, world)
             a_lost_service_is_told_and_rejoined(page, world)
         finally:
             if page:
