@@ -250,8 +250,9 @@ void Fleet::startJob(std::size_t index) {
     ProjectorRow& row = rows_[index];
     // The fleet's polls and commands take an answer as soon as it has ended: a hundred lines
     // waiting out three reply windows each kept every poll at a second and a half.
-    ExchangeRequest request{row.projector.port,   row.projector.speed, {}, {}, nullptr, true,
-                            kQuietBeforeFirstCode};
+    ExchangeRequest request{row.projector.port, row.projector.speed, {}, {}};
+    request.completeWhenEnded = true;
+    request.quiet = kQuietBeforeFirstCode;
     // A power command behind another waits for the poll that shows what that one did, and is
     // checked then: it may have started a warm-up. Behind anything else it goes first, checked
     // against the last poll, as every command does.

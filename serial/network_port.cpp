@@ -21,8 +21,6 @@ namespace panel {
 
 namespace {
 
-using namespace std::chrono_literals;
-
 // How long a connection may take, the name lookup included. Whole seconds, because the
 // operator's message names it in seconds.
 constexpr std::chrono::seconds kConnectTimeout{3};
