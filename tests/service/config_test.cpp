@@ -94,6 +94,42 @@ INSTANTIATE_TEST_SUITE_P(
                    "/etc/s.ini:2: tls_key is given without tls_certificate: HTTPS needs both"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The [mqtt] section, read by the same reader.
+INSTANTIATE_TEST_SUITE_P(
+    MqttSection, ServiceConfigTest,
+    ::testing::Values(
+        ConfigCase{"NoSectionIsOff", "", ""},
+        ConfigCase{"AllKeys",
+                   "[mqtt]\nhost = broker.campus\nport = 8883\ntls_ca_file = ca.pem\n"
+                   "user = east\npassword_file = mqtt.pw\nclient_id = east-1\nsite = east\n"
+                   "prefix = campus/east/\ndiscovery = on\ndiscovery_prefix = ha\n",
+                   ""},
+        ConfigCase{"HostWithoutSite", "[mqtt]\nhost = b\n",
+                   "/etc/s.ini: [mqtt] names a host but no site (site = BUILDING)"},
+        ConfigCase{"SiteWithSlash", "[mqtt]\nhost = b\nsite = a/b\n",
+                   "/etc/s.ini:3: site must be 1 to 64 letters, digits, '-', '_' or '.', "
+                   "not 'a/b'"},
+        ConfigCase{"SiteWithWildcard", "[mqtt]\nsite = #\n",
+                   "/etc/s.ini:2: site must be 1 to 64 letters, digits, '-', '_' or '.', "
+                   "not '#'"},
+        ConfigCase{"PrefixWithWildcard", "[mqtt]\nprefix = a/+/\n",
+                   "/etc/s.ini:2: prefix 'a/+/' may hold no '+', '#' or NUL, nor start with "
+                   "'$' or '/'"},
+        ConfigCase{"PrefixOfTheBroker", "[mqtt]\nprefix = $SYS/\n",
+                   "/etc/s.ini:2: prefix '$SYS/' may hold no '+', '#' or NUL, nor start with "
+                   "'$' or '/'"},
+        ConfigCase{"PortZero", "[mqtt]\nport = 0\n",
+                   "/etc/s.ini:2: port must be a number from 1 to 65535, not '0'"},
+        ConfigCase{"DiscoveryYes", "[mqtt]\ndiscovery = yes\n",
+                   "/etc/s.ini:2: discovery must be on or off, not 'yes'"},
+        ConfigCase{"TwoPasswords",
+                   "[mqtt]\nhost = b\nsite = s\nuser = u\npassword = p\npassword_file = f\n",
+                   "/etc/s.ini: [mqtt] has both password and password_file: keep one"},
+        ConfigCase{"PasswordWithoutUser", "[mqtt]\nhost = b\nsite = s\npassword = p\n",
+                   "/etc/s.ini: [mqtt] has a password but no user"},
+        ConfigCase{"UnknownKey", "[mqtt]\nqos = 2\n", "/etc/s.ini:2: unknown key 'qos' in [mqtt]"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(ServiceConfigDefaults, LocalhostUnlessToldAndPathsBesideTheFile) {
     const ConfigRead none = parseServiceConfig("", QStringLiteral("/etc/p/s.ini"));
     EXPECT_EQ(none.config.address, QHostAddress(QHostAddress::LocalHost));

@@ -1,5 +1,5 @@
-// The MQTT pieces that need no broker, each as a table: the [mqtt] section, names made safe as
-// topic segments and read back from command topics, the password file's guard, and the
+// The MQTT pieces that need no broker, each as a table: the [mqtt] section's defaults, names made
+// safe as topic segments and read back from command topics, the password file's guard, and the
 // discovery message against what Home Assistant requires of a device-based one.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -16,60 +16,6 @@
 
 namespace panel {
 namespace {
-
-struct MqttSectionCase {
-    const char* name;
-    const char* text;
-    const char* problem;  // the first problem, from "FILE:" on; empty when none
-};
-
-class MqttSectionTest : public ::testing::TestWithParam<MqttSectionCase> {};
-
-TEST_P(MqttSectionTest, ReadsOrNamesTheReason) {
-    const ConfigRead read = parseServiceConfig(GetParam().text, QStringLiteral("/etc/s.ini"));
-    if (*GetParam().problem == '\0') {
-        EXPECT_TRUE(read.problems.empty()) << read.problems.front().toStdString();
-    } else {
-        ASSERT_FALSE(read.problems.empty());
-        EXPECT_EQ(read.problems.front().toStdString(), GetParam().problem);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, MqttSectionTest,
-    ::testing::Values(
-        MqttSectionCase{"NoSectionIsOff", "", ""},
-        MqttSectionCase{"AllKeys",
-                        "[mqtt]\nhost = broker.campus\nport = 8883\ntls_ca_file = ca.pem\n"
-                        "user = east\npassword_file = mqtt.pw\nclient_id = east-1\nsite = east\n"
-                        "prefix = campus/east/\ndiscovery = on\ndiscovery_prefix = ha\n",
-                        ""},
-        MqttSectionCase{"HostWithoutSite", "[mqtt]\nhost = b\n",
-                        "/etc/s.ini: [mqtt] names a host but no site (site = BUILDING)"},
-        MqttSectionCase{"SiteWithSlash", "[mqtt]\nhost = b\nsite = a/b\n",
-                        "/etc/s.ini:3: site must be 1 to 64 letters, digits, '-', '_' or '.', "
-                        "not 'a/b'"},
-        MqttSectionCase{"SiteWithWildcard", "[mqtt]\nsite = #\n",
-                        "/etc/s.ini:2: site must be 1 to 64 letters, digits, '-', '_' or '.', "
-                        "not '#'"},
-        MqttSectionCase{"PrefixWithWildcard", "[mqtt]\nprefix = a/+/\n",
-                        "/etc/s.ini:2: prefix 'a/+/' may hold no '+', '#' or NUL, nor start with "
-                        "'$' or '/'"},
-        MqttSectionCase{"PrefixOfTheBroker", "[mqtt]\nprefix = $SYS/\n",
-                        "/etc/s.ini:2: prefix '$SYS/' may hold no '+', '#' or NUL, nor start with "
-                        "'$' or '/'"},
-        MqttSectionCase{"PortZero", "[mqtt]\nport = 0\n",
-                        "/etc/s.ini:2: port must be a number from 1 to 65535, not '0'"},
-        MqttSectionCase{"DiscoveryYes", "[mqtt]\ndiscovery = yes\n",
-                        "/etc/s.ini:2: discovery must be on or off, not 'yes'"},
-        MqttSectionCase{"TwoPasswords",
-                        "[mqtt]\nhost = b\nsite = s\nuser = u\npassword = p\npassword_file = f\n",
-                        "/etc/s.ini: [mqtt] has both password and password_file: keep one"},
-        MqttSectionCase{"PasswordWithoutUser", "[mqtt]\nhost = b\nsite = s\npassword = p\n",
-                        "/etc/s.ini: [mqtt] has a password but no user"},
-        MqttSectionCase{"UnknownKey", "[mqtt]\nqos = 2\n",
-                        "/etc/s.ini:2: unknown key 'qos' in [mqtt]"}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(MqttConfigTest, DefaultsFollowTheSiteAndTheTls) {
     MqttConfig config;
